@@ -1,15 +1,35 @@
 #include "Strings.h"
 
 // Keep this list sorted by identifier: lookups use a binary search, and a test
-// checks the order.
+// checks the order. Command prompts carry the command's own identifier and
+// read "status-bar prompt\ntool tip".
 const StringEntry kStrings[] = {
+    {102, "Nie mogę otworzyć  bufora."},
+    {103, "Nie mogę odzyskać danych z  bufora."},
+    // Document template: title, document name, new-document name, filter name,
+    // filter extension, file type identifier, file type name.
+    {128, "Ustawienia periodyczne Vex\n\nAnaliza antywirusowa\nRodzaj pliku ustawień analizy "
+          "(*.scj)\n.scj\nVigil.Dokument\nVgl Dokument"},
+    // Formats of the schedule dialog's date-time pickers.
+    {130, "dddd dd'.'MMMM yyyy"},
+    {131, "HH':'mm"},
+    {132, "m' %s po pełnej godzinie"},
+    {133, "HH':'mm"},
+    {134, "HH':'mm' każdy(a) 'dddd"},
+    {135, "HH':'mm' w 'd'. dzień miesiąca"},
     {136, "Minuta"},
     {137, "Minut(y)"},
     {138, "Analiza o tej nazwie już istnieje. Proszę wybrać inną nazwę."},
     {139, "Software\\Kestrow\\Rampart 8\\VexServ\\Jobs"},
     {140, "Zapis analizy nie jest możliwy."},
     {141, "Software\\Kestrow\\Rampart 8\\Tempora"},
+    {142, "Kopia"},
     {143, "Nie mogę usunąć ustawień analizy."},
+    {144, "Nazwa"},
+    {145, "Katalog"},
+    {146, "Czas"},
+    {147, "Następny start za..."},
+    {148, "Ostatni start"},
     {149, "%A %d.%B %Y %H:%M"},
     {150, "%d minut po każdej pełnej godzinie"},
     {151, "%02d:%02d%s każdego dnia"},
@@ -23,12 +43,52 @@ const StringEntry kStrings[] = {
     {159, "godzin(y)"},
     {160, "godzina"},
     {161, "dzień"},
+    {162, "Nie mogę otworzyć bazy danych rejestracyjnych."},
+    {163, "Na pewno usunąć wybrane ustawienia analiz ?"},
+    {164, "Na pewno usunąć wybrane ustawienia analiz ?"},
+    {165, "Ustawienia analizy o nazwie \"%s\" już istnieją. Zastąpić?"},
     {166, "Vex Tempora v1.0"},
     {167, "Błędny typ pliku."},
+    {168, "Importuj ustawienia analiz"},
+    {169, "Pliki ustawień analizy"},
+    {170, "*.scj"},
+    {171, "Exportuj ustawień analiz"},
     {172, "Serwer nie pracuje w tej chwili. Analizy nie zostaną uruchomione automatycznie."},
     {173, "%d minut po każdej pełnej godzinie"},
+    // About box: name line with copyright, then the credits.
+    {174, "Vex Tempora 1.0\nHarmonogram analiz antywirusowych Rampart 8\nCopyright © Kestrow. "
+          "Wszelkie prawa zastrzeżone."},
+    {175, "Projekt i programowanie:\nzespół Vex Tempora\n\nTesty:\ndział jakości Kestrow\n\n"
+          "Tłumaczenie:\nzespół lokalizacji Kestrow"},
+    {32773, "Edycja wybranych ustawień analizy.\nZamień"},
+    {32774, "Dodaje ustawienia analizy.\nNowa"},
+    {32775, "Zamienia ustawienia analizy.\nZamień"},
+    {32776, "Aktualizuję listę ustawień analiz."},
+    {32777, "Włącza/wyłącza analizy przy następnym starcie systemu. "},
+    {32778, "Usuwa wybrane ustawienia analiz.\nUsuń"},
+    {32779, "Uruchom natychmiast wybrane analizy."},
     {57344, "Vex Tempora"},
     {57345, "Gotowy."},
+    {57600, "Tworzy nowy dokument.\nNowy"},
+    {57601, "Otwiera dokument.\nOtwórz"},
+    {57603, "Zapisuje dokument.\nZapisz"},
+    {57604, "Zapisuje dokument pod nową nazwą\nZapisz jako"},
+    {57634, "Kopiuje obiekt i przenosi do bufora.\nKopiuj"},
+    {57635, "Usuwa obiekt i przenosi do bufora.\nWytnij"},
+    {57637, "Wstawia zawartość bufora.\nWstaw"},
+    {57664, "Pokazuje informacje o programie, numer wersji i copyright.\nInfo"},
+    {57665, "Zamyka plik; pyta czy zapisać zmiany.\nKoniec"},
+    {57670, "Startuje system pomocy."},
+    {57680, "Przełącza do następnego panelu okna.\nNastępny panel"},
+    {57681, "Przełącza do poprzedniego panelu okna.\nPoprzedni panel"},
+    {59137, "UF"},
+    {59138, "NUM"},
+    {59139, "RF"},
+    {59392, "Włącza/wyłącza pasek symboli."},
+    {59393, "Włącza/wyłącza pasek statusu."},
+    // Messages of the dialogs' data exchange (an integer field's checks).
+    {61712, "Proszę wpisać liczbę całkowitą."},
+    {61713, "Proszę wpisać liczbę całkowitą z zakresu od %1 do %2."},
 };
 
 const unsigned kStringCount = sizeof(kStrings) / sizeof(kStrings[0]);
