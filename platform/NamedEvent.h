@@ -1,0 +1,49 @@
+#pragma once
+
+// A named auto-reset event shared between processes of one state root.
+//
+// Set() wakes one waiter, or stays set until the next Wait() when nobody
+// waits. Signals that arrive before the next wait collapse into one wake-up
+// (two racing setters may at worst cause a second one). Built on a POSIX named
+// semaphore whose name is derived from the user, the state root and the event
+// name, so two roots never see each other's signals.
+
+#include <semaphore.h>
+#include <string>
+
+class CNamedEvent {
+public:
+    // Creates the event or opens the one another process created. The state
+    // root is the one in force at construction.
+    explicit CNamedEvent(const char* pszName);
+    ~CNamedEvent();
+
+    CNamedEvent(const CNamedEvent&) = delete;
+    CNamedEvent& operator=(const CNamedEvent&) = delete;
+
+    // False when the semaphore could not be created; every call then fails.
+    bool IsValid() const { return m_pSem != SEM_FAILED; }
+
+    // Signals the event. Async-signal-safe, so a signal handler may use it.
+    bool Set();
+
+    // Waits until the event is set and resets it. nTimeoutMs < 0 waits without
+    // limit, 0 only tests. True when the event was set, false on timeout.
+    bool Wait(int nTimeoutMs = -1);
+
+    // The semaphore name used for pszName under the current state root.
+    static std::string SemaphoreName(const char* pszName);
+
+    // Removes the semaphore of pszName under the current state root, so that
+    // the next opener starts afresh. For tests and clean-up only.
+    static void Remove(const char* pszName);
+
+private:
+    void Drain();
+
+    sem_t* m_pSem = SEM_FAILED;
+};
+
+// The names the program uses.
+inline constexpr const char* kServerEventName = "TemporaServer";
+inline constexpr const char* kClientEventName = "TemporaClient";

@@ -1,0 +1,101 @@
+#pragma once
+
+// A small registry: keys addressed by backslash paths, values of type
+// REG_SZ, REG_BINARY and REG_DWORD, one SQLite database per hive under the
+// state root. Several processes may use a hive at the same time; every write
+// is one durable transaction.
+//
+// The calls follow the familiar Win32 shapes and results, reduced to what this
+// program needs (no security attributes, classes or access masks).
+//
+// Value names compare without regard to case (full Unicode case folding, so
+// "Ząb" and "ZĄB" are one value) and keep the case they were first written
+// with. Values are enumerated in the order in which they were created; a value
+// that is rewritten keeps its place. Every open key holds its own database
+// connection, so a key handle must not be used by two threads at once.
+
+#include <cstdint>
+#include <string>
+
+using BYTE = std::uint8_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+
+struct RegKey;
+using HKEY = RegKey*;
+
+// The two hives. They are roots for RegOpenKeyEx/RegCreateKeyEx only; value
+// calls need a key opened below them (an empty sub-key opens the hive's root).
+extern RegKey* const HKEY_LOCAL_MACHINE;
+extern RegKey* const HKEY_CURRENT_USER;
+
+enum : DWORD {
+    REG_NONE = 0,
+    REG_SZ = 1,
+    REG_BINARY = 3,
+    REG_DWORD = 4,
+};
+
+enum : LONG {
+    ERROR_SUCCESS = 0,
+    ERROR_FILE_NOT_FOUND = 2,
+    ERROR_ACCESS_DENIED = 5,
+    ERROR_INVALID_HANDLE = 6,
+    ERROR_INVALID_PARAMETER = 87,
+    ERROR_BUSY = 170,
+    ERROR_MORE_DATA = 234,
+    ERROR_NO_MORE_ITEMS = 259,
+    ERROR_BADDB = 1009,
+    ERROR_REGISTRY_IO_FAILED = 1016,
+};
+
+// Limits of what the registry accepts. Names are UTF-8 bytes without the zero.
+constexpr DWORD REG_MAX_KEY_NAME = 255;     // one path component
+constexpr DWORD REG_MAX_VALUE_NAME = 16383; // bytes
+constexpr DWORD REG_MAX_VALUE_SIZE = 1u << 20;
+
+// Opens an existing key. Fails with ERROR_FILE_NOT_FOUND when the hive file,
+// the state root or any component of the path does not exist; nothing is
+// created. A null or empty sub-key opens hKey's own key again.
+LONG RegOpenKeyEx(HKEY hKey, const char* pszSubKey, HKEY* phkResult);
+
+// Opens a key, creating the state root, the hive and every missing component.
+// *pbCreated (optional) tells whether the last component was new.
+LONG RegCreateKeyEx(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool* pbCreated = nullptr);
+
+// Closes a key opened by the two calls above; the hives need no closing.
+LONG RegCloseKey(HKEY hKey);
+
+// Type and data of a value. pData null: only the size is returned in *pcbData.
+// A buffer that is too small gives ERROR_MORE_DATA with the size in *pcbData.
+LONG RegQueryValueEx(HKEY hKey, const char* pszValueName, DWORD* pdwType, BYTE* pData,
+                     DWORD* pcbData);
+
+// The value at dwIndex in the key's stable order. *pcchValueName holds the
+// name buffer's size including room for the zero and receives the name's
+// length without it (or the needed length with ERROR_MORE_DATA). Data as in
+// RegQueryValueEx. ERROR_NO_MORE_ITEMS past the last value.
+LONG RegEnumValue(HKEY hKey, DWORD dwIndex, char* pszValueName, DWORD* pcchValueName,
+                  DWORD* pdwType, BYTE* pData, DWORD* pcbData);
+
+// Creates or replaces a value. A replaced value keeps its place and its name's
+// case as first written.
+LONG RegSetValueEx(HKEY hKey, const char* pszValueName, DWORD dwType, const BYTE* pData,
+                   DWORD cbData);
+
+// Deletes the value pszOldName (a missing one is no error) and sets
+// pszValueName, in one transaction: when the set fails the old value is still
+// there. Used to rename a value, also when only its case changes.
+LONG RegReplaceValue(HKEY hKey, const char* pszOldName, const char* pszValueName, DWORD dwType,
+                     const BYTE* pData, DWORD cbData);
+
+// ERROR_FILE_NOT_FOUND when there is no such value.
+LONG RegDeleteValue(HKEY hKey, const char* pszValueName);
+
+// Every change is committed durably (synchronous=FULL) before its call
+// returns, so this only checks the handle; kept so callers state where a
+// change must be on disk.
+LONG RegFlushKey(HKEY hKey);
+
+// The database file behind a hive, for diagnostics and tests.
+std::string RegHivePath(HKEY hHive);
