@@ -5,8 +5,6 @@
 // Starts a job one time, at a fixed date and time.
 class COnce : public CPeriod {
 public:
-    COnce();
-
     // m_bSet = bSet; copies *pTime when given.
     void Set(bool bSet, const SYSTEMTIME* pTime);
     // Copies the start out when valid and pTime is given.
@@ -24,6 +22,6 @@ public:
     PeriodKind GetKind() const override { return PERIOD_ONCE; }
 
 private:
-    SYSTEMTIME m_time;
+    SYSTEMTIME m_time{}; // zero until set, so the stored bytes are defined
     bool m_bSet = false;
 };

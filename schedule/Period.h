@@ -82,6 +82,8 @@ protected:
     CPeriod& operator=(const CPeriod&) = default;
 
     bool SameClass(const CPeriod& other) const;
+    // Empties the text buffer of a description; false when there is none.
+    static bool BeginText(char* pBuf, int nSize);
     // Reads the class name (which must be this object's) and the idle fields;
     // changes nothing unless all of it is there.
     bool LoadBase(CByteReader& reader);
