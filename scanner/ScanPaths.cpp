@@ -1,0 +1,44 @@
+#include "ScanPaths.h"
+
+#include <QCryptographicHash>
+#include <cerrno>
+#include <sys/stat.h>
+
+std::string JobFileStem(const std::string& jobName) {
+    std::string stem;
+    for (unsigned char c : jobName) {
+        if (stem.size() >= 64)
+            break;
+        bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '-' || c == '_' || c == '.';
+        stem += safe ? static_cast<char>(c) : '_';
+    }
+    if (stem.empty() || stem[0] == '.')
+        stem.insert(0, "job");
+    QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(jobName), QCryptographicHash::Sha256);
+    return stem + "-" + hash.toHex().left(16).toStdString();
+}
+
+CScanPaths CScanPaths::ForJob(const std::string& stateRoot, const std::string& jobName) {
+    std::string stem = JobFileStem(jobName);
+    CScanPaths paths;
+    paths.m_strLog = stateRoot + "/scanner/logs/" + stem + ".log";
+    paths.m_strReference = stateRoot + "/scanner/references/" + stem + ".sha256";
+    paths.m_strQuarantine = stateRoot + "/scanner/quarantine";
+    return paths;
+}
+
+bool MakeDirectories(const std::string& dir) {
+    if (dir.empty())
+        return false;
+    for (size_t pos = dir.find('/', 1);; pos = dir.find('/', pos + 1)) {
+        std::string part = dir.substr(0, pos);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (pos == std::string::npos)
+            break;
+    }
+    struct stat st {};
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}

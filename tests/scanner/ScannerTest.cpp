@@ -1,0 +1,315 @@
+#include "Scanner.h"
+#include "ReferenceList.h"
+#include "TestString.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ScannerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/vexscantestXXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        m_base = dir;
+        m_tree = m_base + "/tree";
+        m_state = m_base + "/state";
+        fs::create_directories(m_tree);
+        m_cmd.m_strJobName = "Job/../1";
+        m_cmd.m_strDirectory = m_tree;
+        m_cmd.m_nFileSelection = 0;
+        m_cmd.m_nLogMode = kLogDetailed;
+        m_cmd.m_bReferenceCheck = false;
+    }
+    void TearDown() override { fs::remove_all(m_base); }
+
+    void Write(const std::string& rel, const std::string& content, mode_t mode = 0755) {
+        std::string path = m_tree + "/" + rel;
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+        ::chmod(path.c_str(), mode);
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    bool Exists(const std::string& rel) const { return fs::exists(m_tree + "/" + rel); }
+    CScanPaths Paths() const { return CScanPaths::ForJob(m_state, m_cmd.m_strJobName); }
+    CScanResult Scan() {
+        CScanner scanner(m_cmd, Paths());
+        scanner.m_report = [this](const std::string& m) { m_reports.push_back(m); };
+        return scanner.Run();
+    }
+    std::vector<std::string> LogLines() const {
+        std::vector<std::string> lines;
+        std::ifstream in(Paths().m_strLog);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    std::string LogText() const { return Read(Paths().m_strLog); }
+
+    // One standard test file, one file with the string inside, one clean file.
+    void PlantInfections() {
+        Write("a_virus.com", TestString() + "\r\n", 0750);
+        Write("sub/b_carrier.bin", "head" + TestString() + "tail", 0700);
+        Write("c_clean.sh", "#!/bin/sh\necho ok\n");
+    }
+
+    std::string m_base, m_tree, m_state;
+    CScanCommand m_cmd;
+    std::vector<std::string> m_reports;
+};
+
+TEST_F(ScannerTest, LogOnlyReportsInfectionsAndTouchesNothing) {
+    PlantInfections();
+    m_cmd.m_nInfectionAction = kInfectLog;
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nFiles, 3u);
+    EXPECT_EQ(r.m_nInfected, 2u);
+    EXPECT_EQ(r.ExitCode(), 1);
+    EXPECT_TRUE(Exists("a_virus.com") && Exists("sub/b_carrier.bin") && Exists("c_clean.sh"));
+    std::string log = LogText();
+    EXPECT_NE(log.find(m_tree + "/a_virus.com: infected\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(m_tree + "/c_clean.sh: ok\n"), std::string::npos) << log;
+}
+
+TEST_F(ScannerTest, StopEndsTheScanAtTheFirstInfection) {
+    PlantInfections();
+    m_cmd.m_nInfectionAction = kInfectStop;
+    CScanResult r = Scan();
+    EXPECT_TRUE(r.m_bStopped);
+    EXPECT_EQ(r.m_nFiles, 1u); // a_virus.com comes first; nothing after it is read
+    EXPECT_EQ(r.ExitCode(), 1);
+    EXPECT_TRUE(Exists("a_virus.com"));
+    EXPECT_NE(LogText().find("scan stopped"), std::string::npos);
+}
+
+TEST_F(ScannerTest, RemoveVirusDeletesBareTestFilesAndCleansCarriers) {
+    PlantInfections();
+    m_cmd.m_nInfectionAction = kInfectRemoveVirus;
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nInfected, 2u);
+    EXPECT_EQ(r.m_nErrors, 0u);
+    EXPECT_FALSE(Exists("a_virus.com"));
+    EXPECT_EQ(Read(m_tree + "/sub/b_carrier.bin"), "headtail");
+    struct stat st {};
+    ASSERT_EQ(::stat((m_tree + "/sub/b_carrier.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    // No temporary file is left beside the cleaned one.
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_tree + "/sub"), fs::directory_iterator()), 1);
+    // The next scan finds nothing.
+    EXPECT_EQ(Scan().ExitCode(), 0);
+}
+
+TEST_F(ScannerTest, DeleteRemovesInfectedFilesOnly) {
+    PlantInfections();
+    m_cmd.m_nInfectionAction = kInfectDelete;
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nInfected, 2u);
+    EXPECT_FALSE(Exists("a_virus.com"));
+    EXPECT_FALSE(Exists("sub/b_carrier.bin"));
+    EXPECT_TRUE(Exists("c_clean.sh"));
+}
+
+TEST_F(ScannerTest, MoveTakesFilesIntoQuarantineWithoutExecuteRights) {
+    PlantInfections();
+    m_cmd.m_nInfectionAction = kInfectMove;
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nInfected, 2u);
+    EXPECT_EQ(r.m_nErrors, 0u);
+    EXPECT_FALSE(Exists("a_virus.com"));
+    EXPECT_FALSE(Exists("sub/b_carrier.bin"));
+    std::vector<std::string> contents;
+    for (const auto& entry : fs::directory_iterator(Paths().m_strQuarantine)) {
+        contents.push_back(Read(entry.path()));
+        EXPECT_EQ(entry.status().permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+    std::sort(contents.begin(), contents.end());
+    ASSERT_EQ(contents.size(), 2u);
+    EXPECT_EQ(contents[0], TestString() + "\r\n");
+    EXPECT_EQ(contents[1], "head" + TestString() + "tail");
+}
+
+TEST_F(ScannerTest, QuarantineInsideTheTreeIsNotScannedAgain) {
+    m_state = m_tree + "/state";
+    PlantInfections();
+    m_cmd.m_nInfectionAction = kInfectMove;
+    EXPECT_EQ(Scan().m_nInfected, 2u);
+    CScanResult again = Scan();
+    EXPECT_EQ(again.m_nInfected, 0u);
+    EXPECT_EQ(again.ExitCode(), 0);
+}
+
+TEST_F(ScannerTest, WithoutHeuristicsOnlyTheStandardTestFileCounts) {
+    PlantInfections();
+    m_cmd.m_bHeuristic = false;
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nInfected, 1u);
+    EXPECT_NE(LogText().find("a_virus.com: infected"), std::string::npos);
+    EXPECT_NE(LogText().find("b_carrier.bin: ok"), std::string::npos);
+}
+
+TEST_F(ScannerTest, HeuristicsFindTheStringDeepInALargeFile) {
+    std::string big(300 * 1024, 'x');
+    big.replace(65536 - 30, TestString().size(), TestString()); // straddles a read
+    Write("big.bin", big);
+    EXPECT_EQ(Scan().m_nInfected, 1u);
+}
+
+TEST_F(ScannerTest, ProgramFilesOnlyMeansExecuteBitOrKnownHeader) {
+    Write("plain.txt", TestString(), 0644);
+    Write("script", "#!" + TestString(), 0644);
+    Write("elf",
+          "\x7f"
+          "ELF" +
+              TestString(),
+          0644);
+    Write("dos", "MZ" + TestString(), 0644);
+    Write("tool", TestString(), 0744);
+    m_cmd.m_nFileSelection = 1;
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nFiles, 4u);
+    EXPECT_EQ(LogText().find("plain.txt"), std::string::npos);
+    m_cmd.m_nFileSelection = 0;
+    EXPECT_EQ(Scan().m_nFiles, 5u);
+}
+
+TEST_F(ScannerTest, SubdirectoriesAreEnteredOnlyWhenAsked) {
+    PlantInfections();
+    m_cmd.m_bSubdirectories = false;
+    EXPECT_EQ(Scan().m_nFiles, 2u);
+    m_cmd.m_bSubdirectories = true;
+    EXPECT_EQ(Scan().m_nFiles, 3u);
+}
+
+TEST_F(ScannerTest, SymbolicLinksAreNeverFollowed) {
+    fs::create_directories(m_base + "/outside/deep");
+    std::ofstream(m_base + "/outside/deep/virus") << TestString();
+    Write("ok.sh", "echo\n");
+    fs::create_symlink(m_base + "/outside/deep/virus", m_tree + "/link-to-file");
+    fs::create_directory_symlink(m_base + "/outside", m_tree + "/link-to-dir");
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nFiles, 1u);
+    EXPECT_EQ(r.m_nInfected, 0u);
+    EXPECT_EQ(r.ExitCode(), 0);
+
+    // A tree named through a link is scanned under its real path.
+    m_cmd.m_strDirectory = m_tree + "/link-to-dir";
+    EXPECT_EQ(Scan().m_nInfected, 1u);
+}
+
+TEST_F(ScannerTest, SystemFoldersAndMissingFoldersAreErrors) {
+    m_cmd.m_strDirectory = "/proc";
+    CScanResult r = Scan();
+    EXPECT_TRUE(r.m_bFatal);
+    EXPECT_EQ(r.ExitCode(), 2);
+    m_cmd.m_strDirectory = "/proc/self/../self";
+    EXPECT_EQ(Scan().ExitCode(), 2);
+    m_cmd.m_strDirectory = m_base + "/missing";
+    EXPECT_EQ(Scan().ExitCode(), 2);
+    EXPECT_FALSE(m_reports.empty());
+}
+
+TEST_F(ScannerTest, LogModesWriteWhatTheySay) {
+    PlantInfections();
+    m_cmd.m_nLogMode = kLogNone;
+    Scan();
+    EXPECT_FALSE(fs::exists(Paths().m_strLog));
+
+    m_cmd.m_nLogMode = kLogCombined;
+    Scan();
+    ASSERT_EQ(LogLines().size(), 1u);
+    EXPECT_NE(LogLines()[0].find("3 files, 2 infected, 0 changed, 0 errors"), std::string::npos)
+        << LogLines()[0];
+
+    m_cmd.m_nLogMode = kLogDetailed;
+    Scan();
+    std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), 5u); // earlier summary, three files, new summary
+    EXPECT_EQ(lines[1], m_tree + "/a_virus.com: infected");
+    EXPECT_EQ(lines[3], m_tree + "/sub/b_carrier.bin: infected");
+    // The log lies below the state root under a name that cannot escape it.
+    EXPECT_EQ(Paths().m_strLog.rfind(m_state + "/scanner/logs/Job_.._1-", 0), 0u);
+}
+
+TEST_F(ScannerTest, ReferenceCheckSeesChangedFiles) {
+    Write("prog", "version 1");
+    Write("other", "stable");
+    m_cmd.m_bReferenceCheck = true;
+    m_cmd.m_nReferenceDiffAction = kDiffLog;
+    EXPECT_EQ(Scan().ExitCode(), 0); // first scan records the references
+    EXPECT_EQ(Scan().ExitCode(), 0);
+
+    Write("prog", "version 2");
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nChanged, 1u);
+    EXPECT_EQ(r.ExitCode(), 1);
+    EXPECT_NE(LogText().find(m_tree + "/prog: changed\n"), std::string::npos);
+    // Logging only keeps the old reference: the difference shows again.
+    EXPECT_EQ(Scan().m_nChanged, 1u);
+
+    m_cmd.m_nReferenceDiffAction = kDiffAccept;
+    EXPECT_EQ(Scan().m_nChanged, 1u);
+    EXPECT_NE(LogText().find("prog: changed, accepted"), std::string::npos);
+    EXPECT_EQ(Scan().ExitCode(), 0); // accepted: the new content is the reference now
+}
+
+TEST_F(ScannerTest, ReferenceDifferenceCanStopTheScan) {
+    Write("a", "1");
+    Write("b", "1");
+    m_cmd.m_bReferenceCheck = true;
+    Scan();
+    Write("a", "2");
+    Write("b", "2");
+    m_cmd.m_nReferenceDiffAction = kDiffStop;
+    CScanResult r = Scan();
+    EXPECT_TRUE(r.m_bStopped);
+    EXPECT_EQ(r.m_nChanged, 1u);
+    // References of the files not reached are kept, so b still differs later.
+    m_cmd.m_nReferenceDiffAction = kDiffLog;
+    EXPECT_EQ(Scan().m_nChanged, 2u);
+}
+
+TEST_F(ScannerTest, NewAndRemovedFilesUpdateTheListWithoutADifference) {
+    Write("a", "1");
+    m_cmd.m_bReferenceCheck = true;
+    Scan();
+    Write("b", "1");
+    fs::remove(m_tree + "/a");
+    EXPECT_EQ(Scan().ExitCode(), 0);
+    CReferenceList list;
+    bool exists = false;
+    std::string error;
+    ASSERT_TRUE(list.Load(Paths().m_strReference, exists, error));
+    EXPECT_EQ(list.Size(), 1u);
+    EXPECT_NE(list.Find(m_tree + "/b"), nullptr);
+}
+
+TEST_F(ScannerTest, DamagedReferenceListIsAnErrorAndIsReplacedOnlyWhenAccepting) {
+    Write("a", "1");
+    m_cmd.m_bReferenceCheck = true;
+    fs::create_directories(fs::path(Paths().m_strReference).parent_path());
+    std::ofstream(Paths().m_strReference) << "not a list\n";
+    CScanResult r = Scan();
+    EXPECT_EQ(r.ExitCode(), 2);
+    EXPECT_EQ(Read(Paths().m_strReference), "not a list\n");
+
+    m_cmd.m_nReferenceDiffAction = kDiffAccept;
+    Scan();
+    EXPECT_EQ(Scan().ExitCode(), 0);
+}
+
+} // namespace
