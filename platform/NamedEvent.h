@@ -24,7 +24,8 @@ public:
     // False when the semaphore could not be created; every call then fails.
     bool IsValid() const { return m_pSem != SEM_FAILED; }
 
-    // Signals the event. Async-signal-safe, so a signal handler may use it.
+    // Signals the event. Uses only sem_getvalue and sem_post, so a signal
+    // handler may call it.
     bool Set();
 
     // Waits until the event is set and resets it. nTimeoutMs < 0 waits without

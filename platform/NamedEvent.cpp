@@ -1,0 +1,102 @@
+#include "NamedEvent.h"
+
+#include "StatePaths.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The root as an absolute, cleaned path, so that "a/b/" and "a/b" or a
+// relative spelling from the same directory give one name.
+QByteArray NormalisedRoot() {
+    const QString root = QString::fromStdString(StateRoot());
+    return QDir::cleanPath(QDir::current().absoluteFilePath(root)).toUtf8();
+}
+
+std::string SafeName(const char* pszName) {
+    std::string name;
+    for (const char* p = pszName ? pszName : ""; *p && name.size() < 64; ++p) {
+        const char c = *p;
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '_' || c == '-';
+        name += ok ? c : '_';
+    }
+    return name;
+}
+
+timespec DeadlineAfter(int nTimeoutMs) {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    ts.tv_sec += nTimeoutMs / 1000;
+    ts.tv_nsec += static_cast<long>(nTimeoutMs % 1000) * 1000000L;
+    if (ts.tv_nsec >= 1000000000L) {
+        ts.tv_sec += 1;
+        ts.tv_nsec -= 1000000000L;
+    }
+    return ts;
+}
+
+} // namespace
+
+std::string CNamedEvent::SemaphoreName(const char* pszName) {
+    const QByteArray hash =
+        QCryptographicHash::hash(NormalisedRoot(), QCryptographicHash::Sha256).toHex().left(16);
+    return "/vex." + std::to_string(getuid()) + "." + hash.toStdString() + "." + SafeName(pszName);
+}
+
+void CNamedEvent::Remove(const char* pszName) {
+    sem_unlink(SemaphoreName(pszName).c_str());
+}
+
+CNamedEvent::CNamedEvent(const char* pszName) {
+    m_pSem = sem_open(SemaphoreName(pszName).c_str(), O_CREAT, 0600, 0);
+}
+
+CNamedEvent::~CNamedEvent() {
+    if (m_pSem != SEM_FAILED)
+        sem_close(m_pSem);
+}
+
+bool CNamedEvent::Set() {
+    if (m_pSem == SEM_FAILED)
+        return false;
+    // Already set: another signal adds nothing. Two setters racing past this
+    // test can leave the count at 2, which costs at most one extra wake-up.
+    int nValue = 0;
+    if (sem_getvalue(m_pSem, &nValue) == 0 && nValue > 0)
+        return true;
+    return sem_post(m_pSem) == 0;
+}
+
+bool CNamedEvent::Wait(int nTimeoutMs) {
+    if (m_pSem == SEM_FAILED)
+        return false;
+    int rc;
+    if (nTimeoutMs < 0) {
+        while ((rc = sem_wait(m_pSem)) != 0 && errno == EINTR) {
+        }
+    } else if (nTimeoutMs == 0) {
+        rc = sem_trywait(m_pSem);
+    } else {
+        const timespec deadline = DeadlineAfter(nTimeoutMs);
+        while ((rc = sem_clockwait(m_pSem, CLOCK_MONOTONIC, &deadline)) != 0 && errno == EINTR) {
+        }
+    }
+    if (rc != 0)
+        return false;
+    Drain();
+    return true;
+}
+
+// Auto-reset: the signals that piled up while nobody waited are one wake-up.
+// Whatever their senders changed was committed before they signalled, so the
+// waiter's next read sees it.
+void CNamedEvent::Drain() {
+    while (sem_trywait(m_pSem) == 0) {
+    }
+}

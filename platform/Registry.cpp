@@ -1,0 +1,278 @@
+#include "Registry.h"
+
+#include "RegistryDb.h"
+#include "StatePaths.h"
+
+#include <cstring>
+#include <sys/stat.h>
+#include <vector>
+
+// A hive root is a predefined handle: it carries only which hive it names.
+// Opened keys carry their own connection and the id of their row in
+// reg_keys (0 = the hive's root).
+struct RegKey {
+    constexpr RegKey(int hive, bool predefined, CRegistryDb* db = nullptr, std::int64_t keyId = 0)
+        : nHive(hive), bPredefined(predefined), pDb(db), nKeyId(keyId) {}
+
+    int nHive = -1;
+    bool bPredefined = false;
+    CRegistryDb* pDb = nullptr;
+    std::int64_t nKeyId = 0;
+
+    // Value ids of this key in enumeration order, valid while the database's
+    // data_version and our own write count are unchanged.
+    std::vector<std::int64_t> ids;
+    std::int64_t nCacheVersion = -1;
+    std::uint64_t nCacheWrites = 0;
+    bool bCacheValid = false;
+};
+
+namespace {
+
+constinit RegKey g_machine{0, true};
+constinit RegKey g_user{1, true};
+
+const char* HiveFileName(int nHive) {
+    return nHive == 0 ? "machine.db" : "user.db";
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+// Splits a backslash path into its non-empty components. False when a
+// component is longer than the registry allows.
+bool SplitKeyPath(const char* pszSubKey, std::vector<std::string>& parts) {
+    parts.clear();
+    if (!pszSubKey)
+        return true;
+    std::string part;
+    for (const char* p = pszSubKey;; ++p) {
+        if (*p == '\\' || *p == '\0') {
+            if (!part.empty())
+                parts.push_back(part);
+            part.clear();
+            if (*p == '\0')
+                break;
+            continue;
+        }
+        part += *p;
+        if (part.size() > REG_MAX_KEY_NAME)
+            return false;
+    }
+    return true;
+}
+
+bool IsOpenKey(HKEY hKey) {
+    return hKey && !hKey->bPredefined && hKey->pDb;
+}
+
+bool IsValidName(const char* pszName) {
+    return std::strlen(pszName) <= REG_MAX_VALUE_NAME;
+}
+
+// Opens the hive of hKey (a predefined root or an open key) in a new
+// connection and resolves the sub-key below it.
+LONG OpenOrCreate(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool bCreate,
+                  bool* pbCreated) {
+    if (!phkResult)
+        return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    if (!hKey || (!hKey->bPredefined && !hKey->pDb))
+        return ERROR_INVALID_HANDLE;
+    std::vector<std::string> parts;
+    if (!SplitKeyPath(pszSubKey, parts))
+        return ERROR_INVALID_PARAMETER;
+
+    const std::string path = RegHivePath(hKey);
+    if (bCreate) {
+        if (!EnsureStateRoot())
+            return ERROR_ACCESS_DENIED;
+    } else if (!FileExists(path)) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+
+    auto* pDb = new CRegistryDb;
+    LONG result = pDb->Open(path, bCreate);
+    std::int64_t nKeyId = hKey->bPredefined ? 0 : hKey->nKeyId;
+    if (result == ERROR_SUCCESS)
+        result = bCreate ? pDb->CreateKeyPath(nKeyId, parts, pbCreated)
+                         : pDb->FindKeyPath(nKeyId, parts);
+    if (result != ERROR_SUCCESS) {
+        delete pDb;
+        return result;
+    }
+    *phkResult = new RegKey{hKey->nHive, false, pDb, nKeyId};
+    return ERROR_SUCCESS;
+}
+
+// Makes sure key->ids reflects the database in the current read transaction.
+LONG RefreshValueIds(HKEY hKey) {
+    std::int64_t nVersion = 0;
+    LONG result = hKey->pDb->DataVersion(nVersion);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (hKey->bCacheValid && hKey->nCacheVersion == nVersion &&
+        hKey->nCacheWrites == hKey->pDb->WriteCount())
+        return ERROR_SUCCESS;
+    result = hKey->pDb->ValueIds(hKey->nKeyId, hKey->ids);
+    hKey->bCacheValid = result == ERROR_SUCCESS;
+    hKey->nCacheVersion = nVersion;
+    hKey->nCacheWrites = hKey->pDb->WriteCount();
+    return result;
+}
+
+// Copies a value's data into the caller's buffer with the registry's rules
+// for sizes and short buffers.
+LONG CopyData(const CRegistryDb::Value& value, DWORD* pdwType, BYTE* pData, DWORD* pcbData) {
+    if (pdwType)
+        *pdwType = value.nType;
+    const auto nSize = static_cast<DWORD>(value.nSize);
+    if (!pcbData)
+        return pData ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    const DWORD nRoom = *pcbData;
+    *pcbData = nSize;
+    if (!pData)
+        return ERROR_SUCCESS;
+    if (nRoom < nSize)
+        return ERROR_MORE_DATA;
+    if (nSize)
+        std::memcpy(pData, value.pData, nSize);
+    return ERROR_SUCCESS;
+}
+
+LONG CopyName(const CRegistryDb::Value& value, char* pszName, DWORD* pcchName) {
+    if (!pcchName)
+        return pszName ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    const DWORD nRoom = *pcchName;
+    const auto nLength = static_cast<DWORD>(value.name.size());
+    *pcchName = nLength;
+    if (!pszName)
+        return ERROR_SUCCESS;
+    if (nRoom <= nLength)
+        return ERROR_MORE_DATA;
+    std::memcpy(pszName, value.name.data(), nLength);
+    pszName[nLength] = '\0';
+    return ERROR_SUCCESS;
+}
+
+LONG CheckWrite(HKEY hKey, const char* pszName, DWORD cbData, const BYTE* pData) {
+    if (!IsOpenKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    if (!IsValidName(pszName) || cbData > REG_MAX_VALUE_SIZE || (cbData && !pData))
+        return ERROR_INVALID_PARAMETER;
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+RegKey* const HKEY_LOCAL_MACHINE = &g_machine;
+RegKey* const HKEY_CURRENT_USER = &g_user;
+
+std::string RegHivePath(HKEY hHive) {
+    if (!hHive || hHive->nHive < 0)
+        return std::string();
+    return StatePath(HiveFileName(hHive->nHive));
+}
+
+LONG RegOpenKeyEx(HKEY hKey, const char* pszSubKey, HKEY* phkResult) {
+    return OpenOrCreate(hKey, pszSubKey, phkResult, false, nullptr);
+}
+
+LONG RegCreateKeyEx(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool* pbCreated) {
+    if (pbCreated)
+        *pbCreated = false;
+    return OpenOrCreate(hKey, pszSubKey, phkResult, true, pbCreated);
+}
+
+LONG RegCloseKey(HKEY hKey) {
+    if (!hKey)
+        return ERROR_INVALID_HANDLE;
+    if (hKey->bPredefined)
+        return ERROR_SUCCESS;
+    delete hKey->pDb;
+    delete hKey;
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueEx(HKEY hKey, const char* pszValueName, DWORD* pdwType, BYTE* pData,
+                     DWORD* pcbData) {
+    if (!IsOpenKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    if (!pszValueName)
+        pszValueName = "";
+    if (!IsValidName(pszValueName))
+        return ERROR_FILE_NOT_FOUND;
+    CRegistryDb::Value value;
+    LONG result = hKey->pDb->FindValue(hKey->nKeyId, pszValueName, value);
+    if (result == ERROR_SUCCESS)
+        result = CopyData(value, pdwType, pData, pcbData);
+    hKey->pDb->ResetFind();
+    return result;
+}
+
+LONG RegEnumValue(HKEY hKey, DWORD dwIndex, char* pszValueName, DWORD* pcchValueName,
+                  DWORD* pdwType, BYTE* pData, DWORD* pcbData) {
+    if (!IsOpenKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    CRegistryDb& db = *hKey->pDb;
+    // One read transaction, so that the id list and the row come from the
+    // same state of the database.
+    LONG result = db.BeginRead();
+    if (result != ERROR_SUCCESS)
+        return result;
+    result = RefreshValueIds(hKey);
+    CRegistryDb::Value value;
+    if (result == ERROR_SUCCESS) {
+        if (dwIndex >= hKey->ids.size())
+            result = ERROR_NO_MORE_ITEMS;
+        else
+            result = db.ValueById(hKey->ids[dwIndex], value);
+    }
+    if (result == ERROR_SUCCESS) {
+        const LONG nameResult = CopyName(value, pszValueName, pcchValueName);
+        result = CopyData(value, pdwType, pData, pcbData);
+        if (nameResult != ERROR_SUCCESS)
+            result = nameResult;
+    }
+    db.ResetById();
+    db.EndRead();
+    return result;
+}
+
+LONG RegSetValueEx(HKEY hKey, const char* pszValueName, DWORD dwType, const BYTE* pData,
+                   DWORD cbData) {
+    if (!pszValueName)
+        pszValueName = "";
+    LONG result = CheckWrite(hKey, pszValueName, cbData, pData);
+    if (result != ERROR_SUCCESS)
+        return result;
+    return hKey->pDb->SetValue(hKey->nKeyId, nullptr, pszValueName, dwType, pData, cbData);
+}
+
+LONG RegReplaceValue(HKEY hKey, const char* pszOldName, const char* pszValueName, DWORD dwType,
+                     const BYTE* pData, DWORD cbData) {
+    if (!pszValueName)
+        pszValueName = "";
+    LONG result = CheckWrite(hKey, pszValueName, cbData, pData);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (pszOldName && !IsValidName(pszOldName))
+        pszOldName = nullptr; // cannot exist
+    return hKey->pDb->SetValue(hKey->nKeyId, pszOldName, pszValueName, dwType, pData, cbData);
+}
+
+LONG RegDeleteValue(HKEY hKey, const char* pszValueName) {
+    if (!IsOpenKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    if (!pszValueName)
+        pszValueName = "";
+    if (!IsValidName(pszValueName))
+        return ERROR_FILE_NOT_FOUND;
+    return hKey->pDb->DeleteValue(hKey->nKeyId, pszValueName);
+}
+
+LONG RegFlushKey(HKEY hKey) {
+    return IsOpenKey(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}

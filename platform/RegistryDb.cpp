@@ -1,0 +1,370 @@
+#include "RegistryDb.h"
+
+#include <QString>
+#include <sqlite3.h>
+
+namespace {
+
+// Long enough for another process to finish a durable commit on a slow disk.
+constexpr int kBusyTimeoutMs = 5000;
+
+const char* const kSchema = "CREATE TABLE IF NOT EXISTS reg_keys("
+                            " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                            " parent INTEGER NOT NULL, name TEXT NOT NULL, fold TEXT NOT NULL,"
+                            " UNIQUE(parent, fold));"
+                            // AUTOINCREMENT: ids are never reused, so id order is creation order.
+                            "CREATE TABLE IF NOT EXISTS reg_values("
+                            " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                            " key INTEGER NOT NULL, name TEXT NOT NULL, fold TEXT NOT NULL,"
+                            " type INTEGER NOT NULL, data BLOB NOT NULL,"
+                            " UNIQUE(key, fold));"
+                            "CREATE INDEX IF NOT EXISTS reg_values_order ON reg_values(key, id);";
+
+const char* const kStatements[] = {
+    "BEGIN",
+    "BEGIN IMMEDIATE",
+    "COMMIT",
+    "ROLLBACK",
+    "PRAGMA data_version",
+    "SELECT id FROM reg_keys WHERE parent = ?1 AND fold = ?2",
+    "INSERT INTO reg_keys(parent, name, fold) VALUES(?1, ?2, ?3)",
+    "SELECT id FROM reg_values WHERE key = ?1 ORDER BY id",
+    "SELECT name, type, data FROM reg_values WHERE id = ?1",
+    "SELECT name, type, data FROM reg_values WHERE key = ?1 AND fold = ?2",
+    "UPDATE reg_values SET type = ?3, data = ?4 WHERE key = ?1 AND fold = ?2",
+    "INSERT INTO reg_values(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)",
+    "DELETE FROM reg_values WHERE key = ?1 AND fold = ?2",
+};
+
+bool IsAscii(const char* psz) {
+    for (; *psz; ++psz)
+        if (static_cast<unsigned char>(*psz) >= 0x80)
+            return false;
+    return true;
+}
+
+void BindText(sqlite3_stmt* stmt, int n, const std::string& text) {
+    sqlite3_bind_text(stmt, n, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void ReadValueRow(sqlite3_stmt* stmt, CRegistryDb::Value& value) {
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    value.name.assign(name ? name : "", static_cast<size_t>(sqlite3_column_bytes(stmt, 0)));
+    value.nType = static_cast<DWORD>(sqlite3_column_int64(stmt, 1));
+    value.pData = sqlite3_column_blob(stmt, 2);
+    // A damaged file could hold a larger blob than we ever write; such a
+    // value reads as empty rather than beyond what callers expect.
+    const int nSize = sqlite3_column_bytes(stmt, 2);
+    value.nSize = nSize > 0 && static_cast<DWORD>(nSize) <= REG_MAX_VALUE_SIZE && value.pData
+                      ? static_cast<size_t>(nSize)
+                      : 0;
+}
+
+} // namespace
+
+CRegistryDb::~CRegistryDb() {
+    for (sqlite3_stmt*& stmt : m_stmt)
+        sqlite3_finalize(stmt);
+    sqlite3_close_v2(m_db);
+}
+
+std::string CRegistryDb::FoldName(const char* pszName) {
+    if (IsAscii(pszName)) {
+        std::string fold(pszName);
+        for (char& c : fold)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return fold;
+    }
+    const QByteArray raw(pszName);
+    const QString text = QString::fromUtf8(raw);
+    if (text.toUtf8() != raw)
+        return "\xff" + raw.toStdString();
+    return text.toCaseFolded().toUtf8().toStdString();
+}
+
+LONG CRegistryDb::Error(int rc) const {
+    switch (rc & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_DONE:
+    case SQLITE_ROW:
+        return ERROR_SUCCESS;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return ERROR_ACCESS_DENIED;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return ERROR_BUSY;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
+    case SQLITE_SCHEMA:
+        return ERROR_BADDB;
+    case SQLITE_TOOBIG:
+    case SQLITE_RANGE:
+    case SQLITE_MISMATCH:
+        return ERROR_INVALID_PARAMETER;
+    default:
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+LONG CRegistryDb::Open(const std::string& path, bool bCreate) {
+    const int flags = SQLITE_OPEN_READWRITE | (bCreate ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK)
+        return (rc & 0xff) == SQLITE_CANTOPEN && !bCreate ? ERROR_FILE_NOT_FOUND : Error(rc);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    // The file is outside input: never run code that a hostile schema brings.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    // Rollback journal and a full sync per commit: several processes share
+    // the file, and each acknowledged change must survive a crash.
+    rc = sqlite3_exec(m_db, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;", nullptr,
+                      nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return Error(rc);
+    if (bCreate) {
+        const LONG result = EnsureSchema();
+        if (result != ERROR_SUCCESS)
+            return result;
+    }
+    return PrepareAll();
+}
+
+LONG CRegistryDb::EnsureSchema() {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(m_db,
+                                "SELECT count(*) FROM sqlite_master WHERE type = 'table'"
+                                " AND name IN ('reg_keys', 'reg_values')",
+                                -1, &stmt, nullptr);
+    int nTables = 0;
+    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        nTables = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW)
+        return Error(rc);
+    if (nTables == 2)
+        return ERROR_SUCCESS;
+    rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(m_db, kSchema, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        Rollback();
+    return Error(rc);
+}
+
+LONG CRegistryDb::PrepareAll() {
+    for (int i = 0; i < kStmtCount; ++i) {
+        const int rc = sqlite3_prepare_v3(m_db, kStatements[i], -1, SQLITE_PREPARE_PERSISTENT,
+                                          &m_stmt[i], nullptr);
+        if (rc != SQLITE_OK) {
+            // A file without our tables holds no keys at all.
+            const LONG result = Error(rc);
+            return result == ERROR_REGISTRY_IO_FAILED ? ERROR_FILE_NOT_FOUND : result;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+void CRegistryDb::Rollback() {
+    if (!sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+LONG CRegistryDb::Step(Stmt s) {
+    const int rc = sqlite3_step(m_stmt[s]);
+    sqlite3_reset(m_stmt[s]);
+    return Error(rc);
+}
+
+template <class Body> LONG CRegistryDb::InWriteTransaction(Body body) {
+    LONG result = Step(kBeginImmediate);
+    if (result != ERROR_SUCCESS)
+        return result;
+    result = body();
+    if (result == ERROR_SUCCESS)
+        result = Step(kCommit);
+    if (result != ERROR_SUCCESS) {
+        Rollback();
+        return result;
+    }
+    ++m_nWrites;
+    return ERROR_SUCCESS;
+}
+
+LONG CRegistryDb::FindKey(std::int64_t nParent, const std::string& name, std::int64_t& nKeyId) {
+    sqlite3_stmt* stmt = m_stmt[kFindKey];
+    sqlite3_bind_int64(stmt, 1, nParent);
+    BindText(stmt, 2, FoldName(name.c_str()));
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW)
+        nKeyId = sqlite3_column_int64(stmt, 0);
+    sqlite3_reset(stmt);
+    if (rc == SQLITE_DONE)
+        return ERROR_FILE_NOT_FOUND;
+    return Error(rc);
+}
+
+LONG CRegistryDb::FindKeyPath(std::int64_t& nKeyId, const std::vector<std::string>& parts) {
+    for (const std::string& part : parts) {
+        const LONG result = FindKey(nKeyId, part, nKeyId);
+        if (result != ERROR_SUCCESS)
+            return result;
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG CRegistryDb::CreateKeyPath(std::int64_t& nKeyId, const std::vector<std::string>& parts,
+                                bool* pbCreated) {
+    // Most opens find every component: try without a write lock first.
+    std::int64_t nFound = nKeyId;
+    if (FindKeyPath(nFound, parts) == ERROR_SUCCESS) {
+        nKeyId = nFound;
+        return ERROR_SUCCESS;
+    }
+    return InWriteTransaction([&]() -> LONG {
+        for (size_t i = 0; i < parts.size(); ++i) {
+            LONG result = FindKey(nKeyId, parts[i], nKeyId);
+            if (result != ERROR_FILE_NOT_FOUND) {
+                if (result != ERROR_SUCCESS)
+                    return result;
+                continue;
+            }
+            sqlite3_stmt* stmt = m_stmt[kInsertKey];
+            sqlite3_bind_int64(stmt, 1, nKeyId);
+            BindText(stmt, 2, parts[i]);
+            BindText(stmt, 3, FoldName(parts[i].c_str()));
+            result = Step(kInsertKey);
+            if (result != ERROR_SUCCESS)
+                return result;
+            nKeyId = sqlite3_last_insert_rowid(m_db);
+            if (pbCreated && i + 1 == parts.size())
+                *pbCreated = true;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG CRegistryDb::BeginRead() {
+    return Step(kBegin);
+}
+
+void CRegistryDb::EndRead() {
+    if (Step(kCommit) != ERROR_SUCCESS)
+        Rollback();
+}
+
+LONG CRegistryDb::DataVersion(std::int64_t& nVersion) {
+    sqlite3_stmt* stmt = m_stmt[kDataVersion];
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW)
+        nVersion = sqlite3_column_int64(stmt, 0);
+    sqlite3_reset(stmt);
+    return rc == SQLITE_ROW ? ERROR_SUCCESS : Error(rc == SQLITE_DONE ? SQLITE_ERROR : rc);
+}
+
+LONG CRegistryDb::ValueIds(std::int64_t nKeyId, std::vector<std::int64_t>& ids) {
+    ids.clear();
+    sqlite3_stmt* stmt = m_stmt[kValueIds];
+    sqlite3_bind_int64(stmt, 1, nKeyId);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        ids.push_back(sqlite3_column_int64(stmt, 0));
+    sqlite3_reset(stmt);
+    return Error(rc);
+}
+
+LONG CRegistryDb::ValueById(std::int64_t nId, Value& value) {
+    sqlite3_stmt* stmt = m_stmt[kValueById];
+    sqlite3_bind_int64(stmt, 1, nId);
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+        ReadValueRow(stmt, value);
+        return ERROR_SUCCESS;
+    }
+    // Within one read transaction the id list and the rows agree; a missing
+    // row means the list was stale, which the caller sees as the end.
+    return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : Error(rc);
+}
+
+void CRegistryDb::ResetById() {
+    sqlite3_reset(m_stmt[kValueById]);
+}
+
+LONG CRegistryDb::FindValue(std::int64_t nKeyId, const char* pszName, Value& value) {
+    sqlite3_stmt* stmt = m_stmt[kFindValue];
+    sqlite3_bind_int64(stmt, 1, nKeyId);
+    BindText(stmt, 2, FoldName(pszName));
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+        ReadValueRow(stmt, value);
+        return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : Error(rc);
+}
+
+void CRegistryDb::ResetFind() {
+    sqlite3_reset(m_stmt[kFindValue]);
+}
+
+LONG CRegistryDb::UpsertValue(std::int64_t nKeyId, const char* pszName, DWORD dwType,
+                              const BYTE* pData, DWORD cbData) {
+    const std::string fold = FoldName(pszName);
+    // Update in place first, so that a rewritten value keeps its id (and with
+    // it its place in the enumeration) and its name's case.
+    sqlite3_stmt* stmt = m_stmt[kUpdateValue];
+    sqlite3_bind_int64(stmt, 1, nKeyId);
+    BindText(stmt, 2, fold);
+    sqlite3_bind_int64(stmt, 3, dwType);
+    if (cbData)
+        sqlite3_bind_blob(stmt, 4, pData, static_cast<int>(cbData), SQLITE_STATIC);
+    else
+        sqlite3_bind_zeroblob(stmt, 4, 0);
+    LONG result = Step(kUpdateValue);
+    sqlite3_clear_bindings(stmt);
+    if (result != ERROR_SUCCESS || sqlite3_changes(m_db) > 0)
+        return result;
+
+    stmt = m_stmt[kInsertValue];
+    sqlite3_bind_int64(stmt, 1, nKeyId);
+    BindText(stmt, 2, pszName);
+    BindText(stmt, 3, fold);
+    sqlite3_bind_int64(stmt, 4, dwType);
+    if (cbData)
+        sqlite3_bind_blob(stmt, 5, pData, static_cast<int>(cbData), SQLITE_STATIC);
+    else
+        sqlite3_bind_zeroblob(stmt, 5, 0);
+    result = Step(kInsertValue);
+    sqlite3_clear_bindings(stmt);
+    return result;
+}
+
+LONG CRegistryDb::RemoveValue(std::int64_t nKeyId, const std::string& fold) {
+    sqlite3_stmt* stmt = m_stmt[kDeleteValue];
+    sqlite3_bind_int64(stmt, 1, nKeyId);
+    BindText(stmt, 2, fold);
+    const LONG result = Step(kDeleteValue);
+    if (result != ERROR_SUCCESS)
+        return result;
+    return sqlite3_changes(m_db) > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG CRegistryDb::SetValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName,
+                           DWORD dwType, const BYTE* pData, DWORD cbData) {
+    return InWriteTransaction([&]() -> LONG {
+        if (pszOldName) {
+            const LONG result = RemoveValue(nKeyId, FoldName(pszOldName));
+            if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+                return result;
+        }
+        return UpsertValue(nKeyId, pszName, dwType, pData, cbData);
+    });
+}
+
+LONG CRegistryDb::DeleteValue(std::int64_t nKeyId, const char* pszName) {
+    return InWriteTransaction([&]() { return RemoveValue(nKeyId, FoldName(pszName)); });
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+// The SQLite side of the registry: one connection to one hive file, with the
+// prepared statements the registry calls need. Internal to platform/.
+
+#include "Registry.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class CRegistryDb {
+public:
+    // A value row. pData points into the current statement row and stays
+    // valid until the matching Reset call.
+    struct Value {
+        std::string name;
+        DWORD nType = REG_NONE;
+        const void* pData = nullptr;
+        size_t nSize = 0;
+    };
+
+    CRegistryDb() = default;
+    ~CRegistryDb();
+    CRegistryDb(const CRegistryDb&) = delete;
+    CRegistryDb& operator=(const CRegistryDb&) = delete;
+
+    // bCreate: create the file and its tables when missing.
+    LONG Open(const std::string& path, bool bCreate);
+
+    // Walks parts below nKeyId; on success nKeyId is the last component's id.
+    LONG FindKeyPath(std::int64_t& nKeyId, const std::vector<std::string>& parts);
+    LONG CreateKeyPath(std::int64_t& nKeyId, const std::vector<std::string>& parts,
+                       bool* pbCreated);
+
+    // A read transaction around several statements.
+    LONG BeginRead();
+    void EndRead();
+    LONG DataVersion(std::int64_t& nVersion);
+    LONG ValueIds(std::int64_t nKeyId, std::vector<std::int64_t>& ids);
+    LONG ValueById(std::int64_t nId, Value& value);
+    void ResetById();
+    LONG FindValue(std::int64_t nKeyId, const char* pszName, Value& value);
+    void ResetFind();
+
+    // Deletes pszOldName (when given) and upserts pszName, in one transaction.
+    LONG SetValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName, DWORD dwType,
+                  const BYTE* pData, DWORD cbData);
+    LONG DeleteValue(std::int64_t nKeyId, const char* pszName);
+
+    // Writes committed through this connection; the readers' cache uses it
+    // because data_version does not count a connection's own commits.
+    std::uint64_t WriteCount() const { return m_nWrites; }
+
+    // The form in which names are compared: full Unicode case folding for
+    // valid UTF-8; other byte strings compare exactly (marked with a 0xFF
+    // byte, which valid UTF-8 never contains, so the two kinds never meet).
+    static std::string FoldName(const char* pszName);
+
+private:
+    enum Stmt {
+        kBegin,
+        kBeginImmediate,
+        kCommit,
+        kRollback,
+        kDataVersion,
+        kFindKey,
+        kInsertKey,
+        kValueIds,
+        kValueById,
+        kFindValue,
+        kUpdateValue,
+        kInsertValue,
+        kDeleteValue,
+        kStmtCount
+    };
+
+    LONG EnsureSchema();
+    LONG PrepareAll();
+    LONG Step(Stmt s);
+    // Runs body inside BEGIN IMMEDIATE ... COMMIT; rolls back when either fails.
+    template <class Body> LONG InWriteTransaction(Body body);
+    LONG UpsertValue(std::int64_t nKeyId, const char* pszName, DWORD dwType, const BYTE* pData,
+                     DWORD cbData);
+    LONG RemoveValue(std::int64_t nKeyId, const std::string& fold);
+    LONG FindKey(std::int64_t nParent, const std::string& name, std::int64_t& nKeyId);
+    LONG Error(int rc) const;
+    void Rollback();
+
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmt[kStmtCount] = {};
+    std::uint64_t m_nWrites = 0;
+};
