@@ -62,8 +62,8 @@ int CCpuLoad::Percent(const Sample& from, const Sample& to) {
     if (busy >= total)
         return 100;
     // Rounded to the nearest percent.
-    return static_cast<int>(std::lround(100.0L * static_cast<long double>(busy) /
-                                        static_cast<long double>(total)));
+    return static_cast<int>(
+        std::lround(100.0L * static_cast<long double>(busy) / static_cast<long double>(total)));
 }
 
 bool CCpuLoad::Take(Sample& sample) const {
