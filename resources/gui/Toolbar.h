@@ -1,0 +1,17 @@
+#pragma once
+
+#include <span>
+
+// Tool bar resources: the command of every button in order, 0 for a gap.
+namespace res {
+
+// Empty when no tool bar has that identifier.
+std::span<const unsigned> ToolbarButtons(unsigned id);
+
+// Pictures of the header's sort marks, under ":/images/".
+const char* SortMarkImage(bool ascending);
+
+// The main window's icon, under ":/images/".
+const char* AppIconImage();
+
+} // namespace res
