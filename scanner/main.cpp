@@ -3,6 +3,7 @@
 #include "CommandFile.h"
 #include "ScanPaths.h"
 #include "Scanner.h"
+#include "StatePaths.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,15 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string StateRoot() {
-    if (const char* root = std::getenv("RAMPART_ROOT"); root && *root)
-        return root;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-        return std::string(data) + "/rampart";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.local/share/rampart";
-}
 
 // With its window shown the scanner may keep it open for the user: end mode 0
 // always waits, 1 waits after a finding, 2 never waits. Here the "window" is
