@@ -1,0 +1,142 @@
+#include "Job.h"
+
+#include "ByteReader.h"
+#include "Daily.h"
+
+#include <climits>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// Name (u32 length, text, zero) is followed by the active flag, the last
+// start and the has-started flag.
+constexpr size_t kFixedFieldsSize = 1 + sizeof(SYSTEMTIME) + 1;
+
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Length of the longest prefix of s (len bytes) that has at most max bytes and
+// does not end inside a UTF-8 character.
+size_t Utf8PrefixLength(const char* s, size_t len, size_t max) {
+    if (len <= max)
+        return len;
+    // s[max] is the first byte dropped. While it continues a character, move
+    // the cut back to that character's first byte; a character has at most
+    // four bytes, so a longer run of continuation bytes is not UTF-8 and is
+    // cut plainly.
+    size_t cut = max;
+    for (int back = 0; back < 4 && cut > 0; ++back, --cut) {
+        if (!IsUtf8Continuation(s[cut]))
+            return cut;
+    }
+    return max;
+}
+
+} // namespace
+
+CJob::CJob() : m_pPeriod(std::make_unique<CDaily>()) {}
+
+CJob::~CJob() = default;
+
+void CJob::SetName(const char* psz) {
+    if (psz == nullptr) {
+        m_strName.clear();
+        return;
+    }
+    const size_t len = std::strlen(psz);
+    m_strName.assign(psz, Utf8PrefixLength(psz, len, kMaxNameLength));
+}
+
+bool CJob::IsActive() const {
+    return m_bActive && m_pPeriod->IsValid();
+}
+
+bool CJob::SetActive(bool b) {
+    m_bActive = b;
+    return b ? IsActive() : true;
+}
+
+void CJob::SetPeriod(const CPeriod& src, const COleDateTime& ref) {
+    m_pPeriod.reset(src.Clone());
+    SetLastStart(ref - COleDateTimeSpan(0, 0, 1, 0), false);
+}
+
+void CJob::SetLastStart(const COleDateTime& t, bool bStarted) {
+    SYSTEMTIME st;
+    if (t.GetStatus() == COleDateTime::valid && t.GetAsSystemTime(st)) {
+        st.wSecond = 0;
+        st.wMilliseconds = 0;
+        m_LastStart = st;
+    }
+    m_bHasLastStart = bStarted;
+}
+
+const char* CJob::GetPeriodText(HINSTANCE hRes) const {
+    thread_local char buf[kTextSize];
+    buf[0] = '\0';
+    m_pPeriod->GetDescription(hRes, buf, sizeof buf);
+    return buf;
+}
+
+int CJob::GetStoreSize() const {
+    return static_cast<int>(TextStoreSize(m_strName) + kFixedFieldsSize) +
+           m_pPeriod->GetStoreSize() + m_ScanParameter.GetStoreSize();
+}
+
+void CJob::WriteStoredForm(BYTE* pBuf) const {
+    BYTE* p = pBuf;
+    PutText(p, m_strName);
+    PutBool(p, m_bActive);
+    PutSystemTime(p, m_LastStart);
+    PutBool(p, m_bHasLastStart);
+    p += m_pPeriod->Store(p);
+    m_ScanParameter.Store(p);
+}
+
+int CJob::Store(BYTE*& pBuf) const {
+    const int size = GetStoreSize();
+    pBuf = new BYTE[size];
+    WriteStoredForm(pBuf);
+    return size;
+}
+
+std::vector<BYTE> CJob::Store() const {
+    std::vector<BYTE> bytes(GetStoreSize());
+    WriteStoredForm(bytes.data());
+    return bytes;
+}
+
+bool CJob::Load(const BYTE* pBuf, size_t nAvail) {
+    CByteReader reader(pBuf, nAvail);
+    std::string name;
+    bool bActive = false;
+    SYSTEMTIME lastStart;
+    bool bHasLastStart = false;
+    // ReadText checks the name's length against what remains before it
+    // allocates anything.
+    if (!reader.ReadText(name) || reader.Remaining() < kFixedFieldsSize ||
+        !reader.ReadBool(bActive) || !reader.ReadSystemTime(lastStart) ||
+        !reader.ReadBool(bHasLastStart))
+        return false;
+
+    int nPeriodSize = 0;
+    std::unique_ptr<CPeriod> period =
+        CPeriod::LoadFromStore(reader.Current(), reader.Remaining(), &nPeriodSize);
+    if (!period || !reader.Skip(static_cast<size_t>(nPeriodSize)))
+        return false;
+
+    CScanParameter params;
+    if (params.Load(reader.Current(), reader.Remaining()) == 0)
+        return false;
+
+    // Everything fits: only now replace the stored fields.
+    m_strName = std::move(name);
+    m_bActive = bActive;
+    m_LastStart = lastStart;
+    m_bHasLastStart = bHasLastStart;
+    m_pPeriod = std::move(period);
+    m_ScanParameter = std::move(params);
+    return true;
+}

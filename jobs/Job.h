@@ -1,0 +1,127 @@
+#pragma once
+
+#include "OleDateTime.h"
+#include "Period.h"
+#include "ScanParameter.h"
+#include "StringTable.h"
+#include "SystemTime.h"
+
+#include <atomic>
+#include <cstddef>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One scan job: name, active switch, scan options, schedule and last start.
+//
+// Stored form (little-endian, packed), shared by the job store, job files,
+// the clipboard and the scan server:
+//   u32 N (name length + 1), the name and a zero byte,
+//   active flag (1 byte), last start (SYSTEMTIME, 8 x u16), has-started flag
+//   (1 byte), the schedule's stored form, the scan options' stored form.
+// The run-time fields below the stored ones are never stored.
+class CJob {
+public:
+    // Longest name in bytes, without the terminating zero.
+    static constexpr size_t kMaxNameLength = 259;
+    // Size of the buffers behind the text operations, zero included.
+    static constexpr int kTextSize = 260;
+
+    // An active job with default scan options and a daily schedule without a
+    // time, so not yet IsActive().
+    CJob();
+    ~CJob();
+    CJob(const CJob&) = delete;
+    CJob& operator=(const CJob&) = delete;
+
+    // Never null.
+    const char* GetName() const { return m_strName.c_str(); }
+    // Keeps at most kMaxNameLength bytes, never splitting a UTF-8 character.
+    void SetName(const char* psz);
+
+    // The switch is on and the schedule is complete.
+    bool IsActive() const;
+    // Sets the switch. Returns false when b is true but the job still cannot
+    // be active because its schedule is incomplete (the switch stays on).
+    bool SetActive(bool b);
+    bool IsPeriodValid() const { return m_pPeriod->IsValid(); }
+
+    CScanParameter& GetScanParameter() { return m_ScanParameter; }
+    const CScanParameter& GetScanParameter() const { return m_ScanParameter; }
+    const char* GetDirectory() const { return m_ScanParameter.GetDirectory(); }
+
+    // Lent, never null; the job keeps ownership.
+    CPeriod* GetPeriod() const { return m_pPeriod.get(); }
+    // Takes a copy of src and restarts its count: the reference time becomes
+    // one minute before ref (seconds dropped) and the job has not started.
+    void SetPeriod(const CPeriod& src, const COleDateTime& ref);
+    // The schedule's description in a 260-byte buffer of this operation's own,
+    // valid until the next call on the same thread.
+    const char* GetPeriodText(HINSTANCE hRes) const;
+
+    // The reference time of the schedule: the last start, or one minute
+    // before the schedule was set.
+    COleDateTime GetLastStart() const { return COleDateTime(m_LastStart); }
+    // The job has really started since its schedule was set.
+    bool HasLastStart() const { return m_bHasLastStart; }
+    // Stamps the reference time from t (seconds and milliseconds 0) and sets
+    // the has-started flag to bStarted. An invalid t leaves the time alone.
+    void SetLastStart(const COleDateTime& t, bool bStarted);
+    void ClearLastStart() { m_bHasLastStart = false; }
+
+    int GetRowIndex() const { return m_nRowIndex; }
+    void SetRowIndex(int n) { m_nRowIndex = n; }
+
+    // Size of the stored form.
+    int GetStoreSize() const;
+    // Allocates a buffer of exactly the stored size with new[], writes the
+    // stored form into it and hands it over through pBuf (the caller
+    // delete[]s it). Returns the size.
+    int Store(BYTE*& pBuf) const;
+    std::vector<BYTE> Store() const;
+    // Replaces every stored field from the stored form in the nAvail bytes at
+    // pBuf. A form that does not fit, or whose schedule names no known kind,
+    // is rejected as a whole: false, and the job is left as it was. Bytes
+    // after the scan options are ignored. Run-time fields are never touched.
+    bool Load(const BYTE* pBuf, size_t nAvail);
+
+    // Texts and sort keys of the job list. The texts live in a 260-byte
+    // buffer per operation, valid until its next call on the same thread.
+    //
+    // Next start: "wyłączony" when not active, empty when the schedule gives
+    // no start after the reference time; else the time remaining, rounded up
+    // to whole minutes ("teraz" when due), or the date in date mode.
+    const char* GetNextStartText(HINSTANCE hRes, bool bCountdown) const;
+    // Date and time of the last start; empty when the job never started.
+    const char* GetLastStartText() const;
+    // Seconds from now to the next start; 0 when due, -1 when none.
+    int GetSecondsToNextStart(time_t now) const;
+    // Seconds from 1970-01-01 00:00 to the last start, both local wall-clock
+    // times; -1 when the job never started.
+    int GetLastStartSeconds() const;
+
+private:
+    // The next start computed from the reference time; false when the
+    // schedule gives none after it (or the job is off).
+    bool FindNextStart(COleDateTime& next) const;
+    void WriteStoredForm(BYTE* pBuf) const;
+
+    // Stored fields.
+    std::string m_strName;
+    bool m_bActive = true;
+    CScanParameter m_ScanParameter;
+    std::unique_ptr<CPeriod> m_pPeriod;
+    SYSTEMTIME m_LastStart{};
+    bool m_bHasLastStart = false;
+
+    int m_nRowIndex = -1;
+
+public:
+    // Run-time state of a run of this job, never stored.
+    std::atomic<bool> m_bRunning{false}; // clearing it cancels a waiting run
+    std::string m_strScanner;            // scanner program of the current run
+    int m_nBusyPercent = 33;             // load at or above which the machine is busy
+    int m_nBusyMinutes = 1;              // minutes a busy machine is tolerated
+    int m_nIdlePercent = 25;             // load at or below which it is quiet again
+};

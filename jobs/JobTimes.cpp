@@ -1,0 +1,125 @@
+// The job's next-start and last-start texts and the numbers by which the job
+// list sorts them.
+#include "Job.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Weekday, day, month name, year, hour:minute in the user's locale.
+constexpr const char* kDateFormat = "%A %d.%B %Y %H:%M";
+
+// String-table entries.
+constexpr unsigned kIdsOff = 156;
+constexpr unsigned kIdsNow = 157;
+constexpr unsigned kIdsDays = 158;
+constexpr unsigned kIdsHours = 159;
+constexpr unsigned kIdsHour = 160;
+constexpr unsigned kIdsDay = 161;
+constexpr unsigned kIdsMinute = 136;
+constexpr unsigned kIdsMinutes = 137;
+
+// Unit words are loaded into buffers of this size.
+constexpr int kUnitWordSize = 32;
+
+void FormatDate(const COleDateTime& t, char* buf, int size) {
+    std::setlocale(LC_TIME, "");
+    t.Format(buf, size, kDateFormat);
+}
+
+// Appends "<count> <unit>" to the text in buf, after one blank unless the
+// text is still empty. Counts of 0 are left out.
+void AppendUnit(HINSTANCE hRes, char* buf, int size, long count, unsigned idOne, unsigned idMany) {
+    if (count <= 0)
+        return;
+    char word[kUnitWordSize];
+    LoadStringA(hRes, count == 1 ? idOne : idMany, word, sizeof word);
+    const int used = static_cast<int>(std::strlen(buf));
+    if (used >= size - 1)
+        return;
+    std::snprintf(buf + used, size - used, "%s%ld %s", used > 0 ? " " : "", count, word);
+}
+
+// A count of seconds between two whole-second times. The day fractions carry
+// rounding noise far below a second, so rounding gives the exact count where
+// truncation could lose one. Clamped to the range of the result.
+int SpanToSeconds(const COleDateTimeSpan& span) {
+    const double seconds = std::round(span.GetTotalSeconds());
+    if (seconds >= 2147483647.0)
+        return 2147483647;
+    if (seconds <= -2147483648.0)
+        return -2147483647 - 1;
+    return static_cast<int>(seconds);
+}
+
+} // namespace
+
+bool CJob::FindNextStart(COleDateTime& next) const {
+    if (!IsActive())
+        return false;
+    const COleDateTime last(m_LastStart);
+    next = last;
+    if (!m_pPeriod->GetNextStart(next))
+        return false;
+    return next.GetStatus() == COleDateTime::valid && next > last;
+}
+
+const char* CJob::GetNextStartText(HINSTANCE hRes, bool bCountdown) const {
+    thread_local char buf[kTextSize];
+    buf[0] = '\0';
+    if (!IsActive()) {
+        LoadStringA(hRes, kIdsOff, buf, sizeof buf);
+        return buf;
+    }
+    COleDateTime next;
+    if (!FindNextStart(next))
+        return buf;
+    if (!bCountdown) {
+        FormatDate(next, buf, sizeof buf);
+        return buf;
+    }
+    const COleDateTime now = COleDateTime::GetCurrentTime();
+    if (next <= now) {
+        LoadStringA(hRes, kIdsNow, buf, sizeof buf);
+        return buf;
+    }
+    // A started minute counts as a whole one.
+    COleDateTimeSpan remaining = next - now;
+    if (remaining.GetSeconds() > 0)
+        remaining += COleDateTimeSpan(0, 0, 1, 0);
+    AppendUnit(hRes, buf, sizeof buf, remaining.GetDays(), kIdsDay, kIdsDays);
+    AppendUnit(hRes, buf, sizeof buf, remaining.GetHours(), kIdsHour, kIdsHours);
+    AppendUnit(hRes, buf, sizeof buf, remaining.GetMinutes(), kIdsMinute, kIdsMinutes);
+    return buf;
+}
+
+const char* CJob::GetLastStartText() const {
+    thread_local char buf[kTextSize];
+    buf[0] = '\0';
+    if (m_bHasLastStart)
+        FormatDate(COleDateTime(m_LastStart), buf, sizeof buf);
+    return buf;
+}
+
+int CJob::GetSecondsToNextStart(time_t now) const {
+    COleDateTime next;
+    if (!FindNextStart(next))
+        return -1;
+    const COleDateTime current(now);
+    if (next <= current)
+        return 0;
+    return SpanToSeconds(next - current);
+}
+
+int CJob::GetLastStartSeconds() const {
+    if (!m_bHasLastStart)
+        return -1;
+    const COleDateTime last(m_LastStart);
+    // A stamp that is no date (only foreign data holds one) counts as none.
+    if (last.GetStatus() != COleDateTime::valid)
+        return -1;
+    return SpanToSeconds(last - COleDateTime(1970, 1, 1, 0, 0, 0));
+}
