@@ -1,0 +1,45 @@
+#include "ScanRegInterface.h"
+
+#include "Job.h"
+
+CScanRegInterface::CScanRegInterface(IMessageSink* pSink) : m_event(kServerEventName) {
+    SetMessageSink(pSink);
+}
+
+void CScanRegInterface::SetMessageSink(IMessageSink* pSink) {
+    m_pSink = pSink ? pSink : &m_stderrSink;
+}
+
+void CScanRegInterface::UpdateViews(int nHint, CJob* pJob) {
+    if (m_pDoc)
+        m_pDoc->UpdateAllViews(nullptr, nHint, pJob);
+}
+
+bool CScanRegInterface::AddJob(CJob& job) {
+    if (ReadJob(job.GetName(), nullptr)) {
+        m_pSink->ShowMessage(kMsgNameTaken);
+        return false;
+    }
+    return WriteJob(job, kHintJobAdded, nullptr);
+}
+
+bool CScanRegInterface::WriteJob(CJob& job, int nHint, const char* pszOldName) {
+    if (!CRegInterface::WriteJob(job, nHint, pszOldName)) {
+        m_pSink->ShowMessage(kMsgCannotSave);
+        return false;
+    }
+    // The change is durable now: first the views, then the server.
+    UpdateViews(nHint, &job);
+    m_event.Set();
+    return true;
+}
+
+bool CScanRegInterface::DeleteJob(const char* pszName) {
+    if (!CRegInterface::DeleteJob(pszName)) {
+        m_pSink->ShowMessage(kMsgCannotDelete);
+        return false;
+    }
+    UpdateViews(kHintJobsDeleted, nullptr);
+    m_event.Set();
+    return true;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+// The job store as the programs use it: failures are shown to the user, the
+// document's views hear of every change, and the scan server is signalled
+// through "TemporaServer" after each successful change (once it is durable).
+
+#include "NamedEvent.h"
+#include "RegInterface.h"
+#include "StoreDocument.h"
+
+// Messages shown through the sink.
+enum : unsigned {
+    kMsgNameTaken = 138,   // AddJob: a job of that name exists
+    kMsgCannotSave = 140,  // writing the value failed
+    kMsgCannotDelete = 143 // deleting the value failed
+};
+
+class CScanRegInterface : public CRegInterface {
+public:
+    // pSink null: messages go to stderr.
+    explicit CScanRegInterface(IMessageSink* pSink = nullptr);
+
+    // The document whose views get the update hints; may stay null.
+    void SetDocument(IStoreDocument* pDoc) { m_pDoc = pDoc; }
+    void SetMessageSink(IMessageSink* pSink);
+
+    bool AddJob(CJob& job) override;
+    bool WriteJob(CJob& job, int nHint, const char* pszOldName) override;
+    bool DeleteJob(const char* pszName) override;
+
+private:
+    void UpdateViews(int nHint, CJob* pJob);
+
+    IStoreDocument* m_pDoc = nullptr;
+    CNamedEvent m_event;
+    IMessageSink* m_pSink;
+    CStderrMessageSink m_stderrSink;
+};
