@@ -122,17 +122,5 @@ bool CDaily::GetNextStart(COleDateTime& t) const {
             match.mask |= 1u << dayOfWeek;
     if (match.mask == 0) // no weekday chosen: there is never a start
         return false;
-    CalendarDay day;
-    switch (FindStartDay(t, m_nTime, match, day)) {
-    case DaySearchResult::Found:
-        t = StartOnDay(day, m_nTime);
-        return true;
-    case DaySearchResult::Unreadable:
-        // The day cannot be read: the start built from its -1 fields is invalid.
-        t = COleDateTime(-1, -1, -1, 0, 0, 0) + COleDateTimeSpan(0, 0, m_nTime, 0);
-        return true;
-    case DaySearchResult::NotFound:
-        break;
-    }
-    return false;
+    return NextStartOnDay(t, m_nTime, match);
 }

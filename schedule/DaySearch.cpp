@@ -31,37 +31,11 @@ CalendarDay ToDay(const DateFields& f) {
     return {f.year, f.month, f.day, f.dayOfWeek};
 }
 
-// Adds whole days to the value and reads each day back, exactly as the
-// calendar getters see it. Used where the plain calendar walk could differ:
-// before 1899-12-30 (where the day count runs backwards) and near the end of
-// the range (where a step can leave it).
-DaySearchResult WalkValues(COleDateTime t, bool tomorrow, DayMatch match, CalendarDay& day) {
-    if (tomorrow)
-        t += COleDateTimeSpan(1, 0, 0, 0);
-    for (int i = 0; i <= kMaxDays; ++i) {
-        DateFields f;
-        if (!t.GetDateFields(f))
-            return DaySearchResult::Unreadable;
-        if (match(f.dayOfWeek, f.day)) {
-            day = ToDay(f);
-            return DaySearchResult::Found;
-        }
-        t += COleDateTimeSpan(1.0);
-    }
-    return DaySearchResult::NotFound;
-}
-
-} // namespace
-
-namespace {
-
-DaySearchResult FindFrom(const COleDateTime& from, const DateFields& f, bool tomorrow,
-                         DayMatch match, CalendarDay& day) {
-    if (from.m_dt < 0 || from.m_dt + kMaxDays + 2 > COleDateTime::kMaxDate)
-        return WalkValues(from, tomorrow, match, day);
-
-    // From 1899-12-30 on, adding a day to the value moves its fields to the
-    // next calendar day, so the walk can run on the fields alone.
+DaySearchResult FindFrom(const DateFields& f, bool tomorrow, DayMatch match, CalendarDay& day) {
+    // Adding a whole day to a value moves its fields to the next calendar
+    // day (before 1899-12-30 too, through the linear day count), so the walk
+    // runs on the fields alone. A day past 9999-12-31 gives no valid start,
+    // which StartOnDay reports.
     CalendarDay d = ToDay(f);
     if (tomorrow)
         NextDay(d);
@@ -80,7 +54,7 @@ DaySearchResult FindStartDay(const COleDateTime& ref, int nTime, DayMatch match,
     DateFields f;
     if (!ref.GetDateFields(f))
         return DaySearchResult::Unreadable;
-    return FindFrom(ref, f, f.hour * 60 + f.minute >= nTime, match, day);
+    return FindFrom(f, f.hour * 60 + f.minute >= nTime, match, day);
 }
 
 DaySearchResult FindDay(const COleDateTime& from, bool bSkipToday, DayMatch match,
@@ -88,9 +62,20 @@ DaySearchResult FindDay(const COleDateTime& from, bool bSkipToday, DayMatch matc
     DateFields f;
     if (!from.GetDateFields(f))
         return DaySearchResult::Unreadable;
-    return FindFrom(from, f, bSkipToday, match, day);
+    return FindFrom(f, bSkipToday, match, day);
 }
 
 COleDateTime StartOnDay(const CalendarDay& day, int nTime) {
     return COleDateTime(day.year, day.month, day.day, 0, 0, 0) + COleDateTimeSpan(0, 0, nTime, 0);
+}
+
+bool NextStartOnDay(COleDateTime& t, int nTime, DayMatch match) {
+    CalendarDay day;
+    if (FindStartDay(t, nTime, match, day) != DaySearchResult::Found)
+        return false;
+    const COleDateTime start = StartOnDay(day, nTime);
+    if (start.GetStatus() != DateTimeStatus::valid)
+        return false;
+    t = start;
+    return true;
 }

@@ -29,14 +29,13 @@ struct DayMatch {
 
 enum class DaySearchResult {
     Found,
-    Unreadable, // the reference, or a day the walk reached, is not a readable date
+    Unreadable, // the reference is not a readable date
     NotFound,   // no matching day within a year and a month
 };
 
 // The day of the next start at minute nTime (0..1440): starting today when
 // the reference's hour and minute lie before nTime, otherwise tomorrow, the
-// first day that match accepts. The days are stepped as whole-day spans added
-// to the reference, as the calendar getters read them.
+// first day that match accepts.
 DaySearchResult FindStartDay(const COleDateTime& ref, int nTime, DayMatch match, CalendarDay& day);
 
 // The first day that match accepts, from the day of `from` on, or from the
@@ -46,3 +45,9 @@ DaySearchResult FindDay(const COleDateTime& from, bool bSkipToday, DayMatch matc
 
 // COleDateTime(day, 00:00:00) + nTime minutes.
 COleDateTime StartOnDay(const CalendarDay& day, int nTime);
+
+// The whole next-start rule of a day-based kind: t becomes the start on the
+// day FindStartDay finds. False, with t unchanged, when there is no valid
+// start: an unreadable reference, no matching day, or a start beyond the
+// calendar's range.
+bool NextStartOnDay(COleDateTime& t, int nTime, DayMatch match);

@@ -69,17 +69,16 @@ void CHourly::GetDescription(HINSTANCE hRes, char* pBuf, int nSize) const {
 bool CHourly::GetNextStart(COleDateTime& t) const {
     if (!IsValid())
         return false;
-    // At or past this hour's start minute: the start is in the next hour.
-    COleDateTime next = t;
     DateFields f;
-    bool readable = next.GetDateFields(f);
-    if (readable && f.minute >= m_nMinute) {
-        next += COleDateTimeSpan(0, 1, 0, 0);
-        readable = next.GetDateFields(f);
-    }
-    // An unreadable reference gives an invalid start, as its -1 fields would.
-    const COleDateTime hour = readable ? COleDateTime(f.year, f.month, f.day, f.hour, 0, 0)
-                                       : COleDateTime(-1, -1, -1, -1, 0, 0);
-    t = hour + COleDateTimeSpan(0, 0, m_nMinute, 0);
+    if (!t.GetDateFields(f))
+        return false;
+    // At or past this hour's start minute: the start is in the next hour.
+    if (f.minute >= m_nMinute && !(t + COleDateTimeSpan(0, 1, 0, 0)).GetDateFields(f))
+        return false;
+    const COleDateTime start =
+        COleDateTime(f.year, f.month, f.day, f.hour, 0, 0) + COleDateTimeSpan(0, 0, m_nMinute, 0);
+    if (start.GetStatus() != DateTimeStatus::valid) // beyond the end of the calendar
+        return false;
+    t = start;
     return true;
 }

@@ -88,10 +88,5 @@ bool CMonthly::GetNextStart(COleDateTime& t) const {
         return false;
     // A month that lacks the day is skipped: the walk goes on to the next
     // month that has it.
-    CalendarDay day;
-    if (FindStartDay(t, m_nTime, {DayMatch::DayOfMonth, 1u << m_nDay}, day) !=
-        DaySearchResult::Found)
-        return false;
-    t = StartOnDay(day, m_nTime);
-    return true;
+    return NextStartOnDay(t, m_nTime, {DayMatch::DayOfMonth, 1u << m_nDay});
 }

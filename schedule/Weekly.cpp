@@ -91,10 +91,5 @@ void CWeekly::GetDescription(HINSTANCE hRes, char* pBuf, int nSize) const {
 bool CWeekly::GetNextStart(COleDateTime& t) const {
     if (!IsValid())
         return false;
-    CalendarDay day;
-    if (FindStartDay(t, m_nTime, {DayMatch::DayOfWeek, 1u << m_nDayOfWeek}, day) !=
-        DaySearchResult::Found)
-        return false;
-    t = StartOnDay(day, m_nTime);
-    return true;
+    return NextStartOnDay(t, m_nTime, {DayMatch::DayOfWeek, 1u << m_nDayOfWeek});
 }
