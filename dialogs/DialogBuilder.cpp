@@ -53,7 +53,11 @@ int CDialogUnits::ToPixelsY(int nUnits) const {
 }
 
 QRect CDialogUnits::ToPixels(int x, int y, int cx, int cy) const {
-    return QRect(ToPixelsX(x), ToPixelsY(y), ToPixelsX(cx), ToPixelsY(cy));
+    // Both corners are mapped, so rectangles that touch in dialog units touch
+    // in pixels too instead of overlapping by a rounding pixel.
+    const int left = ToPixelsX(x);
+    const int top = ToPixelsY(y);
+    return QRect(left, top, ToPixelsX(x + cx) - left, ToPixelsY(y + cy) - top);
 }
 
 QWidget* CDialogControls::Find(int nId) const {
