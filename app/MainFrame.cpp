@@ -5,6 +5,7 @@
 #include "ResourceIds.h"
 #include "StringTable.h"
 #include "Toolbar.h"
+#include "WindowRect.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -26,12 +27,19 @@ constexpr unsigned kIndicatorIds[3] = {res::ID_INDICATOR_CAPS, res::ID_INDICATOR
                                        res::ID_INDICATOR_SCRL};
 constexpr LockKey kIndicatorKeys[3] = {LockKey::Caps, LockKey::Num, LockKey::Scroll};
 constexpr int kIndicatorPollMs = 500;
+// The settings key of the user's part of the registry.
+constexpr unsigned kSettingsKeyId = 141;
+// Size on a user's first start.
+constexpr int kDefaultWidth = 820;
+constexpr int kDefaultHeight = 480;
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* pParent)
     : QMainWindow(pParent), m_pCommands(new CCommandLayer(this)) {
     setWindowTitle(FirstLine(res::IDR_MAINFRAME));
     setWindowIcon(QIcon(QStringLiteral(":/images/") + QString::fromLatin1(res::AppIconImage())));
+    resize(kDefaultWidth, kDefaultHeight);
+    RestoreWindowRect(this, LoadResString(kSettingsKeyId));
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();

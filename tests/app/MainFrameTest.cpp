@@ -34,7 +34,12 @@ QApplication& App() {
 
 class MainFrameTest : public ::testing::Test {
 protected:
-    void SetUp() override { App(); }
+    void SetUp() override {
+        App();
+        ASSERT_TRUE(m_root.isValid());
+        setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
+    }
+    QTemporaryDir m_root;
 };
 
 // Texts of a menu's items, separators as "-".

@@ -1,0 +1,17 @@
+#pragma once
+
+class QWidget;
+
+// The main window's rectangle under the value "Fenster" of the settings key
+// pszKey below the current user's hive. The rectangle is the window's area in
+// screen coordinates without the window manager's frame, so that saving and
+// restoring it leaves the window where it was.
+
+// Writes the window's rectangle; a null window writes nothing.
+void SaveWindowRect(const QWidget* pWnd, const char* pszKey);
+
+// Moves the window to the stored rectangle (relative to the parent for a
+// child window). Returns false, leaving the window alone, when no value can
+// be read or it does not describe a usable rectangle: empty, absurdly large,
+// or entirely off every screen.
+bool RestoreWindowRect(QWidget* pWnd, const char* pszKey);
