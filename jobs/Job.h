@@ -9,9 +9,24 @@
 #include <atomic>
 #include <cstddef>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
+
+class CCpuLoad;
+class CJob;
+
+// Seams of a run, so that tests drive the idle wait in milliseconds: the
+// clock, the sleep, the processor load and the scanner start. Unset members
+// mean the real ones (JobRun.cpp).
+struct CJobRunSeams {
+    std::function<COleDateTime()> m_now;
+    std::function<void(int nMilliseconds)> m_sleep;
+    std::function<int()> m_load;
+    std::function<bool(CJob&)> m_launch;
+};
 
 // One scan job: name, active switch, scan options, schedule and last start.
 //
@@ -124,4 +139,26 @@ public:
     int m_nBusyPercent = 33;             // load at or above which the machine is busy
     int m_nBusyMinutes = 1;              // minutes a busy machine is tolerated
     int m_nIdlePercent = 25;             // load at or below which it is quiet again
+
+    // Running (JobRun.cpp). Run stores the scanner path and runs the job on
+    // the calling thread: stamps the last start, waits for idle time when the
+    // schedule asks for it and the run is on a worker thread (m_hThread set),
+    // then starts the scanner. RunJob is the same as a thread procedure.
+    enum class ERunResult { Started, LaunchFailed, GivenUp, Cancelled };
+    int Run(const char* pszScanner);
+    static unsigned RunJob(void* pJob);
+    ERunResult Execute(); // the run itself, telling how it ended
+    // Processor load of the idle wait: baseline, percent since the previous
+    // reading (0 when unknown), end.
+    bool StartCpuStats();
+    int GetCpuUsage();
+    void StopCpuStats();
+    std::thread::id m_hThread;                 // worker thread of the run; none: no idle wait
+    std::shared_ptr<CCpuLoad> m_pStatKey;      // load readings while the wait runs
+    const CJobRunSeams* m_pRunSeams = nullptr; // tests only
+
+private:
+    bool WaitForIdle(); // true when it ended busy
+    COleDateTime RunNow() const;
+    void RunSleep(int nMilliseconds) const;
 };

@@ -39,6 +39,10 @@ public:
     // Never null; empty when no directory is set.
     const char* GetDirectory() const { return m_strDirectory.c_str(); }
 
+    // Writes the scanner's command file and starts pszScanner with it; true
+    // when the scanner runs (ScanParameterLaunch.cpp).
+    bool Launch(const char* pszScanner, const char* pszJobName) const;
+
     bool operator==(const CScanParameter& other) const = default;
 
     bool m_bHeuristic;            // heuristic search

@@ -1,0 +1,104 @@
+#include "ScanParameterLaunch.h"
+
+#include "Process.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The command file is line-based: a line break inside a value would shift the
+// folder to scan into another line.
+bool HasLineBreak(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
+}
+
+std::string WithoutLineBreaks(std::string s) {
+    for (char& c : s)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return s;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Creates the command file exclusively, readable by its owner only, in
+// $TMPDIR (default /tmp); empty on failure.
+std::string WriteCommandFile(const std::string& text) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/vexXXXXXX";
+    int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0)
+        return std::string();
+    bool ok = WriteAll(fd, text);
+    ok = (::close(fd) == 0) && ok;
+    if (!ok) {
+        ::unlink(path.c_str());
+        return std::string();
+    }
+    return path;
+}
+
+std::string Absolute(const std::string& path) {
+    if (!path.empty() && path[0] == '/')
+        return path;
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
+} // namespace
+
+std::string BuildCommandFileText(const CScanParameter& p, const char* pszJobName) {
+    char digits[96];
+    std::snprintf(digits, sizeof digits, "%d%d%d%d%d%d%d%d", static_cast<int>(p.m_nEndMode),
+                  p.m_bHeuristic ? 1 : 0, static_cast<int>(p.m_nFileSelection),
+                  p.m_bSubdirectories ? 1 : 0, static_cast<int>(p.m_nInfectionAction),
+                  static_cast<int>(p.m_nReferenceDiffAction), static_cast<int>(p.m_nLogMode),
+                  static_cast<int>(p.m_nReferenceCheck));
+    return std::string(digits) + "\r\n" + WithoutLineBreaks(pszJobName ? pszJobName : "") + "\r\n" +
+           p.m_strDirectory + "\r\n";
+}
+
+std::string ScannerWorkingDirectory(const std::string& scanner) {
+    size_t slash = scanner.rfind('/');
+    if (slash == std::string::npos)
+        return scanner;
+    return slash == 0 ? std::string("/") : scanner.substr(0, slash);
+}
+
+bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName) const {
+    const std::string scanner = pszScanner ? pszScanner : "";
+    // Nothing to start, or a folder that would not survive the trip: no
+    // command file is left behind for a scanner that never comes.
+    if (!IsExecutableFile(scanner) || HasLineBreak(m_strDirectory))
+        return false;
+    const std::string commandFile = WriteCommandFile(BuildCommandFileText(*this, pszJobName));
+    if (commandFile.empty())
+        return false;
+
+    CProcessStart start;
+    start.m_strProgram = Absolute(scanner);
+    start.m_args = {"-c", commandFile};
+    start.m_strWorkingDir = ScannerWorkingDirectory(scanner);
+    start.m_env = {{"VEX_WINDOW", m_nWindowMode == 0 ? "normal" : "hidden"}};
+    if (!StartProcess(start)) {
+        ::unlink(commandFile.c_str()); // the scanner would have removed it
+        return false;
+    }
+    return true;
+}
