@@ -1,11 +1,14 @@
 #include "DaySearch.h"
 
+#include <bit>
+
 namespace {
 
-// Any reachable day of week turns up within 7 days, any day of the month
-// (even the 31st) within 62; this bound only stops a search for a day that
-// does not exist.
-constexpr int kMaxDays = 400;
+// Each step of the search either lands on a matching day or moves to the
+// first day of the next month; any day of the month (even the 31st) turns up
+// within two months, any weekday within one step. The bound only ends a
+// search for a day that does not exist.
+constexpr int kMaxSteps = 24;
 
 bool IsLeap(int year) {
     return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
@@ -16,15 +19,34 @@ int DaysInMonth(int year, int month) {
     return kDays[month - 1] + (month == 2 && IsLeap(year) ? 1 : 0);
 }
 
-void NextDay(CalendarDay& d) {
-    d.dayOfWeek = d.dayOfWeek % 7 + 1;
-    if (++d.day <= DaysInMonth(d.year, d.month))
-        return;
-    d.day = 1;
-    if (++d.month <= 12)
-        return;
-    d.month = 1;
-    ++d.year;
+// Moves d forward by n >= 0 days.
+void AddDays(CalendarDay& d, int n) {
+    d.dayOfWeek = (d.dayOfWeek - 1 + n) % 7 + 1;
+    d.day += n;
+    for (int length; d.day > (length = DaysInMonth(d.year, d.month));) {
+        d.day -= length;
+        if (++d.month > 12) {
+            d.month = 1;
+            ++d.year;
+        }
+    }
+}
+
+// Days from d to the first matching day from d on (d included); for a day of
+// the month that this month lacks, the days to the 1st of the next month.
+// -1 when no day can ever match.
+int DaysToCandidate(const CalendarDay& d, DayMatch match) {
+    if (match.field == DayMatch::DayOfWeek) {
+        for (int k = 0; k < 7; ++k)
+            if (match((d.dayOfWeek - 1 + k) % 7 + 1, 0))
+                return k;
+        return -1;
+    }
+    const int length = DaysInMonth(d.year, d.month);
+    std::uint32_t days = match.mask >> d.day << d.day; // from today on
+    if (length < 31)
+        days &= (2u << length) - 1; // up to the month's last day
+    return days != 0 ? std::countr_zero(days) - d.day : length - d.day + 1;
 }
 
 CalendarDay ToDay(const DateFields& f) {
@@ -38,8 +60,12 @@ DaySearchResult FindFrom(const DateFields& f, bool tomorrow, DayMatch match, Cal
     // which StartOnDay reports.
     CalendarDay d = ToDay(f);
     if (tomorrow)
-        NextDay(d);
-    for (int i = 0; i <= kMaxDays; ++i, NextDay(d)) {
+        AddDays(d, 1);
+    for (int step = 0; step < kMaxSteps; ++step) {
+        const int n = DaysToCandidate(d, match);
+        if (n < 0)
+            break;
+        AddDays(d, n);
         if (match(d.dayOfWeek, d.day)) {
             day = d;
             return DaySearchResult::Found;
