@@ -50,8 +50,8 @@ public:
     // One-line text of the schedule from the string table hRes (null: the
     // built-in German texts); empty when the schedule is not valid.
     virtual void GetDescription(HINSTANCE hRes, char* pBuf, int nSize) const = 0;
-    // t in: reference time; t out: next start. False: no timed start (t is
-    // left alone).
+    // t in: reference time; t out: next start. False, with t left alone:
+    // no timed start, or none that the calendar can hold.
     virtual bool GetNextStart(COleDateTime& t) const = 0;
     virtual bool IsAtStartup() const { return false; }
     virtual bool IsValid() const = 0;
