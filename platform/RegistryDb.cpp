@@ -1,7 +1,10 @@
 #include "RegistryDb.h"
 
 #include <QString>
+#include <chrono>
+#include <random>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
@@ -35,6 +38,22 @@ const char* const kStatements[] = {
     "INSERT INTO reg_values(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)",
     "DELETE FROM reg_values WHERE key = ?1 AND fold = ?2",
 };
+
+// Waits for a lock held by another connection. SQLite's own timeout backs off
+// to 100 ms sleeps, which lets a busy partner that commits in a loop take the
+// lock again and again; short sleeps with jitter give every waiter its turn.
+int OnBusy(void* pStart, int nCount) {
+    using Clock = std::chrono::steady_clock;
+    auto& start = *static_cast<Clock::time_point*>(pStart);
+    const auto now = Clock::now();
+    if (nCount == 0)
+        start = now;
+    else if (now - start > std::chrono::milliseconds(kBusyTimeoutMs))
+        return 0;
+    thread_local std::minstd_rand random(std::random_device{}());
+    std::this_thread::sleep_for(std::chrono::microseconds(200 + random() % 1800));
+    return 1;
+}
 
 bool IsAscii(const char* psz) {
     for (; *psz; ++psz)
@@ -115,7 +134,7 @@ LONG CRegistryDb::Open(const std::string& path, bool bCreate) {
     int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK)
         return (rc & 0xff) == SQLITE_CANTOPEN && !bCreate ? ERROR_FILE_NOT_FOUND : Error(rc);
-    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    sqlite3_busy_handler(m_db, OnBusy, &m_busySince);
     // The file is outside input: never run code that a hostile schema brings.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);

@@ -5,6 +5,7 @@
 
 #include "Registry.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -93,4 +94,5 @@ private:
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt[kStmtCount] = {};
     std::uint64_t m_nWrites = 0;
+    std::chrono::steady_clock::time_point m_busySince; // start of the current lock wait
 };

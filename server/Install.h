@@ -1,0 +1,26 @@
+#pragma once
+
+// `vexserv --install`: prepares a state root for use. Creates the job key and
+// the machine values the window and the server rely on, when they are
+// missing; existing keys and values are left as they are, so running it
+// again changes nothing.
+
+#include <cstdio>
+#include <string>
+
+struct CInstallPaths {
+    std::string strScanner;  // absolute path of vexscan
+    std::string strHelpFile; // absolute path of the help index
+};
+
+// Paths for a vexserv that lives in strExeDir: the build tree's scanner and
+// the source tree's help pages when it runs from the build tree, otherwise
+// the installed layout (vexscan beside vexserv, help below the prefix).
+CInstallPaths InstallPathsFor(const std::string& strExeDir);
+
+// The folder of the running program.
+std::string ProgramDirectory();
+
+// Returns the exit code: 0 done, 2 when the registry could not be written
+// (with a message on err).
+int RunInstall(const CInstallPaths& paths, std::FILE* err);

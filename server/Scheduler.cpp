@@ -1,0 +1,254 @@
+#include "Scheduler.h"
+
+#include "RegInterface.h"
+#include "Server.h"
+#include "Settings.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The application's settings key, whose value "vexexe" names the scanner.
+constexpr const char* kSettingsKeyPath = "Software\\Kestrow\\Rampart 8\\Tempora";
+constexpr int kStoreHintChanged = 3;
+
+// Job names come from the store: keep each log entry on one line.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+CScheduler::CScheduler() : CScheduler(Options()) {}
+
+CScheduler::CScheduler(Options options) : m_options(std::move(options)) {
+    if (!m_options.now)
+        m_options.now = [] { return COleDateTime::GetCurrentTime(); };
+    if (!m_options.bootId)
+        m_options.bootId = &CScheduler::ReadBootId;
+    m_seams = m_options.runSeams;
+    if (!m_seams.m_now)
+        m_seams.m_now = m_options.now;
+}
+
+CScheduler::~CScheduler() {
+    Stop();
+}
+
+COleDateTime CScheduler::Now() const {
+    return m_options.now();
+}
+
+std::string CScheduler::ReadBootId() {
+    int fd = ::open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string();
+    char buf[64];
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    ::close(fd);
+    std::string id(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
+        id.pop_back();
+    return id;
+}
+
+int CScheduler::RunPass(CServer& server) {
+    ReapWorkers();
+    if (!m_bBootChecked) {
+        m_bBootChecked = true;
+        RunAtStartupJobsOnce(server);
+    }
+    CRegInterface store;
+    if (!store.Open(kJobKeyPath)) {
+        if (!m_bKeyMissing)
+            Log("failure", "", "the job key cannot be opened");
+        m_bKeyMissing = true;
+        return kMaxWaitMs;
+    }
+    m_bKeyMissing = false;
+    const std::string scanner = RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "");
+    const COleDateTime now = Now();
+    double waitMs = kMaxWaitMs;
+    DWORD index = 0;
+    for (CJob job; store.EnumJob(&index, &job);) {
+        if (!job.IsActive() || job.GetPeriod()->IsAtStartup())
+            continue;
+        // As the list reads it: no result, or none after the reference,
+        // means no next start.
+        const COleDateTime ref = job.GetLastStart();
+        COleDateTime next = ref;
+        if (!job.GetPeriod()->GetNextStart(next) || next <= ref)
+            continue;
+        if (next > now) {
+            waitMs = std::min(waitMs, (next - now).GetTotalSeconds() * 1000.0);
+            continue;
+        }
+        if (!IsWaiting(job.GetName()))
+            StartJob(server, store, job, now, scanner);
+    }
+    // A wake-up a fraction early only costs one more short pass.
+    return std::max(1, static_cast<int>(std::lround(waitMs)));
+}
+
+void CScheduler::RunAtStartupJobsOnce(CServer& server) {
+    const std::string boot = m_options.bootId();
+    if (!boot.empty()) {
+        if (RegGetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, "") == boot)
+            return;
+        // Recorded before the starts: a crash in between misses a start
+        // rather than repeating one.
+        if (!RegSetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, boot.c_str()))
+            Log("failure", "", "the boot cannot be recorded");
+    }
+    CRegInterface store;
+    if (!store.Open(kJobKeyPath))
+        return;
+    const std::string scanner = RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "");
+    const COleDateTime now = Now();
+    DWORD index = 0;
+    for (CJob job; store.EnumJob(&index, &job);) {
+        if (job.IsActive() && job.GetPeriod()->IsAtStartup() && !IsWaiting(job.GetName()))
+            StartJob(server, store, job, now, scanner);
+    }
+}
+
+bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, const COleDateTime& now,
+                          const std::string& scanner) {
+    job.SetLastStart(now, true);
+    if (!store.WriteJob(job, kStoreHintChanged, nullptr)) {
+        // Not started either: a start that cannot be recorded would repeat
+        // on every pass.
+        Log("failure", job.GetName(), "the start cannot be recorded");
+        return false;
+    }
+    server.SignalClients();
+    if (job.GetPeriod()->GetIdle()) {
+        StartWorker(job, scanner);
+        return true;
+    }
+    job.m_strScanner = scanner;
+    job.m_pRunSeams = &m_seams;
+    LogResult(job.GetName(), job.Execute());
+    job.m_pRunSeams = nullptr;
+    return true;
+}
+
+void CScheduler::StartWorker(CJob& job, const std::string& scanner) {
+    // The worker gets a copy of its own, which lives until it is reaped.
+    auto copy = std::make_unique<CJob>();
+    const std::vector<BYTE> bytes = job.Store();
+    copy->Load(bytes.data(), bytes.size());
+    copy->m_strScanner = scanner;
+    copy->m_pRunSeams = &m_seams;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Worker& worker = m_workers.emplace_back();
+    worker.job = std::move(copy);
+    try {
+        worker.thread = std::thread([this, &worker] {
+            worker.job->m_hThread = std::this_thread::get_id();
+            const CJob::ERunResult result = worker.job->Execute();
+            LogResult(worker.job->GetName(), result);
+            worker.done = true;
+        });
+    } catch (...) {
+        m_workers.pop_back();
+        LogLocked("failure", job.GetName(), "no thread for the idle wait");
+    }
+}
+
+void CScheduler::ReapWorkers() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
+        if (it->done) {
+            it->thread.join();
+            it = m_workers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void CScheduler::Stop() {
+    // A run sets its flag when it begins, so keep clearing it until the
+    // worker has noticed; each wait looks at the flag every 100 ms.
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            bool all = true;
+            for (Worker& w : m_workers) {
+                if (!w.done) {
+                    w.job->m_bRunning = false;
+                    all = false;
+                }
+            }
+            if (all)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ReapWorkers();
+}
+
+bool CScheduler::IsWaiting(const std::string& name) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const Worker& w : m_workers)
+        if (!w.done && name == w.job->GetName())
+            return true;
+    return false;
+}
+
+size_t CScheduler::WaitingRuns() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<size_t>(
+        std::count_if(m_workers.begin(), m_workers.end(), [](const Worker& w) { return !w.done; }));
+}
+
+void CScheduler::LogResult(const std::string& name, CJob::ERunResult result) {
+    switch (result) {
+    case CJob::ERunResult::Started:
+        Log("start", name);
+        break;
+    case CJob::ERunResult::LaunchFailed:
+        Log("failure", name, "the scanner could not be started");
+        break;
+    case CJob::ERunResult::GivenUp:
+        Log("give-up", name, "the processor stayed busy");
+        break;
+    case CJob::ERunResult::Cancelled:
+        Log("cancelled", name);
+        break;
+    }
+}
+
+void CScheduler::Log(const char* what, const std::string& name, const std::string& detail) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    LogLocked(what, name, detail);
+}
+
+void CScheduler::LogLocked(const char* what, const std::string& name, const std::string& detail) {
+    if (!m_options.log)
+        return;
+    char stamp[32];
+    Now().Format(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S");
+    std::string line = std::string("vexserv: ") + stamp + " " + what;
+    if (!name.empty())
+        line += " \"" + Printable(name) + "\"";
+    if (!detail.empty())
+        line += ": " + detail;
+    std::fprintf(m_options.log, "%s\n", line.c_str());
+    std::fflush(m_options.log);
+}

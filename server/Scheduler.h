@@ -1,0 +1,81 @@
+#pragma once
+
+// The scan server's schedule: each pass reads the job key afresh, starts
+// every active job whose next start has come (also one missed while the
+// server was not running, once), stamps and writes it back before the start,
+// runs at-start-up jobs once per boot of the computer, and gives jobs that
+// wait for idle time a worker thread of their own.
+
+#include "Job.h"
+#include "OleDateTime.h"
+#include "ServerWork.h"
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// Key and value in which the server keeps the boot it last served; never in
+// the job key, where every value is a job.
+inline constexpr const char* kServerKeyPath = "Software\\Kestrow\\Rampart 8\\VexServ";
+inline constexpr const char* kLastBootValue = "LastBoot";
+
+class CRegInterface;
+
+class CScheduler : public IServerWork {
+public:
+    // The longest wait between two passes, so that clock changes, suspend
+    // and daylight-saving shifts are noticed.
+    static constexpr int kMaxWaitMs = 60 * 1000;
+
+    struct Options {
+        std::function<COleDateTime()> now;   // default: the local clock
+        std::function<std::string()> bootId; // default: ReadBootId()
+        // Seams handed to every run (tests); m_now defaults to `now`.
+        CJobRunSeams runSeams;
+        std::FILE* log = stderr;
+    };
+
+    CScheduler();
+    explicit CScheduler(Options options);
+    ~CScheduler() override;
+
+    int RunPass(CServer& server) override;
+    void Stop() override;
+
+    // Runs waiting for idle time right now.
+    size_t WaitingRuns();
+
+    // The kernel's identifier of the current boot; empty when unknown.
+    static std::string ReadBootId();
+
+private:
+    struct Worker {
+        std::unique_ptr<CJob> job;
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
+    COleDateTime Now() const;
+    void RunAtStartupJobsOnce(CServer& server);
+    // Stamps, writes back and starts one job; false when it could not be written.
+    bool StartJob(CServer& server, CRegInterface& store, CJob& job, const COleDateTime& now,
+                  const std::string& scanner);
+    void StartWorker(CJob& job, const std::string& scanner);
+    void ReapWorkers();
+    bool IsWaiting(const std::string& name);
+    void Log(const char* what, const std::string& name, const std::string& detail = "");
+    void LogLocked(const char* what, const std::string& name, const std::string& detail);
+    void LogResult(const std::string& name, CJob::ERunResult result);
+
+    Options m_options;
+    CJobRunSeams m_seams;
+    bool m_bBootChecked = false;
+    bool m_bKeyMissing = false; // said once, not every minute
+    std::mutex m_mutex;         // guards m_workers and the log
+    std::list<Worker> m_workers;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+// The scan server's frame: it owns the "VexServ" lock for its whole life,
+// creates the events "TemporaServer" (it waits on it) and "TemporaClient"
+// (it signals the windows with it), and runs its work between waits until
+// SIGTERM or SIGINT asks it to stop.
+
+#include "NamedEvent.h"
+#include "NamedMutex.h"
+#include "ServerWork.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+class CServer {
+public:
+    CServer();
+    ~CServer();
+    CServer(const CServer&) = delete;
+    CServer& operator=(const CServer&) = delete;
+
+    // Takes the lock and creates the events. On failure strError says why and
+    // IsAnotherRunning() tells whether another server holds the lock.
+    bool Start(std::string& strError);
+    bool IsAnotherRunning() const { return m_bAnotherRunning; }
+
+    // Routes SIGTERM and SIGINT to RequestStop of this server. Call it before
+    // Start, so that a stop request never finds the default action.
+    void HandleStopSignals();
+
+    // Runs pWork (may be null: the server then only waits) until a stop is
+    // requested. Returns the exit code.
+    int Run(IServerWork* pWork);
+
+    // Safe from a signal handler: sets a flag and wakes the wait.
+    void RequestStop();
+    bool IsStopRequested() const { return m_bStop.load(); }
+
+    // Tells every open window to re-read the store.
+    void SignalClients();
+
+private:
+    void WaitForWake(int nTimeoutMs);
+
+    CNamedMutex m_lock;
+    std::unique_ptr<CNamedEvent> m_pServerEvent;
+    std::unique_ptr<CNamedEvent> m_pClientEvent;
+    std::atomic<CNamedEvent*> m_pWakeEvent{nullptr}; // what a signal handler may touch
+    std::atomic<bool> m_bStop{false};
+    bool m_bAnotherRunning = false;
+};

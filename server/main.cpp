@@ -1,0 +1,29 @@
+// vexserv: the scan server. "vexserv --install" prepares the state root;
+// plain "vexserv" runs the server until SIGTERM or SIGINT.
+
+#include "Install.h"
+#include "Server.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--install") == 0)
+        return RunInstall(InstallPathsFor(ProgramDirectory()), stderr);
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: vexserv [--install]\n");
+        return 2;
+    }
+
+    CServer server;
+    server.HandleStopSignals();
+    std::string strError;
+    if (!server.Start(strError)) {
+        std::fprintf(stderr, "vexserv: %s\n", strError.c_str());
+        return server.IsAnotherRunning() ? 1 : 2;
+    }
+    // The scheduling loop will be passed here; until then the server only
+    // holds its lock and answers stop requests.
+    return server.Run(nullptr);
+}
