@@ -1,0 +1,135 @@
+#include "JobReport.h"
+
+#include "AtStartup.h"
+#include "Clock.h"
+#include "Daily.h"
+#include "Job.h"
+#include "Once.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <ctime>
+#include <gtest/gtest.h>
+
+namespace {
+
+time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+class JobReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_now = LocalTime(2026, 12, 7, 13, 25, 0);
+        SetCurrentTimeForTesting(m_now);
+        // Daily at 13:30 on every day, set at 13:20:45: reference 13:19.
+        CDaily daily;
+        int hour = 13, minute = 30;
+        daily.Set(true, &hour, &minute, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                  nullptr);
+        m_job.SetName("Test");
+        m_job.SetPeriod(daily, COleDateTime(2026, 12, 7, 13, 20, 45));
+    }
+    void TearDown() override { SetCurrentTimeForTesting(std::nullopt); }
+
+    QJsonObject Json(const CJob& job) {
+        QJsonParseError error{};
+        const std::string text = FormatJson(MakeJobReport(job, m_now));
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+        return doc.object();
+    }
+
+    time_t m_now = 0;
+    CJob m_job;
+};
+
+TEST_F(JobReportTest, ListLineShowsTheWindowsTextsInSevenColumns) {
+    const CJobReport report = MakeJobReport(m_job, m_now);
+    EXPECT_EQ(report.strCountdown, "5 Minut(y)");
+    EXPECT_EQ(report.nSecondsToNextStart, 300);
+    EXPECT_EQ(report.strLastStart, "");
+    const std::string line = FormatListLine(report);
+    EXPECT_EQ(line.rfind("Test\ttak\t/\t13:30  każdego dnia\t", 0), 0u) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 6);
+    const std::string header = FormatListHeader();
+    EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 6);
+}
+
+TEST_F(JobReportTest, NamesCannotBreakTheLineLayout) {
+    m_job.SetName("a\tb\nc\x1b[31m");
+    const std::string line = FormatListLine(MakeJobReport(m_job, m_now));
+    EXPECT_EQ(line.rfind("a?b?c?[31m\t", 0), 0u) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
+    EXPECT_EQ(FormatShow(MakeJobReport(m_job, m_now)).find('\x1b'), std::string::npos);
+}
+
+TEST_F(JobReportTest, JsonCarriesTheScheduleAndTheScanOptions) {
+    m_job.GetScanParameter().m_nInfectionAction = 3;
+    m_job.GetScanParameter().m_nWindowMode = 1;
+    m_job.GetScanParameter().m_nLogMode = 7; // not a value the dialog makes
+    const QJsonObject o = Json(m_job);
+    EXPECT_EQ(o["name"].toString(), "Test");
+    EXPECT_TRUE(o["active"].toBool());
+    EXPECT_EQ(o["kind"].toString(), "daily");
+    EXPECT_EQ(o["time"].toString(), "13:30");
+    EXPECT_EQ(o["days"].toArray().size(), 7);
+    EXPECT_EQ(o["nextStart"].toString(), "2026-12-07T13:30");
+    EXPECT_EQ(o["secondsToNextStart"].toInt(), 300);
+    EXPECT_TRUE(o["lastStart"].isNull());
+    EXPECT_EQ(o["directory"].toString(), "/");
+    EXPECT_EQ(o["onInfection"].toString(), "delete");
+    EXPECT_EQ(o["window"].toString(), "background");
+    EXPECT_EQ(o["log"].toInt(), 7);
+
+    m_job.SetLastStart(COleDateTime(2026, 12, 7, 13, 22, 0), true);
+    EXPECT_EQ(Json(m_job)["lastStart"].toString(), "2026-12-07T13:22");
+}
+
+TEST_F(JobReportTest, JobsWithoutATimedStartHaveNoNextStart) {
+    CJob startup;
+    startup.SetName("Start");
+    startup.SetPeriod(CAtStartup(), COleDateTime(2026, 12, 7, 13, 20, 0));
+    EXPECT_TRUE(Json(startup)["nextStart"].isNull());
+    EXPECT_EQ(Json(startup)["secondsToNextStart"].toInt(), -1);
+
+    CJob off;
+    off.SetName("Off"); // a new job: its schedule has no time
+    const QJsonObject o = Json(off);
+    EXPECT_FALSE(o["active"].toBool());
+    EXPECT_FALSE(o["scheduleComplete"].toBool());
+    EXPECT_EQ(o["nextStartText"].toString(), "wyłączony");
+    EXPECT_TRUE(o["nextStart"].isNull());
+}
+
+TEST(JsonText, EscapesControlsAndReplacesBrokenUtf8) {
+    EXPECT_EQ(JsonString("Zażółć"), "\"Zażółć\"");
+    EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(JsonString(std::string("t\tn\n\x01", 5)), "\"t\\u0009n\\u000a\\u0001\"");
+    // A lone continuation byte, a cut two-byte sequence, an overlong form and
+    // an encoded surrogate are not UTF-8.
+    EXPECT_EQ(JsonString("\x80"), "\"\\ufffd\"");
+    EXPECT_EQ(JsonString("a\xc5"), "\"a\\ufffd\"");
+    EXPECT_EQ(JsonString("\xc0\xaf"), "\"\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xf0\x9f\x98\x80"), "\"\xf0\x9f\x98\x80\"");
+
+    // Whatever the bytes, the result parses as JSON.
+    std::string all;
+    for (int c = 0; c < 256; ++c)
+        all += static_cast<char>(c);
+    const QByteArray doc = QByteArray::fromStdString("[" + JsonString(all) + "]");
+    EXPECT_FALSE(QJsonDocument::fromJson(doc).isNull());
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+#pragma once
+
+// The command line of `tempora`, the command-line companion: what the user
+// asked for, checked completely before the job store is touched.
+
+#include "Period.h"
+#include "ScanParameter.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+enum class TemporaCommand { Help, List, Show, Add, Enable, Disable, Delete, Run, Export, Import };
+
+// What an import does with a job whose name is taken.
+enum class ImportConflict {
+    Ask,     // ask on the terminal; without one, keep the stored job
+    Replace, // replace the stored job (with the file's last start)
+    Keep,    // keep the stored job, skip the record
+};
+
+struct CTemporaRequest {
+    TemporaCommand command = TemporaCommand::Help;
+    std::string strName; // show, add, enable, disable, delete, run
+    std::string strFile; // export, import
+    bool bJson = false;  // list, show
+    ImportConflict conflict = ImportConflict::Ask;
+
+    // add: the schedule (never null after a successful parse), the scan
+    // options and the active switch.
+    std::unique_ptr<CPeriod> pPeriod;
+    CScanParameter scan;
+    bool bActive = true;
+};
+
+// Parses the arguments after the program name. False with a one-line reason
+// in strError on a usage error; the request is then not usable.
+bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& request,
+                      std::string& strError);
+
+// The short usage line shown with every usage error, and the full help text.
+const char* TemporaUsage();
+const char* TemporaHelp();

@@ -1,0 +1,55 @@
+#pragma once
+
+// Carries out one `tempora` request on the shared job store, through the same
+// store operations as the window: every change is flushed, the scan server is
+// signalled ("TemporaServer") and open windows are asked to refresh
+// ("TemporaClient").
+
+#include "TemporaArgs.h"
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CJob;
+class CScanRegInterface;
+
+// Exit codes of the program.
+enum : int { kExitOk = 0, kExitRefused = 1, kExitUsage = 2 };
+
+class CTemporaSession {
+public:
+    // Answers the import's question whether to replace the named job.
+    using AskReplace = std::function<bool(const std::string& strName)>;
+
+    CTemporaSession(std::FILE* out, std::FILE* err);
+    // Default: ask on the terminal when standard input is one, else keep.
+    void SetAskReplace(AskReplace ask) { m_ask = std::move(ask); }
+
+    int Execute(const CTemporaRequest& request);
+
+private:
+    int List(CScanRegInterface& store, bool bJson);
+    int Show(CScanRegInterface& store, const std::string& strName, bool bJson);
+    int Add(CScanRegInterface& store, const CTemporaRequest& request);
+    int SetActive(CScanRegInterface& store, const std::string& strName, bool bActive);
+    int Delete(CScanRegInterface& store, const std::string& strName);
+    int RunNow(CScanRegInterface& store, const std::string& strName);
+    int Export(CScanRegInterface& store, const std::string& strFile);
+    int Import(CScanRegInterface& store, const CTemporaRequest& request);
+
+    // Reads the named job; reports a missing or damaged one. False then.
+    bool ReadExisting(CScanRegInterface& store, const std::string& strName, CJob& job);
+    std::vector<std::string> JobNames(CScanRegInterface& store);
+    int Refuse(const std::string& strMessage);
+    bool ShouldReplace(const std::string& strName, ImportConflict conflict);
+
+    std::FILE* m_out;
+    std::FILE* m_err;
+    AskReplace m_ask;
+};
+
+// The whole program: parses argv (without the program name), runs the
+// request and returns the exit code.
+int RunTempora(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
