@@ -49,7 +49,8 @@ void DDX_Radio(CDataExchange& dx, int nFirstId, int& value) {
     dx.PrepareCtrl(nFirstId);
     const std::vector<QRadioButton*> group = dx.Dialog().Controls().RadioGroup(nFirstId);
     if (dx.IsSaving()) {
-        value = -1;
+        // With no button checked the member keeps its value: stored data may
+        // hold a number that no button stands for, and it is kept as it is.
         for (size_t i = 0; i < group.size(); ++i)
             if (group[i]->isChecked())
                 value = static_cast<int>(i);

@@ -34,7 +34,9 @@ private:
 
 // Check box: 0 unchecked, 1 checked.
 void DDX_Check(CDataExchange& dx, int nId, int& value);
-// Radio group starting at nFirstId: index of the checked button, -1 for none.
+// Radio group starting at nFirstId: index of the checked button. Filling with
+// an index that no button has unchecks them all; reading them with none
+// checked leaves the member alone.
 void DDX_Radio(CDataExchange& dx, int nFirstId, int& value);
 // Text of an edit or label, UTF-8.
 void DDX_Text(CDataExchange& dx, int nId, std::string& value);
