@@ -13,7 +13,7 @@
 namespace {
 
 const QString kSource = QStringLiteral(VEX_SOURCE_DIR);
-const QStringList kPrograms = QString(VEX_PROGRAMS).split(';', Qt::SkipEmptyParts);
+const QStringList kPrograms = QString(VEX_PROGRAMS).split(',', Qt::SkipEmptyParts);
 const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 class InstallTreeTest : public ::testing::Test {
