@@ -4,6 +4,8 @@
 #include "Menus.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
@@ -11,7 +13,11 @@
 
 #include <algorithm>
 
-CCommandLayer::CCommandLayer(QWidget* pWindow) : QObject(pWindow), m_pWindow(pWindow) {}
+CCommandLayer::CCommandLayer(QWidget* pWindow) : QObject(pWindow), m_pWindow(pWindow) {
+    // Paste depends on what the clipboard holds.
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, this, &CCommandLayer::UpdateAll);
+}
 
 CCommandLayer::~CCommandLayer() = default;
 

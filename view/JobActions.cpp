@@ -1,0 +1,94 @@
+#include "JobActions.h"
+
+#include "Clipboard.h"
+#include "CommandLayer.h"
+#include "Job.h"
+#include "ModalSeam.h"
+#include "RegInterface.h"
+#include "ResourceIds.h"
+#include "Settings.h"
+#include "StoreDocument.h"
+#include "StringTable.h"
+#include "VigilDoc.h"
+#include "VigilView.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+namespace {
+constexpr unsigned IDS_DELETE_SEVERAL = 163;
+constexpr unsigned IDS_DELETE_ONE = 164;
+constexpr unsigned IDS_SETTINGS_KEY = 141;
+} // namespace
+
+bool CJobActions::DeleteJobs(CRegInterface& store, const std::vector<std::string>& names) {
+    const unsigned question = names.size() == 1 ? IDS_DELETE_ONE : IDS_DELETE_SEVERAL;
+    if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    for (const std::string& name : names)
+        store.DeleteJob(name.c_str());
+    return true;
+}
+
+std::string CJobActions::ScannerPath() {
+    return RegGetString(HKEY_LOCAL_MACHINE, LoadResString(IDS_SETTINGS_KEY), "vexexe", "");
+}
+
+int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>& names) {
+    int written = 0;
+    for (const std::string& name : names) {
+        CJob job;
+        if (!store.ReadJob(name.c_str(), &job))
+            continue;
+        // Read for every job, as the installation may change it meanwhile.
+        job.Run(ScannerPath().c_str());
+        if (store.WriteJob(job, kHintJobChanged, nullptr))
+            ++written;
+    }
+    return written;
+}
+
+std::vector<std::string> CJobActions::SelectedNames(const CVigilView& view) {
+    std::vector<std::string> names;
+    std::string name;
+    for (int row = view.GetNextSelectedJob(-1, name); row >= 0;
+         row = view.GetNextSelectedJob(row, name))
+        names.push_back(name);
+    return names;
+}
+
+void CJobActions::Register(CVigilView& view, CCommandLayer& commands) {
+    CVigilView* pView = &view;
+    auto store = [pView]() -> CRegInterface* {
+        return pView->GetDocument() != nullptr ? &pView->GetDocument()->GetStore() : nullptr;
+    };
+    // Each handler takes the selection first: the commands change the list.
+    auto onSelection = [pView, store](auto action) {
+        return [pView, store, action] {
+            std::vector<std::string> names = SelectedNames(*pView);
+            if (!names.empty() && store() != nullptr)
+                action(*store(), names);
+        };
+    };
+    auto anySelected = [pView](CCmdUI& ui) { ui.Enable(pView->GetSelectedCount() != 0); };
+
+    commands.SetHandler(res::ID_JOB_DELETE, pView, onSelection(DeleteJobs));
+    commands.SetUpdateHandler(res::ID_JOB_DELETE, pView, anySelected);
+    commands.SetHandler(res::ID_JOB_RUN_NOW, pView, onSelection(RunJobsNow));
+    commands.SetUpdateHandler(res::ID_JOB_RUN_NOW, pView, anySelected);
+    commands.SetHandler(res::ID_EDIT_CUT, pView, onSelection(CJobClipboard::Cut));
+    commands.SetUpdateHandler(res::ID_EDIT_CUT, pView, anySelected);
+    commands.SetHandler(res::ID_EDIT_COPY, pView, onSelection(CJobClipboard::Copy));
+    commands.SetUpdateHandler(res::ID_EDIT_COPY, pView, anySelected);
+    commands.SetHandler(res::ID_EDIT_PASTE, pView, [store] {
+        if (store() != nullptr)
+            CJobClipboard::Paste(*store());
+    });
+    commands.SetUpdateHandler(res::ID_EDIT_PASTE, pView,
+                              [](CCmdUI& ui) { ui.Enable(CJobClipboard::CanPaste()); });
+
+    // Paste follows the clipboard, whichever program changes it.
+    if (QClipboard* board = QGuiApplication::clipboard())
+        QObject::connect(board, &QClipboard::dataChanged, pView,
+                         [pCommands = &commands] { pCommands->UpdateAll(); });
+}
