@@ -2,6 +2,7 @@
 // plain "vexserv" runs the server until SIGTERM or SIGINT.
 
 #include "Install.h"
+#include "Scheduler.h"
 #include "Server.h"
 
 #include <cstdio>
@@ -23,7 +24,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexserv: %s\n", strError.c_str());
         return server.IsAnotherRunning() ? 1 : 2;
     }
-    // The scheduling loop will be passed here; until then the server only
-    // holds its lock and answers stop requests.
-    return server.Run(nullptr);
+    CScheduler scheduler;
+    return server.Run(&scheduler);
 }
