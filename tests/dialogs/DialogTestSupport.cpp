@@ -97,8 +97,16 @@ int Click(QDialog& dialog, int nId) {
 }
 
 void KeyClicks(QDialog& dialog, int nId, const QString& text) {
-    if (QWidget* widget = Control(dialog, nId))
-        QTest::keyClicks(widget, text);
+    QWidget* widget = Control(dialog, nId);
+    if (widget == nullptr)
+        return;
+    // QTest knows key codes for ASCII only; other letters go as text.
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(widget, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 void ClearText(QDialog& dialog, int nId) {

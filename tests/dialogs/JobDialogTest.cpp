@@ -135,8 +135,9 @@ TEST_F(JobDialogTest, TheSwitchCanBeTurnedOff) {
     EXPECT_FALSE(m_job.IsActive());
 }
 
-TEST_F(JobDialogTest, ScanOptionsGoBackOnOkOnly) {
+TEST_F(JobDialogTest, SubDialogsChangeTheJobOnOkOnly) {
     m_job.SetName("A");
+    m_job.SetPeriod(CAtStartup(), COleDateTime(2026, 1, 1, 0, 0, 0));
     CJobDialog dlg(&m_job);
     const std::vector<BYTE> before = Bytes(m_job);
     m_script.Then([](QDialog& d) {
