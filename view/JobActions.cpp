@@ -13,12 +13,30 @@
 #include "VigilView.h"
 
 #include <QClipboard>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 
 namespace {
 constexpr unsigned IDS_DELETE_SEVERAL = 163;
 constexpr unsigned IDS_DELETE_ONE = 164;
 constexpr unsigned IDS_SETTINGS_KEY = 141;
+
+// The list would otherwise copy its current cell's text on the copy keys when
+// the copy command is disabled, replacing jobs that a cut left on the
+// clipboard. An enabled copy command takes the keys before the list sees them.
+class CCopyKeyGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(pEvent)->matches(QKeySequence::Copy))
+            return true;
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+};
 } // namespace
 
 bool CJobActions::DeleteJobs(CRegInterface& store, const std::vector<std::string>& names) {
@@ -86,6 +104,8 @@ void CJobActions::Register(CVigilView& view, CCommandLayer& commands) {
     });
     commands.SetUpdateHandler(res::ID_EDIT_PASTE, pView,
                               [](CCmdUI& ui) { ui.Enable(CJobClipboard::CanPaste()); });
+
+    pView->installEventFilter(new CCopyKeyGuard(pView));
 
     // Paste follows the clipboard, whichever program changes it.
     if (QClipboard* board = QGuiApplication::clipboard())
