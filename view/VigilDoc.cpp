@@ -143,6 +143,15 @@ void CVigilDoc::OnJobImport() {
     std::string path;
     if (PromptOpenFileName(path, LoadResString(kImportTitleId), JobFileFilters(), m_pMainWnd))
         ImportFile(path);
+    UpdateViewsAfterImport();
+}
+
+void CVigilDoc::OpenJobFile(const std::string& strPath) {
+    ImportFile(strPath);
+    UpdateViewsAfterImport();
+}
+
+void CVigilDoc::UpdateViewsAfterImport() {
     // Whatever happened: add rows for new names, re-read every row, drop the
     // rows of jobs that are gone.
     UpdateAllViews(nullptr, kHintJobAdded, nullptr);

@@ -61,6 +61,9 @@ public:
     // one. Stops at the first damaged record; what came before stays.
     // False when the file could not be read or was not a complete job file.
     bool ImportFile(const std::string& strPath);
+    // Imports a job file named on the command line or handed over by the
+    // file manager, then brings the views in step as the import command does.
+    void OpenJobFile(const std::string& strPath);
     // Asks for a file name and writes every stored job into it.
     void OnJobExport();
     // Writes the job file under the document's file name, asking for one
@@ -75,6 +78,7 @@ private:
     // The file name as the user gave it, with ".scj" appended unless it ends
     // so; asks before replacing an existing file of the completed name.
     bool CompleteExportName(std::string& strPath);
+    void UpdateViewsAfterImport();
 
     CScanRegInterface m_store;
     std::vector<CVigilView*> m_views;

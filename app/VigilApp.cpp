@@ -1,0 +1,94 @@
+#include "VigilApp.h"
+
+#include "CommandLayer.h"
+#include "MainFrame.h"
+#include "ResourceIds.h"
+#include "Settings.h"
+#include "StringTable.h"
+#include "VigilDoc.h"
+#include "VigilView.h"
+#include "WindowRect.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+
+namespace {
+constexpr unsigned kSettingsKeyId = 141;
+
+const char* SettingsKey() {
+    return LoadResString(kSettingsKeyId);
+}
+} // namespace
+
+CVigilApp::CVigilApp(int& argc, char** argv) {
+    if (QCoreApplication::instance() == nullptr)
+        m_pOwnApp = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vex-tempora"));
+    QGuiApplication::setApplicationDisplayName(
+        QString::fromUtf8(LoadResString(res::AFX_IDS_APP_TITLE)));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vex-tempora"));
+    // The first argument that is no option names a job file to open. The
+    // toolkit has taken its own options out of argv by now.
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (!arg.isEmpty() && !arg.startsWith(QLatin1Char('-'))) {
+            m_strCommandLineFile = QFileInfo(arg).absoluteFilePath().toStdString();
+            break;
+        }
+    }
+    m_urlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+}
+
+CVigilApp::~CVigilApp() {
+    // The window goes before the document whose store its list reads.
+    m_pFrame.reset();
+    m_pDoc.reset();
+}
+
+bool CVigilApp::InitInstance() {
+    m_pDoc = std::make_unique<CVigilDoc>();
+    if (!m_pDoc->OnNewDocument())
+        return false;
+
+    m_pFrame = std::make_unique<CMainFrame>();
+    m_pView = new CVigilView(m_pDoc.get(), &m_pFrame->Commands(), m_pFrame.get());
+    m_pFrame->setCentralWidget(m_pView);
+    m_pDoc->SetMainWindow(m_pFrame.get());
+    m_pDoc->RegisterCommands(m_pFrame->Commands());
+    RegisterCommands();
+    m_pFrame->SetCloseHandler([this] { OnFrameClosing(); });
+
+    m_pView->OnInitialUpdate();
+    m_pFrame->show();
+    m_strHelpFilePath = RegGetString(HKEY_LOCAL_MACHINE, SettingsKey(), "HelpFile", "");
+
+    // A job file from the command line or the file manager is imported into
+    // the store that is open now, with the import's questions.
+    if (!m_strCommandLineFile.empty())
+        m_pDoc->OpenJobFile(m_strCommandLineFile);
+    m_pFrame->Commands().UpdateAll();
+    return true;
+}
+
+int CVigilApp::Run() {
+    return QApplication::exec();
+}
+
+void CVigilApp::RegisterCommands() {
+    m_pFrame->Commands().SetHandler(res::ID_HELP, m_pFrame.get(), [this] { OnHelp(); });
+}
+
+void CVigilApp::OnHelp() {
+    // Whatever was asked for, the contents and index open: the whole file.
+    if (m_strHelpFilePath.empty() || !m_urlOpener)
+        return;
+    m_urlOpener(QUrl::fromLocalFile(QString::fromStdString(m_strHelpFilePath)));
+}
+
+void CVigilApp::OnFrameClosing() {
+    // The settings are written before the refresh thread is stopped.
+    m_pView->SaveSettings();
+    SaveWindowRect(m_pFrame.get(), SettingsKey());
+    m_pView->StopRefreshThread();
+}

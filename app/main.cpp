@@ -1,0 +1,8 @@
+#include "VigilApp.h"
+
+int main(int argc, char** argv) {
+    CVigilApp app(argc, argv);
+    if (!app.InitInstance())
+        return 1;
+    return app.Run();
+}

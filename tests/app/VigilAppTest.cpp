@@ -1,0 +1,195 @@
+#include "VigilApp.h"
+#include "Clock.h"
+#include "CommandLayer.h"
+#include "Daily.h"
+#include "Job.h"
+#include "JobFile.h"
+#include "MainFrame.h"
+#include "ModalSeam.h"
+#include "NamedEvent.h"
+#include "NamedMutex.h"
+#include "RegInterface.h"
+#include "ResourceIds.h"
+#include "Settings.h"
+#include "VigilDoc.h"
+#include "VigilView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+constexpr const char* kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
+
+class VigilAppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "app_tests";
+        static char* argv[] = {name, nullptr};
+        if (QApplication::instance() == nullptr)
+            new QApplication(argc, argv);
+        ASSERT_TRUE(m_root.isValid());
+        setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
+        m_hook = std::make_unique<ScopedModalHook>([this](QDialog& dialog) {
+            m_messages.push_back(MessageBoxStringId(dialog));
+            m_texts.push_back(MessageBoxText(dialog));
+            return (MessageBoxType(dialog) & 0x0F) == MB_YESNO ? m_yesNoAnswer : IDOK;
+        });
+    }
+
+    void TearDown() override {
+        m_hook.reset();
+        CNamedEvent::Remove(kClientEventName);
+        CNamedEvent::Remove(kServerEventName);
+    }
+
+    void CreateJobKey() {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+
+    static std::unique_ptr<CJob> MakeJob(const char* name) {
+        auto job = std::make_unique<CJob>();
+        job->SetName(name);
+        CDaily daily;
+        const int hour = 13, minute = 0;
+        daily.Set(true, &hour, &minute, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                  nullptr);
+        job->SetPeriod(daily, COleDateTime(CurrentTime()));
+        return job;
+    }
+
+    void StoreJob(const char* name) {
+        CRegInterface raw;
+        ASSERT_TRUE(raw.Open(kJobKeyPath));
+        auto job = MakeJob(name);
+        ASSERT_TRUE(raw.WriteJob(*job, 0, nullptr));
+    }
+
+    // argv for an application started with the given file.
+    struct Args {
+        explicit Args(const std::string& file) : strFile(file) {
+            argv[0] = name;
+            argv[1] = strFile.data();
+            argv[2] = nullptr;
+        }
+        int argc = 2;
+        char name[16] = "vex-tempora";
+        std::string strFile;
+        char* argv[3];
+    };
+
+    QTemporaryDir m_root;
+    std::unique_ptr<ScopedModalHook> m_hook;
+    std::vector<unsigned> m_messages;
+    std::vector<QString> m_texts;
+    int m_yesNoAnswer = IDNO;
+};
+
+int g_argc = 1;
+char g_name[] = "vex-tempora";
+char* g_argv[] = {g_name, nullptr};
+} // namespace
+
+TEST_F(VigilAppTest, MissingJobStoreEndsTheStartWithMessage162) {
+    CVigilApp app(g_argc, g_argv);
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(m_messages, std::vector<unsigned>{162});
+    EXPECT_EQ(app.GetMainFrame(), nullptr);
+}
+
+TEST_F(VigilAppTest, StartShowsTheFilledListAndTellsWhenNoServerRuns) {
+    CreateJobKey();
+    StoreJob("b");
+    StoreJob("a");
+    ASSERT_TRUE(
+        RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "HelpFile", "/usr/share/help/x.html"));
+    CVigilApp app(g_argc, g_argv);
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(m_messages, std::vector<unsigned>{172});
+    ASSERT_NE(app.GetMainFrame(), nullptr);
+    EXPECT_TRUE(app.GetMainFrame()->isVisible());
+    EXPECT_EQ(app.GetMainFrame()->centralWidget(), app.GetView());
+    ASSERT_EQ(app.GetView()->rowCount(), 2);
+    EXPECT_EQ(app.GetView()->item(0, 0)->text(), QString("a"));
+    EXPECT_TRUE(app.GetView()->IsRefreshThreadRunning());
+    EXPECT_EQ(app.GetHelpFilePath(), "/usr/share/help/x.html");
+
+    // Help, from the menu or F1, opens the whole help file.
+    std::vector<QUrl> opened;
+    app.SetUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    QAction* help = app.GetMainFrame()->Commands().Action(res::ID_HELP);
+    EXPECT_TRUE(help->isEnabled());
+    EXPECT_EQ(help->shortcut(), QKeySequence(Qt::Key_F1));
+    help->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile("/usr/share/help/x.html"));
+}
+
+TEST_F(VigilAppTest, ClosingWritesSettingsAndStopsTheThread) {
+    CreateJobKey();
+    CNamedMutex server(kServerMutexName);
+    ASSERT_TRUE(server.TryLock());
+    {
+        CVigilApp app(g_argc, g_argv);
+        ASSERT_TRUE(app.InitInstance());
+        EXPECT_TRUE(m_messages.empty());
+        app.GetMainFrame()->Commands().Execute(res::ID_VIEW_COUNTDOWN);
+        app.GetMainFrame()->setGeometry(30, 40, 700, 400);
+        app.GetMainFrame()->Commands().Execute(res::ID_APP_EXIT);
+        EXPECT_FALSE(app.GetMainFrame()->isVisible());
+        EXPECT_FALSE(app.GetView()->IsRefreshThreadRunning());
+    }
+    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "cdm", 7), 0u);
+    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "SortCol", 7), 0u);
+    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "Nazwa", 7), 180u);
+    CWindowRect rect;
+    ASSERT_TRUE(RegGetWindowRect(kSettingsKey, rect));
+    EXPECT_EQ(rect.left, 30);
+    EXPECT_EQ(rect.bottom, 440);
+
+    // The next start finds them again.
+    CVigilApp again(g_argc, g_argv);
+    ASSERT_TRUE(again.InitInstance());
+    EXPECT_FALSE(again.GetView()->IsCountdownMode());
+    EXPECT_EQ(again.GetMainFrame()->geometry(), QRect(30, 40, 700, 400));
+}
+
+TEST_F(VigilAppTest, JobFileOnTheCommandLineIsImportedIntoTheOpenStore) {
+    CreateJobKey();
+    StoreJob("a");
+    CNamedMutex server(kServerMutexName);
+    ASSERT_TRUE(server.TryLock());
+    QTemporaryDir files;
+    const std::string path = QDir(files.path()).filePath("in.scj").toStdString();
+    {
+        QFile out(QString::fromStdString(path));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        const std::vector<BYTE> bytes =
+            EncodeJobFile({MakeJob("a")->Store(), MakeJob("b")->Store()});
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    Args args(path);
+    CVigilApp app(args.argc, args.argv);
+    EXPECT_EQ(app.GetCommandLineFile(), path);
+    ASSERT_TRUE(app.InitInstance());
+    // One question for the job that exists, no failed saves.
+    EXPECT_EQ(m_messages, std::vector<unsigned>{0});
+    EXPECT_TRUE(m_texts[0].contains("\"a\""));
+    ASSERT_EQ(app.GetView()->rowCount(), 2);
+    EXPECT_EQ(app.GetView()->item(1, 0)->text(), QString("b"));
+    CRegInterface raw;
+    ASSERT_TRUE(raw.Open(kJobKeyPath));
+    EXPECT_TRUE(raw.ReadJob("b", nullptr));
+}

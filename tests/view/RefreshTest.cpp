@@ -1,0 +1,90 @@
+#include "ViewFixture.h"
+
+#include "RefreshThread.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <atomic>
+
+namespace {
+class RefreshTest : public ViewFixture {
+protected:
+    static bool RunHelper(const char* mode) {
+        QProcess helper;
+        helper.start(QStringLiteral(SIGNAL_HELPER), {QString::fromLatin1(mode)});
+        return helper.waitForFinished(5000) && helper.exitCode() == 0;
+    }
+
+    // Processes events until pred holds or ms pass.
+    template <class Pred> static bool WaitFor(Pred pred, int ms = 3000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!pred() && timer.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return pred();
+    }
+};
+} // namespace
+
+TEST_F(RefreshTest, SignalFromAnotherProcessRewritesTheRows) {
+    auto a = MakeJob("a", 13, 0);
+    Store(*a);
+    Store(*MakeJob("b", 13, 0));
+    OpenView();
+    a->GetScanParameter().m_strDirectory = "/changed";
+    Store(*a);
+    ASSERT_TRUE(m_raw.DeleteJob("b"));
+    EXPECT_EQ(Cell(0, 1), QString("/"));
+
+    ASSERT_TRUE(RunHelper("signal"));
+    EXPECT_TRUE(WaitFor([&] { return m_view->rowCount() == 1 && Cell(0, 1) == "/changed"; }));
+}
+
+TEST_F(RefreshTest, ServerHeldByAnotherProcessMeansNoNotice) {
+    QProcess holder;
+    holder.start(QStringLiteral(SIGNAL_HELPER), {QStringLiteral("hold")});
+    ASSERT_TRUE(holder.waitForReadyRead(5000));
+    ASSERT_EQ(holder.readLine().trimmed(), QByteArray("held"));
+    OpenView(false);
+    EXPECT_TRUE(m_messages.empty());
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(5000));
+
+    // Once the server is gone the next start tells the user, once.
+    m_view.reset();
+    m_view = std::make_unique<CVigilView>(m_doc.get(), m_commands);
+    m_view->OnInitialUpdate();
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].id, 172u);
+}
+
+TEST_F(RefreshTest, SignalsCollapseAndNothingArrivesAfterTheStop) {
+    auto event = std::make_shared<CNamedEvent>(kClientEventName);
+    std::atomic<int> refreshes{0};
+    CRefreshThread thread(event, [&] { ++refreshes; });
+    thread.Start();
+    ASSERT_TRUE(thread.IsRunning());
+    // Two signals before the thread wakes count as one or two, never more.
+    event->Set();
+    event->Set();
+    EXPECT_TRUE(WaitFor([&] { return refreshes.load() >= 1; }));
+    WaitFor([] { return false; }, 300);
+    EXPECT_GE(refreshes.load(), 1);
+    EXPECT_LE(refreshes.load(), 2);
+
+    // A signal whose refresh has not run yet when the thread stops is dropped.
+    const int before = refreshes.load();
+    event->Set();
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(thread.Stop(5000));
+    EXPECT_LT(timer.elapsed(), 1000);
+    WaitFor([] { return false; }, 300);
+    EXPECT_EQ(refreshes.load(), before);
+    const int after = refreshes.load();
+    event->Set();
+    WaitFor([] { return false; }, 300);
+    EXPECT_EQ(refreshes.load(), after);
+    EXPECT_FALSE(thread.IsRunning());
+}
