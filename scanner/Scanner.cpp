@@ -142,6 +142,7 @@ CScanResult CScanner::Run() {
             m_result.m_bFatal = true;
             m_report("will not scan the system folder " + root);
         } else {
+            m_strQuarantine = Canonical(m_paths.m_strQuarantine);
             WalkDirectory(fd, root, 0);
             FinishReferences();
         }
@@ -169,7 +170,6 @@ void CScanner::WalkDirectory(int dirfd, const std::string& path, int depth) {
     ::closedir(dir);
     std::sort(names.begin(), names.end());
 
-    std::string quarantine = Canonical(m_paths.m_strQuarantine);
     for (const std::string& name : names) {
         if (m_result.m_bStopped)
             return;
@@ -180,7 +180,7 @@ void CScanner::WalkDirectory(int dirfd, const std::string& path, int depth) {
         if (S_ISREG(st.st_mode)) {
             ExamineFile(dirfd, path, name);
         } else if (S_ISDIR(st.st_mode) && m_cmd.m_bSubdirectories) {
-            if (!quarantine.empty() && Under(child, quarantine))
+            if (!m_strQuarantine.empty() && Under(child, m_strQuarantine))
                 continue; // what we moved aside is not found again
             if (depth + 1 >= kMaxDepth) {
                 Fail(child, "folders nested too deeply");
@@ -341,6 +341,7 @@ void CScanner::ActOnInfection(int dirfd, Entry& e) {
             ActionFailed(e, "cannot create the quarantine folder: " + Errno());
             return;
         }
+        m_strQuarantine = Canonical(m_paths.m_strQuarantine); // made just now, perhaps
         if (!MoveToQuarantine(dirfd, e.name, e.fd, m_paths.m_strQuarantine, dest, error)) {
             ActionFailed(e, error);
             return;

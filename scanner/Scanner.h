@@ -49,6 +49,7 @@ private:
 
     CScanCommand m_cmd;
     CScanPaths m_paths;
+    std::string m_strQuarantine; // its real path, when it exists: never scanned
     CScanLog m_log;
     CReferenceList m_oldRefs;
     CReferenceList m_newRefs;
