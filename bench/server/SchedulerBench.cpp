@@ -16,10 +16,21 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 const COleDateTime kNow(2026, 12, 7, 13, 30, 20);
+
+// Removes the roots made below when the program ends.
+struct CRootCleanup {
+    std::vector<std::string> roots;
+    ~CRootCleanup() {
+        std::error_code ec;
+        for (const std::string& root : roots)
+            std::filesystem::remove_all(root, ec);
+    }
+} g_cleanup;
 
 // Fills a fresh root with daily jobs whose next start lies two hours after ref.
 std::string MakeRoot(int jobs, const COleDateTime& ref) {
@@ -27,6 +38,7 @@ std::string MakeRoot(int jobs, const COleDateTime& ref) {
     std::string tmpl = base + "/vexbenchXXXXXX";
     if (!::mkdtemp(tmpl.data()))
         return std::string();
+    g_cleanup.roots.push_back(tmpl);
     ::setenv("RAMPART_ROOT", tmpl.c_str(), 1);
     HKEY key = nullptr;
     RegCreateKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key);
