@@ -1,6 +1,8 @@
 #include "VigilApp.h"
 
 #include "CommandLayer.h"
+#include "DesktopRegistration.h"
+#include "InfoDlg.h"
 #include "MainFrame.h"
 #include "ResourceIds.h"
 #include "Settings.h"
@@ -47,6 +49,9 @@ CVigilApp::~CVigilApp() {
 }
 
 bool CVigilApp::InitInstance() {
+    // Job files show as the program's documents and open in it.
+    RegisterDesktopIntegration();
+
     m_pDoc = std::make_unique<CVigilDoc>();
     if (!m_pDoc->OnNewDocument())
         return false;
@@ -76,7 +81,9 @@ int CVigilApp::Run() {
 }
 
 void CVigilApp::RegisterCommands() {
-    m_pFrame->Commands().SetHandler(res::ID_HELP, m_pFrame.get(), [this] { OnHelp(); });
+    CCommandLayer& commands = m_pFrame->Commands();
+    commands.SetHandler(res::ID_HELP, m_pFrame.get(), [this] { OnHelp(); });
+    commands.SetHandler(res::ID_APP_ABOUT, m_pFrame.get(), [] { CInfoDlg::OnAppAbout(); });
 }
 
 void CVigilApp::OnHelp() {

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "CommandLayer.h"
 #include "Job.h"
+#include "JobActions.h"
 #include "ModalSeam.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
@@ -156,6 +157,8 @@ void CVigilView::RegisterCommands() {
                          [this](CCmdUI& ui) { ui.SetCheck(m_nDisplayMode != 0 ? 1 : 0); });
     cmd.SetHandler(res::ID_JOB_EDIT, this, [this] { OnEditJob(); });
     cmd.SetUpdateHandler(res::ID_JOB_EDIT, this, anySelected);
+    // Delete, run now and the clipboard commands.
+    CJobActions::Register(*this, cmd);
 }
 
 void CVigilView::UpdateCommands() {

@@ -37,6 +37,9 @@ protected:
             new QApplication(argc, argv);
         ASSERT_TRUE(m_root.isValid());
         setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
+        // The start registers the job file type with the desktop: keep that
+        // out of the real user's files.
+        setenv("XDG_DATA_HOME", m_root.filePath("data").toUtf8().constData(), 1);
         m_hook = std::make_unique<ScopedModalHook>([this](QDialog& dialog) {
             m_messages.push_back(MessageBoxStringId(dialog));
             m_texts.push_back(MessageBoxText(dialog));
