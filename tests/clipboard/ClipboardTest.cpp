@@ -19,8 +19,10 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "clipboard_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit Qt's own statics are gone before a static
+    // application object would be, and its input devices crash then.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 using Names = std::vector<std::string>;
