@@ -47,7 +47,8 @@ std::vector<StoredValue> ReadAllValues() {
 std::string IntegrityCheck() {
     sqlite3* db = nullptr;
     std::string result = "cannot open";
-    if (sqlite3_open_v2(RegHivePath(HKEY_LOCAL_MACHINE).c_str(), &db, SQLITE_OPEN_READONLY,
+    // Read-write: after a killed writer the first opener rolls its journal back.
+    if (sqlite3_open_v2(RegHivePath(HKEY_LOCAL_MACHINE).c_str(), &db, SQLITE_OPEN_READWRITE,
                         nullptr) == SQLITE_OK) {
         sqlite3_busy_timeout(db, 5000);
         sqlite3_stmt* stmt = nullptr;
