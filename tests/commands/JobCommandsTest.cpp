@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QInputDevice>
 #include <QMenu>
 #include <QTest>
 #include <QThread>
@@ -17,6 +18,20 @@
 
 namespace {
 using Names = std::vector<std::string>;
+
+// The fixture's application object is a function-level static, destroyed at
+// exit after Qt's own statics; the input devices that the key tests create
+// would crash then. They go while everything is still there.
+class CInputDeviceCleanup : public ::testing::Environment {
+public:
+    void TearDown() override {
+        if (QCoreApplication::instance() == nullptr)
+            return;
+        for (QInputDevice* device : QCoreApplication::instance()->findChildren<QInputDevice*>())
+            delete device;
+    }
+};
+const auto* const kCleanup = ::testing::AddGlobalTestEnvironment(new CInputDeviceCleanup);
 
 class JobCommands : public ViewFixture {
 protected:
