@@ -285,6 +285,10 @@ QString CDesktopRegistration::QuoteExecArgument(const QString& arg) {
     return quoted.replace('%', "%%");
 }
 
+QString CDesktopRegistration::ExecProgramOf(const QByteArray& desktopFile) {
+    return ExecProgram(DesktopEntryValue(desktopFile, "Exec"));
+}
+
 QByteArray CDesktopRegistration::DesktopEntry() const {
     if (m_strProgram.isEmpty() || HasControlCharacter(m_strProgram))
         return QByteArray();
@@ -353,7 +357,7 @@ bool CDesktopRegistration::InstalledEntryOpensThisProgram() const {
         if (!QFileInfo(dir + "/mime/packages/" + kMimeFileName).isFile())
             continue;
         const QString entryPath = dir + "/applications/" + kDesktopFileName;
-        QString program = ExecProgram(DesktopEntryValue(ReadFile(entryPath), "Exec"));
+        QString program = ExecProgramOf(ReadFile(entryPath));
         if (program.isEmpty())
             continue;
         if (!program.contains('/'))

@@ -51,6 +51,10 @@ public:
     // desktop entries require (before the key-file escaping of backslashes).
     static QString QuoteExecArgument(const QString& arg);
 
+    // The program that a desktop entry's Exec line starts (its first
+    // argument, unescaped and unquoted); empty when the entry has none.
+    static QString ExecProgramOf(const QByteArray& desktopFile);
+
     static constexpr const char* kDesktopFileName = "vex-tempora.desktop";
     static constexpr const char* kMimeFileName = "vex-tempora.xml";
     static constexpr const char* kMimeType = "application/x-vigil-dokument";
