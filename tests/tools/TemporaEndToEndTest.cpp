@@ -3,6 +3,7 @@
 #include "Registry.h"
 #include "Settings.h"
 #include "StatePaths.h"
+#include "TemporaSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 #include <chrono>
 #include <cstdio>
@@ -298,6 +301,32 @@ TEST_F(TemporaEndToEndTest, ImportOfTakenNamesKeepsOrReplacesAsAsked) {
     EXPECT_TRUE(robocze["active"].toBool());
     EXPECT_TRUE(robocze["lastStart"].isNull()); // the file's, from before the run
     EXPECT_EQ(ListJson().size(), 6);
+}
+
+TEST_F(TemporaEndToEndTest, ImportAsksOncePerTakenName) {
+    AddEveryKind();
+    const std::string file = m_tmp.filePath("kopia.scj").toStdString();
+    ASSERT_EQ(Tempora({"export", file}).code, 0);
+    ASSERT_EQ(Tempora({"disable", "Robocze"}).code, 0);
+    ASSERT_EQ(Tempora({"disable", "Tygodniowo"}).code, 0);
+
+    // The session in this process, answering the terminal's question.
+    std::vector<std::string> asked;
+    CTemporaSession session(stdout, stderr);
+    session.SetAskReplace([&asked](const std::string& name) {
+        asked.push_back(name);
+        return name == "Robocze";
+    });
+    CTemporaRequest request;
+    std::string error;
+    ASSERT_TRUE(ParseTemporaArgs({"import", file}, request, error)) << error;
+    EXPECT_EQ(session.Execute(request), 0);
+
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked, (std::vector<std::string>{"Co godzinę", "Jednorazowo", "Miesięcznie",
+                                               "Przy starcie", "Robocze", "Tygodniowo"}));
+    EXPECT_TRUE(ShowJson("Robocze")["active"].toBool());     // replaced by the file's
+    EXPECT_FALSE(ShowJson("Tygodniowo")["active"].toBool()); // kept as stored
 }
 
 TEST_F(TemporaEndToEndTest, BadFilesAreRefusedAndKeepWhatCameBefore) {
