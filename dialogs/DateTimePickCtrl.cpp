@@ -2,6 +2,9 @@
 
 #include <QCalendarWidget>
 #include <QEvent>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionSpinBox>
 
 namespace {
 
@@ -109,6 +112,33 @@ bool CDateTimePickCtrl::SetFormat(const char* pszFormat) {
     setDisplayFormat(qtFormat);
     m_bSetting = bSetting;
     return displayFormat() == qtFormat;
+}
+
+int CDateTimePickCtrl::WidthForLongestText() const {
+    const QFontMetrics fm(font());
+    const QString format = displayFormat();
+    const QDateTime current = dateTime();
+    // The first seven days of every month meet every weekday and month name.
+    int longest = 0;
+    for (int month = 1; month <= 12; ++month)
+        for (int day = 1; day <= 7; ++day) {
+            const QDateTime sample(QDate(current.date().year(), month, day), current.time(),
+                                   Qt::UTC);
+            longest = std::max(longest, fm.horizontalAdvance(locale().toString(sample, format)));
+        }
+    // Room for the cursor and the editor's inner margins, then the frame and
+    // the buttons as the style draws them.
+    const QSize content(longest + fm.horizontalAdvance(QLatin1Char(' ')) + 6, fm.height());
+    if (calendarPopup()) {
+        QStyleOptionComboBox option;
+        option.initFrom(this);
+        option.editable = true;
+        option.frame = true;
+        return style()->sizeFromContents(QStyle::CT_ComboBox, &option, content, this).width();
+    }
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    return style()->sizeFromContents(QStyle::CT_SpinBox, &option, content, this).width();
 }
 
 void CDateTimePickCtrl::SetDropDownCalendar(bool bDropDown) {

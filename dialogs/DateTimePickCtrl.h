@@ -32,6 +32,10 @@ public:
     // False when the format holds no field; the previous format then stays.
     bool SetFormat(const char* pszFormat);
 
+    // The width that shows the current format whole for any weekday and
+    // month name, arrows or drop-down button included.
+    int WidthForLongestText() const;
+
     // Drop-down calendar (true) or up-down arrows (false).
     void SetDropDownCalendar(bool bDropDown);
 

@@ -82,6 +82,58 @@ std::vector<QRadioButton*> CDialogControls::RadioGroup(int nFirstId) const {
     return group;
 }
 
+QWidget* CDialogControls::FrameOf(const CBuiltControl& control) const {
+    const res::ControlTemplate& t = *control.pTemplate;
+    QWidget* frame = nullptr;
+    long long frameArea = 0;
+    for (const CBuiltControl& c : m_controls) {
+        const res::ControlTemplate& f = *c.pTemplate;
+        if (f.kind != ControlKind::GroupBox || &f == &t)
+            continue;
+        const bool bInside =
+            f.x <= t.x && f.y <= t.y && t.x + t.cx <= f.x + f.cx && t.y + t.cy <= f.y + f.cy;
+        const long long area = static_cast<long long>(f.cx) * f.cy;
+        if (bInside && (frame == nullptr || area < frameArea)) {
+            frame = c.pWidget;
+            frameArea = area;
+        }
+    }
+    return frame;
+}
+
+void CDialogControls::FitToText(QWidget* pWidget, int nMargin) const {
+    const bool bText = qobject_cast<QLabel*>(pWidget) != nullptr ||
+                       qobject_cast<QCheckBox*>(pWidget) != nullptr ||
+                       qobject_cast<QRadioButton*>(pWidget) != nullptr;
+    if (!bText || pWidget->parentWidget() == nullptr)
+        return;
+    const QRect rect = pWidget->geometry();
+    const int needed = pWidget->sizeHint().width();
+    if (needed <= rect.width())
+        return;
+    const CBuiltControl* self = nullptr;
+    for (const CBuiltControl& c : m_controls)
+        if (c.pWidget == pWidget)
+            self = &c;
+    if (self == nullptr)
+        return;
+    QWidget* frame = FrameOf(*self);
+    int limit =
+        (frame != nullptr ? frame->geometry().right() + 1 : pWidget->parentWidget()->width()) -
+        nMargin;
+    for (const CBuiltControl& c : m_controls) {
+        const QRect other = c.pWidget->geometry();
+        if (c.pWidget == pWidget || c.pTemplate->kind == ControlKind::GroupBox ||
+            other.left() <= rect.left() || other.bottom() < rect.top() ||
+            other.top() > rect.bottom())
+            continue;
+        limit = std::min(limit, other.left() - nMargin);
+    }
+    const int width = std::min(needed, limit - rect.left());
+    if (width > rect.width())
+        pWidget->resize(width, rect.height());
+}
+
 CDialogControls CDialogBuilder::Build(QDialog& dialog, const res::DialogTemplate& tmpl) {
     dialog.setWindowTitle(QString::fromUtf8(tmpl.pszTitle));
     if ((tmpl.style & res::ds::Popup) != 0)
@@ -111,6 +163,9 @@ CDialogControls CDialogBuilder::Build(QDialog& dialog, const res::DialogTemplate
                            Has(ctl, res::cs::AlignRight));
         controls.m_controls.push_back({&ctl, widget});
     }
+    const int margin = units.ToPixelsX(2);
+    for (const CBuiltControl& c : controls.All())
+        controls.FitToText(c.pWidget, margin);
     LinkBuddies(controls);
     GroupRadios(dialog, controls);
     SetTabOrder(controls);

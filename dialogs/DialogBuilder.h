@@ -47,8 +47,17 @@ public:
     // control up to the next control that starts a group, radios only.
     std::vector<QRadioButton*> RadioGroup(int nFirstId) const;
 
+    // Widens a label, check box or radio whose text is wider than its
+    // rectangle (fonts differ in their proportions), as far as free room
+    // allows: up to the next control on its row and inside its frame or the
+    // dialog, keeping a margin of nMargin pixels. Never narrows.
+    void FitToText(QWidget* pWidget, int nMargin) const;
+
 private:
     friend class CDialogBuilder;
+    // The smallest group box around the control, or nullptr.
+    QWidget* FrameOf(const CBuiltControl& control) const;
+
     std::vector<CBuiltControl> m_controls;
 };
 

@@ -72,6 +72,11 @@ bool CPlanDialog::OnInitDialog() {
     m_nTop = rect.y();
     m_nHeight = rect.height();
     m_nTimeWidth = Scaled(55);
+    // The pickers keep to the "Czas" frame, with the margin they have on the left.
+    m_nRight = width();
+    for (const CBuiltControl& c : Controls().All())
+        if (c.pTemplate->kind == res::ControlKind::GroupBox && c.pWidget->geometry().contains(rect))
+            m_nRight = c.pWidget->geometry().right() + 1 - (m_nLeft - c.pWidget->x());
     if (m_nKind >= PERIOD_ONCE && m_nKind <= PERIOD_AT_STARTUP) {
         const int kind = m_nKind;
         m_nKind = -1;
@@ -93,9 +98,10 @@ void CPlanDialog::UpdateControlStates() {
     GetDlgItem(res::IDC_PLAN_IDLE_SPIN)->setEnabled(m_bIdle != 0);
     GetDlgItem(res::IDC_PLAN_IDLE_MINUTES)->setEnabled(m_bIdle != 0);
     GetDlgItem(res::IDC_PLAN_WEEKDAYS)->setEnabled(m_nKind == PERIOD_DAILY);
-    Item<QLabel>(res::IDC_PLAN_MINUTES_UNIT)
-        ->setText(
-            QString::fromUtf8(LoadResString(m_nIdleMinutes == 1 ? IDS_MINUTE_ONE : IDS_MINUTES)));
+    auto* unit = Item<QLabel>(res::IDC_PLAN_MINUTES_UNIT);
+    unit->setText(
+        QString::fromUtf8(LoadResString(m_nIdleMinutes == 1 ? IDS_MINUTE_ONE : IDS_MINUTES)));
+    Controls().FitToText(unit, CDialogUnits(font()).ToPixelsX(2));
 }
 
 void CPlanDialog::OnKind(int nKind) {
@@ -134,8 +140,9 @@ void CPlanDialog::OnKind(int nKind) {
 void CPlanDialog::ShowOnce() {
     m_dtpDate->SetDisplayFormat(LoadResString(IDS_ONCE_DATE), false);
     m_dtpTime->SetDisplayFormat(LoadResString(IDS_ONCE_TIME), false);
-    Place(m_dtpDate, m_nLeft, Scaled(180));
-    Place(m_dtpTime, m_nLeft + Scaled(190), m_nTimeWidth);
+    const int timeLeft = m_nLeft + Scaled(190);
+    Place(m_dtpTime, timeLeft, m_nTimeWidth, m_nRight);
+    Place(m_dtpDate, m_nLeft, Scaled(180), timeLeft - Scaled(10));
     COleDateTime value = COleDateTime::GetCurrentTime();
     if (m_once.IsValid()) {
         SYSTEMTIME st{};
@@ -154,13 +161,13 @@ void CPlanDialog::ShowHourly() {
     // The value goes in first: the unit word is chosen from the shown minute.
     SetPickers(COleDateTime(now.GetYear(), now.GetMonth(), now.GetDay(), 0, minute, 0));
     m_dtpTime->SetDisplayFormat(LoadResString(IDS_HOURLY), true);
-    Place(m_dtpTime, m_nLeft, Scaled(195));
+    Place(m_dtpTime, m_nLeft, Scaled(195), m_nRight);
     ShowPickers(false, true);
 }
 
 void CPlanDialog::ShowDaily() {
     m_dtpTime->SetDisplayFormat(LoadResString(IDS_DAILY), false);
-    Place(m_dtpTime, m_nLeft, m_nTimeWidth);
+    Place(m_dtpTime, m_nLeft, m_nTimeWidth, m_nRight);
     const COleDateTime now = COleDateTime::GetCurrentTime();
     COleDateTime value = now;
     if (m_daily.IsValid()) {
@@ -175,7 +182,7 @@ void CPlanDialog::ShowDaily() {
 
 void CPlanDialog::ShowWeekly() {
     m_dtpTime->SetDisplayFormat(LoadResString(IDS_WEEKLY), false);
-    Place(m_dtpTime, m_nLeft, Scaled(145));
+    Place(m_dtpTime, m_nLeft, Scaled(145), m_nRight);
     const COleDateTime now = COleDateTime::GetCurrentTime();
     COleDateTime value = now;
     if (m_weekly.IsValid()) {
@@ -195,7 +202,7 @@ void CPlanDialog::ShowWeekly() {
 
 void CPlanDialog::ShowMonthly() {
     m_dtpTime->SetDisplayFormat(LoadResString(IDS_MONTHLY), false);
-    Place(m_dtpTime, m_nLeft, Scaled(170));
+    Place(m_dtpTime, m_nLeft, Scaled(170), m_nRight);
     // January has every day from 1 to 31; the month itself is never read.
     const COleDateTime now = COleDateTime::GetCurrentTime();
     COleDateTime value(now.GetYear(), 1, now.GetDay(), now.GetHour(), now.GetMinute(), 0);
@@ -306,8 +313,9 @@ int CPlanDialog::Scaled(int nPixels) const {
     return (nPixels * units.BaseX() + 3) / 6;
 }
 
-void CPlanDialog::Place(CMyDateTimePickCtrl* pPicker, int nX, int nWidth) {
-    pPicker->setGeometry(nX, m_nTop, nWidth, m_nHeight);
+void CPlanDialog::Place(CMyDateTimePickCtrl* pPicker, int nX, int nWidth, int nRight) {
+    const int width = std::min(std::max(nWidth, pPicker->WidthForLongestText()), nRight - nX);
+    pPicker->setGeometry(nX, m_nTop, width, m_nHeight);
 }
 
 void CPlanDialog::SetPickers(const COleDateTime& value) {

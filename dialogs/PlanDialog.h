@@ -60,7 +60,9 @@ private:
     // Pixel widths of the layout, for a font of average width 6 pixels,
     // scaled to the dialog's font.
     int Scaled(int nPixels) const;
-    void Place(CMyDateTimePickCtrl* pPicker, int nX, int nWidth);
+    // Moves the picker to nX on the pickers' row with at least nWidth pixels,
+    // more when its longest text needs them, but never past nRight.
+    void Place(CMyDateTimePickCtrl* pPicker, int nX, int nWidth, int nRight);
     void SetPickers(const COleDateTime& value);
     void ShowPickers(bool bDate, bool bTime);
 
@@ -70,4 +72,5 @@ private:
     int m_nTop = 0;
     int m_nHeight = 0;
     int m_nTimeWidth = 55;
+    int m_nRight = 0; // right edge of the pickers' room inside the "Czas" frame
 };
