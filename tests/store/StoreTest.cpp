@@ -309,6 +309,10 @@ TEST_F(StoreTest, ReadOnlyDatabaseReportsCannotSaveAndCannotDelete) {
     chmod(m_root.Path().c_str(), 0755);
     chmod(RegHivePath(HKEY_LOCAL_MACHINE).c_str(), 0444);
     const int result = RunInChildWithoutRoot([] {
+        // The child's events carry its own user id; remove them when done.
+        struct CCleanUp {
+            ~CCleanUp() { CNamedEvent::Remove(kServerEventName); }
+        } cleanUp;
         CRecordingSink sink;
         CScanRegInterface store(&sink);
         if (!store.Open(kJobKeyPath))
