@@ -118,9 +118,10 @@ void CDialogControls::FitToText(QWidget* pWidget, int nMargin) const {
     if (self == nullptr)
         return;
     QWidget* frame = FrameOf(*self);
+    // Inside a frame the text may run up to its line; a dialog edge and the
+    // next control keep the margin.
     int limit =
-        (frame != nullptr ? frame->geometry().right() + 1 : pWidget->parentWidget()->width()) -
-        nMargin;
+        frame != nullptr ? frame->geometry().right() : pWidget->parentWidget()->width() - nMargin;
     for (const CBuiltControl& c : m_controls) {
         const QRect other = c.pWidget->geometry();
         if (c.pWidget == pWidget || c.pTemplate->kind == ControlKind::GroupBox ||
@@ -163,7 +164,7 @@ CDialogControls CDialogBuilder::Build(QDialog& dialog, const res::DialogTemplate
                            Has(ctl, res::cs::AlignRight));
         controls.m_controls.push_back({&ctl, widget});
     }
-    const int margin = units.ToPixelsX(2);
+    const int margin = units.ToPixelsX(1);
     for (const CBuiltControl& c : controls.All())
         controls.FitToText(c.pWidget, margin);
     LinkBuddies(controls);

@@ -49,8 +49,8 @@ public:
 
     // Widens a label, check box or radio whose text is wider than its
     // rectangle (fonts differ in their proportions), as far as free room
-    // allows: up to the next control on its row and inside its frame or the
-    // dialog, keeping a margin of nMargin pixels. Never narrows.
+    // allows: up to the next control on its row or the dialog's edge (keeping
+    // a margin of nMargin pixels) and inside its frame. Never narrows.
     void FitToText(QWidget* pWidget, int nMargin) const;
 
 private:

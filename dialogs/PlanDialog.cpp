@@ -101,7 +101,7 @@ void CPlanDialog::UpdateControlStates() {
     auto* unit = Item<QLabel>(res::IDC_PLAN_MINUTES_UNIT);
     unit->setText(
         QString::fromUtf8(LoadResString(m_nIdleMinutes == 1 ? IDS_MINUTE_ONE : IDS_MINUTES)));
-    Controls().FitToText(unit, CDialogUnits(font()).ToPixelsX(2));
+    Controls().FitToText(unit, CDialogUnits(font()).ToPixelsX(1));
 }
 
 void CPlanDialog::OnKind(int nKind) {

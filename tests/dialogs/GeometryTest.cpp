@@ -141,6 +141,20 @@ TEST_P(DialogGeometry, GroupBoxesLieBehindTheirControls) {
     }
 }
 
+TEST_P(DialogGeometry, BoxAndRadioTextsAreShownWhole) {
+    // The templates leave room beside every box and radio for its text.
+    for (const res::DialogTemplate* t : TemplatesWithControls()) {
+        CTemplateDialog dlg(t->nId, nullptr);
+        for (const CBuiltControl& c : dlg.Controls().All()) {
+            const auto kind = c.pTemplate->kind;
+            if (kind == res::ControlKind::CheckBox || kind == res::ControlKind::RadioButton) {
+                EXPECT_GE(c.pWidget->width(), c.pWidget->sizeHint().width())
+                    << t->pszTitle << " '" << c.pTemplate->pszText << "'";
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(DefaultAndLargeFont, DialogGeometry, testing::Values(0, 20));
 
 TEST(DialogUnits, MapBothCornersWithTheFontsBaseUnits) {
