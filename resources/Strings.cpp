@@ -60,6 +60,11 @@ const StringEntry kStrings[] = {
           "Wszelkie prawa zastrzeżone."},
     {175, "Projekt i programowanie:\nzespół Vex Tempora\n\nTesty:\ndział jakości Kestrow\n\n"
           "Tłumaczenie:\nzespół lokalizacji Kestrow"},
+    // Messages about job files; %s is the file's path.
+    {176, "Plik ustawień analiz \"%s\" jest uszkodzony. Import został w tym miejscu przerwany."},
+    {177, "Plik \"%s\" już istnieje. Zastąpić?"},
+    {178, "Nie mogę zapisać pliku \"%s\"."},
+    {179, "Nie mogę otworzyć pliku \"%s\"."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},
