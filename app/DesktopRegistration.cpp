@@ -66,6 +66,7 @@ const char kIconSvg[] = R"svg(<?xml version="1.0" encoding="UTF-8"?>
 </svg>
 )svg";
 
+const char kWindowProgramName[] = "vex-tempora";
 const char kUserMarkerKey[] = "X-Vex-Tempora-Registration";
 const char kIconFileName[] = "vex-tempora.svg";
 
@@ -406,5 +407,8 @@ bool CDesktopRegistration::RunTool(const char* tool, const QString& dir) const {
 }
 
 CDesktopRegistration::Result RegisterDesktopIntegration() {
-    return CDesktopRegistration(QCoreApplication::applicationFilePath()).Register();
+    const QString program = QCoreApplication::applicationFilePath();
+    if (QFileInfo(program).fileName() != QLatin1String(kWindowProgramName))
+        return CDesktopRegistration::Result::NotTheWindow;
+    return CDesktopRegistration(program).Register();
 }

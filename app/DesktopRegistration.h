@@ -23,6 +23,7 @@ public:
         SystemWide,        // an installed desktop entry opens this program
         SkippedAsRoot,     // never writes desktop files as root
         Failed,            // a file could not be written, or the path cannot be registered
+        NotTheWindow,      // the running program is not vex-tempora (a test, a tool)
     };
 
     // programPath: absolute path of the program that opens job files.
@@ -75,5 +76,7 @@ private:
 };
 
 // Start-up entry point of the window: registers the running program
-// (QCoreApplication::applicationFilePath()) with the defaults above.
+// (QCoreApplication::applicationFilePath()) with the defaults above, but only
+// when it is the window program itself, so that test programs that start the
+// application object never claim the job file type.
 CDesktopRegistration::Result RegisterDesktopIntegration();

@@ -1,6 +1,7 @@
 #include "DesktopRegistration.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QMap>
@@ -181,6 +182,19 @@ TEST_F(DesktopRegistrationTest, InstalledEntryForAnotherProgramDoesNotCount) {
     InstallSystemEntry(other.toUtf8() + " %f");
     EXPECT_EQ(Make(m_program, false).Register(), Result::Registered);
     EXPECT_TRUE(ReadAll(UserEntry()).contains(m_program.toUtf8()));
+}
+
+TEST(DesktopRegistrationStartUp, OtherProgramsThanTheWindowRegisterNothing) {
+    // This test program starts an application object as the window's tests
+    // do; it must not become the handler of job files.
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    int argc = 1;
+    char name[] = "desktop_registration_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    EXPECT_EQ(RegisterDesktopIntegration(), Result::NotTheWindow);
+    EXPECT_TRUE(QDir(home.path()).isEmpty());
 }
 
 TEST(DesktopExecQuoting, ReservedCharactersArePutInQuotes) {
