@@ -21,7 +21,17 @@ enum : unsigned {
     kMsgCannotOpenDb = 162, // the job store cannot be opened
     kMsgReplaceQuestion = 165,
     kMsgWrongFileType = 167,
+    kMsgFileDamaged = 176, // "%s": the file; the import stopped there
+    kMsgCannotWriteFile = 178,
+    kMsgCannotOpenFile = 179,
 };
+
+// A string-table message with one "%s" filled in (as terminal-safe text).
+std::string FormatMessage(unsigned nStringId, const std::string& strArg) {
+    char text[1024];
+    std::snprintf(text, sizeof text, LoadResString(nStringId), PlainText(strArg).c_str());
+    return text;
+}
 
 // Store messages go to the session's error stream, in the store's Polish.
 class CSessionMessageSink : public IMessageSink {
@@ -210,7 +220,7 @@ int CTemporaSession::Export(CScanRegInterface& store, const std::string& strFile
     for (DWORD index = 0; store.EnumJob(&index, &job);)
         records.push_back(job.Store());
     if (!SaveJobFile(strFile, EncodeJobFile(records)))
-        return Refuse("nie mogę zapisać pliku " + Quoted(strFile) + ".");
+        return Refuse(FormatMessage(kMsgCannotWriteFile, strFile));
     std::fprintf(m_out, "Wyeksportowano analiz: %zu (%s).\n", records.size(),
                  PlainText(strFile).c_str());
     return kExitOk;
@@ -226,7 +236,7 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
     std::vector<BYTE> bytes;
     const JobFileStatus readStatus = ReadFileBytes(request.strFile, bytes);
     if (readStatus == JobFileStatus::CannotOpen)
-        return Refuse("nie mogę otworzyć pliku " + Quoted(request.strFile) + ".");
+        return Refuse(FormatMessage(kMsgCannotOpenFile, request.strFile));
     if (readStatus != JobFileStatus::Ok)
         return Refuse("plik " + Quoted(request.strFile) + " jest za duży na plik analiz.");
 
@@ -266,8 +276,8 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
             bFailed = true;
     }
     if (status == JobFileStatus::Damaged) {
-        Refuse("plik " + Quoted(request.strFile) + " jest uszkodzony; wczytano analiz: " +
-               std::to_string(reader.GetRead()) + " z " + std::to_string(reader.GetCount()) + ".");
+        Refuse(FormatMessage(kMsgFileDamaged, request.strFile) + " (wczytano analiz: " +
+               std::to_string(reader.GetRead()) + " z " + std::to_string(reader.GetCount()) + ")");
         bFailed = true;
     }
     std::fprintf(m_out, "Dodano: %zu, zastąpiono: %zu, pozostawiono: %zu.\n", added, replaced,
