@@ -1,6 +1,7 @@
 #include "MainFrame.h"
 #include "CommandLayer.h"
 #include "ResourceIds.h"
+#include "TestApp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,18 +25,11 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 QT_END_NAMESPACE
 
 namespace {
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 class MainFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        TestApp();
         ASSERT_TRUE(m_root.isValid());
         setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
     }

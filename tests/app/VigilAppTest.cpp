@@ -11,6 +11,7 @@
 #include "RegInterface.h"
 #include "ResourceIds.h"
 #include "Settings.h"
+#include "TestApp.h"
 #include "VigilDoc.h"
 #include "VigilView.h"
 
@@ -30,11 +31,7 @@ constexpr const char* kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
 class VigilAppTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "app_tests";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr)
-            new QApplication(argc, argv);
+        TestApp();
         ASSERT_TRUE(m_root.isValid());
         setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
         // The start registers the job file type with the desktop: keep that

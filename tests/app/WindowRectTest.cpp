@@ -1,6 +1,7 @@
 #include "WindowRect.h"
 #include "MainFrame.h"
 #include "Settings.h"
+#include "TestApp.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -15,11 +16,7 @@ constexpr const char* kKey = "Software\\Kestrow\\Rampart 8\\Tempora";
 class WindowRectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "app_tests";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr)
-            new QApplication(argc, argv);
+        TestApp();
         ASSERT_TRUE(m_root.isValid());
         setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
     }

@@ -34,12 +34,33 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 }
 QT_END_NAMESPACE
 
+// The one toolkit application of a test process, made on first use and
+// deleted when the tests are over, before the static objects go: the toolkit
+// takes down its devices and fonts in its own order then.
+class CViewTestEnvironment : public ::testing::Environment {
+public:
+    static QApplication& App() {
+        static int argc = 1;
+        static char name[] = "view_tests";
+        static char* argv[] = {name, nullptr};
+        if (s_pApp == nullptr)
+            s_pApp = new QApplication(argc, argv);
+        return *s_pApp;
+    }
+    void TearDown() override {
+        delete s_pApp;
+        s_pApp = nullptr;
+    }
+
+private:
+    static inline QApplication* s_pApp = nullptr;
+};
+
+inline ::testing::Environment* const g_pViewTestEnvironment =
+    ::testing::AddGlobalTestEnvironment(new CViewTestEnvironment);
+
 inline QApplication& TestApp() {
-    static int argc = 1;
-    static char name[] = "view_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    return CViewTestEnvironment::App();
 }
 
 // Local wall-clock time as a time_t.
