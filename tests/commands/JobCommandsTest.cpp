@@ -66,8 +66,8 @@ protected:
     // keys reach it as they would in the program.
     void ShowInWindow() {
         // The main frame makes every command's action for its menus.
-        for (unsigned id :
-             {res::ID_EDIT_CUT, res::ID_EDIT_COPY, res::ID_EDIT_PASTE, res::ID_JOB_DELETE})
+        for (unsigned id : {res::ID_EDIT_CUT, res::ID_EDIT_COPY, res::ID_EDIT_PASTE,
+                            res::ID_JOB_DELETE, res::ID_JOB_EDIT})
             m_commands->Action(id);
         m_view->setParent(m_window.get());
         m_window->resize(800, 400);
@@ -284,4 +284,23 @@ TEST_F(JobCommands, EditingKeysReachTheCommands) {
     EXPECT_EQ(SortedRowNames(), Names{"B"});
     QTest::keyClick(m_view.get(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(SortedRowNames(), (Names{"A", "B"}));
+}
+
+TEST_F(JobCommands, CtrlEOpensTheSelectedJobForEditing) {
+    StoreStarted({{"A", 1}, {"B", 2}});
+    OpenView();
+    ShowInWindow();
+    Select({"B"});
+    QString shown;
+    QString title;
+    {
+        ScopedModalHook hook([&](QDialog& dialog) {
+            shown = QString::fromLatin1(dialog.metaObject()->className());
+            title = dialog.windowTitle();
+            return IDCANCEL;
+        });
+        QTest::keyClick(m_view.get(), Qt::Key_E, Qt::ControlModifier);
+    }
+    EXPECT_EQ(shown, "CJobDialog");
+    EXPECT_FALSE(title.isEmpty());
 }
