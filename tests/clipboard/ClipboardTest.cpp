@@ -15,14 +15,27 @@
 #include <vector>
 
 namespace {
+// The application object ends after the last test, while Qt's own statics
+// are still there (at exit they go first, and the input devices the tests
+// create would crash the application's teardown).
+QApplication* g_pApp = nullptr;
+
+class CAppCleanup : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete g_pApp;
+        g_pApp = nullptr;
+    }
+};
+const auto* const kAppCleanup = ::testing::AddGlobalTestEnvironment(new CAppCleanup);
+
 QApplication& App() {
     static int argc = 1;
     static char name[] = "clipboard_tests";
     static char* argv[] = {name, nullptr};
-    // Never destroyed: at exit Qt's own statics are gone before a static
-    // application object would be, and its input devices crash then.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    if (g_pApp == nullptr)
+        g_pApp = new QApplication(argc, argv);
+    return *g_pApp;
 }
 
 using Names = std::vector<std::string>;
