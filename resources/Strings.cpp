@@ -56,8 +56,7 @@ const StringEntry kStrings[] = {
     {172, "Serwer nie pracuje w tej chwili. Analizy nie zostaną uruchomione automatycznie."},
     {173, "%d minut po każdej pełnej godzinie"},
     // About box: name line with copyright, then the credits.
-    {174, "Vex Tempora 1.0\nHarmonogram analiz antywirusowych Rampart 8\nCopyright © Kestrow. "
-          "Wszelkie prawa zastrzeżone."},
+    {174, "Vex Tempora 1.0\nCopyright © Kestrow"},
     {175, "Projekt i programowanie:\nzespół Vex Tempora\n\nTesty:\ndział jakości Kestrow\n\n"
           "Tłumaczenie:\nzespół lokalizacji Kestrow"},
     // Messages about job files; %s is the file's path.
