@@ -478,8 +478,16 @@ void CVigilView::OnUpdate(CVigilView* /*pSender*/, int nHint, CJob* pHint) {
 }
 
 void CVigilView::OnRefresh() {
-    OnUpdate(nullptr, 3, nullptr);
-    OnUpdate(nullptr, 2, nullptr);
+    if (!m_bInitialUpdate)
+        return;
+    // Every row is rewritten from the store and the rows of vanished jobs go;
+    // jobs that another program added since get their rows as well, so the
+    // list shows the whole store after a refresh. One sort serves all three.
+    FillFromStore(true);
+    RefreshAllRows();
+    SortRows();
+    RemoveVanishedRows();
+    UpdateCommands();
 }
 
 void CVigilView::OnToggleDisplayMode() {

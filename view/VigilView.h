@@ -62,7 +62,8 @@ public:
     // A click on a column header, as the user makes it.
     void OnColumnClick(int nColumn);
 
-    // Commands of the view.
+    // Commands of the view. The refresh also adds rows for jobs that other
+    // programs added, besides rewriting every row and dropping vanished ones.
     void OnRefresh();
     void OnToggleDisplayMode();
     void OnEditJob();

@@ -275,16 +275,20 @@ TEST_F(ViewTest, DisplayToggleSwitchesNextStartFormAndItsCheckMark) {
     EXPECT_EQ(Cell(0, 3), QString("1 godzina"));
 }
 
-TEST_F(ViewTest, RefreshRewritesAndDropsRowsButAddsNothing) {
+TEST_F(ViewTest, RefreshRewritesRowsDropsVanishedJobsAndShowsNewOnes) {
     Store(*MakeJob("a", 13, 0));
     Store(*MakeJob("b", 13, 0));
     OpenView();
     SetCurrentTimeForTesting(m_now + 30 * 60);
     ASSERT_TRUE(m_raw.DeleteJob("b"));
-    Store(*MakeJob("c", 13, 0));
+    Store(*MakeJob("C", 9, 0));
+    const long before = m_view->GetStoreReads();
     EXPECT_TRUE(m_commands->Execute(res::ID_VIEW_REFRESH));
-    EXPECT_EQ(RowNames(), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(RowNames(), (std::vector<std::string>{"a", "C"}));
     EXPECT_EQ(Cell(0, 3), QString("30 Minut(y)"));
+    EXPECT_EQ(Cell(1, 3), QString("20 godzin(y) 30 Minut(y)"));
+    // One read per row to rewrite it, one for the sort, one existence test.
+    EXPECT_LE(m_view->GetStoreReads() - before, 3 * 3);
 }
 
 TEST_F(ViewTest, RowCommandsFollowTheSelectionAndContextMenus) {
