@@ -24,7 +24,8 @@ bool OnSomeScreen(const QRect& rect) {
 void SaveWindowRect(const QWidget* pWnd, const char* pszKey) {
     if (pWnd == nullptr)
         return;
-    // A maximised window keeps its maximised size, as the design asks.
+    // A maximised window is saved with its maximised size, so it comes back
+    // as a normal window of that size.
     QRect rect = pWnd->geometry();
     if (pWnd->parentWidget() != nullptr && !pWnd->isWindow())
         rect.moveTopLeft(pWnd->parentWidget()->mapToGlobal(rect.topLeft()));

@@ -13,7 +13,6 @@ constexpr unsigned IDI_SORT_ASCENDING = 133;
 constexpr unsigned IDI_SORT_DESCENDING = 134;
 
 // Job commands.
-constexpr unsigned ID_JOB_EDIT_KEY = 32773; // Ctrl+E of the original key table
 constexpr unsigned ID_JOB_NEW = 32774;
 constexpr unsigned ID_JOB_EDIT = 32775;
 constexpr unsigned ID_VIEW_REFRESH = 32776;

@@ -93,6 +93,10 @@ TEST_F(MainFrameTest, ActionsCarryShortcutsPromptsAndToolTips) {
     EXPECT_EQ(cmd.Action(res::ID_JOB_NEW)->toolTip(), QString("Nowa"));
     EXPECT_EQ(cmd.Action(res::ID_VIEW_REFRESH)->statusTip(),
               QString::fromUtf8("Aktualizuję listę ustawień analiz."));
+
+    // A prompt shows in the message pane while its item is pointed at.
+    cmd.Action(res::ID_JOB_NEW)->showStatusText(&frame);
+    EXPECT_EQ(frame.statusBar()->currentMessage(), QString("Dodaje ustawienia analizy."));
 }
 
 TEST_F(MainFrameTest, ToolBarHoldsTheButtonsInOrderWithGaps) {
