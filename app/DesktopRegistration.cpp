@@ -77,7 +77,7 @@ QString EnvPath(const char* name) {
     return QString::fromLocal8Bit(qgetenv(name));
 }
 
-// The base directory specification ignores relative entries.
+// XDG base directory rules: a relative XDG_DATA_HOME counts as unset.
 QString DefaultDataHome() {
     QString home = EnvPath("XDG_DATA_HOME");
     if (QDir::isAbsolutePath(home))

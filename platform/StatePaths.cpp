@@ -33,7 +33,7 @@ std::string StateRoot() {
     std::string root = EnvValue("RAMPART_ROOT");
     if (!root.empty())
         return root;
-    // The base directory specification ignores relative values.
+    // XDG base directory rules: a relative XDG_DATA_HOME counts as unset.
     std::string data = EnvValue("XDG_DATA_HOME");
     if (data.empty() || data[0] != '/')
         data = HomeDirectory() + "/.local/share";
