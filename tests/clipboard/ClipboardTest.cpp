@@ -2,9 +2,9 @@
 #include "ByteReader.h"
 #include "ClipPayload.h"
 #include "ModalSeam.h"
+#include "TestApp.h"
 #include "TestStore.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
 
@@ -15,35 +15,12 @@
 #include <vector>
 
 namespace {
-// The application object ends after the last test, while Qt's own statics
-// are still there (at exit they go first, and the input devices the tests
-// create would crash the application's teardown).
-QApplication* g_pApp = nullptr;
-
-class CAppCleanup : public ::testing::Environment {
-public:
-    void TearDown() override {
-        delete g_pApp;
-        g_pApp = nullptr;
-    }
-};
-const auto* const kAppCleanup = ::testing::AddGlobalTestEnvironment(new CAppCleanup);
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "clipboard_tests";
-    static char* argv[] = {name, nullptr};
-    if (g_pApp == nullptr)
-        g_pApp = new QApplication(argc, argv);
-    return *g_pApp;
-}
-
 using Names = std::vector<std::string>;
 
 class JobClipboard : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        TestApp();
         QGuiApplication::clipboard()->clear();
         m_store.SetDocument(&m_doc);
         ASSERT_TRUE(OpenTestStore(m_store));

@@ -1,8 +1,8 @@
 #include "InfoDlg.h"
 #include "ModalSeam.h"
 #include "StringTable.h"
+#include "TestApp.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QMainWindow>
 #include <QScreen>
@@ -16,29 +16,6 @@
 #include <string>
 
 namespace {
-// The application object ends after the last test, while Qt's own statics
-// are still there (at exit they go first, and the input devices the tests
-// create would crash the application's teardown).
-QApplication* g_pApp = nullptr;
-
-class CAppCleanup : public ::testing::Environment {
-public:
-    void TearDown() override {
-        delete g_pApp;
-        g_pApp = nullptr;
-    }
-};
-const auto* const kAppCleanup = ::testing::AddGlobalTestEnvironment(new CAppCleanup);
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "about_tests";
-    static char* argv[] = {name, nullptr};
-    if (g_pApp == nullptr)
-        g_pApp = new QApplication(argc, argv);
-    return *g_pApp;
-}
-
 // Sets LC_ALL for one test and restores it afterwards.
 class ScopedLocaleEnv {
 public:
@@ -103,7 +80,7 @@ TEST(InfoDlgPicture, ChosenByLanguage) {
 }
 
 TEST(InfoDlgPicture, AllFourPicturesAreBuiltIn) {
-    App();
+    TestApp();
     for (const char* name :
          {"HI_INFO", "LO_INFO", "HI_INFO_INTERNATIONAL", "LO_INFO_INTERNATIONAL"}) {
         QImage img(QStringLiteral(":/images/%1.png").arg(name));
@@ -124,7 +101,7 @@ TEST(InfoDlgPicture, AllFourPicturesAreBuiltIn) {
 class InfoDlgWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        TestApp();
         m_pMain = std::make_unique<QMainWindow>();
         m_pMain->setGeometry(100, 80, 700, 500);
         m_pMain->show();

@@ -1,9 +1,9 @@
 #include "DialogTestSupport.h"
 
 #include "Clock.h"
+#include "TestApp.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,29 +11,10 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-// The widgets need an application; gtest's main does not make one.
-class QtEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "dialogs_tests";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr)
-            m_app = new QApplication(argc, argv);
-    }
-    void TearDown() override {
-        delete m_app;
-        m_app = nullptr;
-    }
-
-private:
-    QApplication* m_app = nullptr;
-};
-
-[[maybe_unused]] testing::Environment* const kQtEnvironment =
-    testing::AddGlobalTestEnvironment(new QtEnvironment);
-} // namespace
+// The dialogs are fixture members, made before any SetUp: the application
+// has to be there before the first test.
+[[maybe_unused]] testing::Environment* const kTestAppFirst =
+    testing::AddGlobalTestEnvironment(new CTestAppFirst);
 
 ModalScript::ModalScript() : m_hook([this](QDialog& dialog) { return Answer(dialog); }) {}
 

@@ -12,10 +12,10 @@
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RegInterface.h"
+#include "TestApp.h"
 #include "VigilDoc.h"
 #include "VigilView.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QTemporaryDir>
 
@@ -33,35 +33,6 @@ inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
 }
 QT_END_NAMESPACE
-
-// The one toolkit application of a test process, made on first use and
-// deleted when the tests are over, before the static objects go: the toolkit
-// takes down its devices and fonts in its own order then.
-class CViewTestEnvironment : public ::testing::Environment {
-public:
-    static QApplication& App() {
-        static int argc = 1;
-        static char name[] = "view_tests";
-        static char* argv[] = {name, nullptr};
-        if (s_pApp == nullptr)
-            s_pApp = new QApplication(argc, argv);
-        return *s_pApp;
-    }
-    void TearDown() override {
-        delete s_pApp;
-        s_pApp = nullptr;
-    }
-
-private:
-    static inline QApplication* s_pApp = nullptr;
-};
-
-inline ::testing::Environment* const g_pViewTestEnvironment =
-    ::testing::AddGlobalTestEnvironment(new CViewTestEnvironment);
-
-inline QApplication& TestApp() {
-    return CViewTestEnvironment::App();
-}
 
 // Local wall-clock time as a time_t.
 inline time_t LocalTime(int y, int mo, int d, int h, int mi) {
