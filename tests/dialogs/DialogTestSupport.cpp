@@ -1,6 +1,5 @@
 #include "DialogTestSupport.h"
 
-#include "Clock.h"
 #include "TestApp.h"
 
 #include <QAbstractButton>
@@ -44,22 +43,6 @@ int ModalScript::Answer(QDialog& dialog) {
     Step step = std::move(m_steps.front());
     m_steps.pop_front();
     return step(dialog);
-}
-
-FixedClock::FixedClock(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    SetCurrentTimeForTesting(std::mktime(&tm));
-}
-
-FixedClock::~FixedClock() {
-    SetCurrentTimeForTesting(std::nullopt);
 }
 
 QWidget* Control(QDialog& dialog, int nId) {

@@ -4,6 +4,7 @@
 // test program, a script that answers the modal loops in order, a fixed
 // clock, and clicks and keys on controls found by identifier.
 
+#include "FixedClock.h"
 #include "ModalSeam.h"
 #include "TemplateDialog.h"
 
@@ -42,15 +43,6 @@ private:
     std::vector<unsigned> m_messages;
     int m_nUnexpected = 0;
     ScopedModalHook m_hook;
-};
-
-// Fixes "now" for the schedules and dialogs while it lives.
-class FixedClock {
-public:
-    FixedClock(int year, int month, int day, int hour, int minute, int second);
-    ~FixedClock();
-    FixedClock(const FixedClock&) = delete;
-    FixedClock& operator=(const FixedClock&) = delete;
 };
 
 // Left click on the control, as a user would (a disabled control ignores

@@ -1,7 +1,7 @@
 // The next-start and last-start texts and sort keys, with the clock fixed.
 #include "AtStartup.h"
-#include "Clock.h"
 #include "Daily.h"
+#include "FixedClock.h"
 #include "Job.h"
 #include "Once.h"
 
@@ -12,18 +12,6 @@
 #include <string>
 
 namespace {
-
-time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
 
 // Seconds from 1970-01-01 00:00 to the given wall-clock time, no time zone.
 long long WallClockSeconds(int year, int month, int day, int hour, int minute) {
@@ -47,18 +35,18 @@ protected:
         once.Set(true, &start);
         m_job.SetPeriod(once, COleDateTime(2026, 6, 3, 12, 1, 0));
         m_job.SetActive(true);
-        m_next = LocalTime(2026, 6, 10, 12, 0, 0);
     }
-    void TearDown() override { SetCurrentTimeForTesting(std::nullopt); }
 
     // The countdown text with the clock seconds before the next start.
     std::string CountdownAt(long secondsBefore) {
-        SetCurrentTimeForTesting(m_next - secondsBefore);
+        m_clock.Set(m_next - secondsBefore);
         return m_job.GetNextStartText(GetResourceHandle(), true);
     }
 
     CJob m_job;
-    time_t m_next = 0;
+    // The clock stands an hour before the next start until a test moves it.
+    const time_t m_next = LocalTime(2026, 6, 10, 12, 0, 0);
+    FixedClock m_clock{m_next - 3600};
 };
 
 } // namespace
@@ -105,17 +93,17 @@ TEST_F(JobTimes, SecondsToNextStartAreExact) {
 }
 
 TEST_F(JobTimes, DateModeShowsTheNextStart) {
-    SetCurrentTimeForTesting(m_next - 3600);
+    m_clock.Set(m_next - 3600);
     EXPECT_STREQ(m_job.GetNextStartText(GetResourceHandle(), false),
                  "Wednesday 10.June 2026 12:00");
     // Date mode shows the date even when it is due.
-    SetCurrentTimeForTesting(m_next + 60);
+    m_clock.Set(m_next + 60);
     EXPECT_STREQ(m_job.GetNextStartText(GetResourceHandle(), false),
                  "Wednesday 10.June 2026 12:00");
 }
 
 TEST_F(JobTimes, InactiveJobIsOffInBothModes) {
-    SetCurrentTimeForTesting(m_next - 3600);
+    m_clock.Set(m_next - 3600);
     m_job.SetActive(false);
     EXPECT_STREQ(m_job.GetNextStartText(GetResourceHandle(), true), "wyłączony");
     EXPECT_STREQ(m_job.GetNextStartText(GetResourceHandle(), false), "wyłączony");
@@ -127,7 +115,7 @@ TEST_F(JobTimes, InactiveJobIsOffInBothModes) {
 }
 
 TEST_F(JobTimes, NoNextStartGivesEmptyText) {
-    SetCurrentTimeForTesting(m_next - 3600);
+    m_clock.Set(m_next - 3600);
     CJob startup;
     startup.SetPeriod(CAtStartup(), COleDateTime(2026, 6, 3, 12, 0, 0));
     startup.SetActive(true);

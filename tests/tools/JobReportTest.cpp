@@ -1,8 +1,8 @@
 #include "JobReport.h"
 
 #include "AtStartup.h"
-#include "Clock.h"
 #include "Daily.h"
+#include "FixedClock.h"
 #include "Job.h"
 #include "Once.h"
 
@@ -15,23 +15,9 @@
 
 namespace {
 
-time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
 class JobReportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_now = LocalTime(2026, 12, 7, 13, 25, 0);
-        SetCurrentTimeForTesting(m_now);
         // Daily at 13:30 on every day, set at 13:20:45: reference 13:19.
         CDaily daily;
         int hour = 13, minute = 30;
@@ -40,7 +26,6 @@ protected:
         m_job.SetName("Test");
         m_job.SetPeriod(daily, COleDateTime(2026, 12, 7, 13, 20, 45));
     }
-    void TearDown() override { SetCurrentTimeForTesting(std::nullopt); }
 
     QJsonObject Json(const CJob& job) {
         QJsonParseError error{};
@@ -50,7 +35,8 @@ protected:
         return doc.object();
     }
 
-    time_t m_now = 0;
+    FixedClock m_clock{2026, 12, 7, 13, 25, 0};
+    const time_t m_now = m_clock.Now();
     CJob m_job;
 };
 

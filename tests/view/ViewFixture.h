@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "CommandLayer.h"
 #include "Daily.h"
+#include "FixedClock.h"
 #include "Job.h"
 #include "ModalSeam.h"
 #include "NamedEvent.h"
@@ -33,18 +34,6 @@ inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
 }
 QT_END_NAMESPACE
-
-// Local wall-clock time as a time_t.
-inline time_t LocalTime(int y, int mo, int d, int h, int mi) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
 
 // A shown message box: its string id (0 for a composed text), text and style.
 struct ShownMessage {
