@@ -1,6 +1,7 @@
 #include "MainFrame.h"
 #include "CommandLayer.h"
 #include "ResourceIds.h"
+#include "TempStateRoot.h"
 #include "TestApp.h"
 
 #include <QAction>
@@ -30,10 +31,9 @@ class MainFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TestApp();
-        ASSERT_TRUE(m_root.isValid());
-        setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
+        ASSERT_TRUE(m_root.IsValid());
     }
-    QTemporaryDir m_root;
+    CTempStateRoot m_root;
 };
 
 // Texts of a menu's items, separators as "-".

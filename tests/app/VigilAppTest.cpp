@@ -11,6 +11,7 @@
 #include "RegInterface.h"
 #include "ResourceIds.h"
 #include "Settings.h"
+#include "TempStateRoot.h"
 #include "TestApp.h"
 #include "VigilDoc.h"
 #include "VigilView.h"
@@ -32,11 +33,10 @@ class VigilAppTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TestApp();
-        ASSERT_TRUE(m_root.isValid());
-        setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
+        ASSERT_TRUE(m_root.IsValid());
         // The start registers the job file type with the desktop: keep that
         // out of the real user's files.
-        setenv("XDG_DATA_HOME", m_root.filePath("data").toUtf8().constData(), 1);
+        setenv("XDG_DATA_HOME", (m_root.Path() + "/data").c_str(), 1);
         m_hook = std::make_unique<ScopedModalHook>([this](QDialog& dialog) {
             m_messages.push_back(MessageBoxStringId(dialog));
             m_texts.push_back(MessageBoxText(dialog));
@@ -87,7 +87,7 @@ protected:
         char* argv[3];
     };
 
-    QTemporaryDir m_root;
+    CTempStateRoot m_root;
     std::unique_ptr<ScopedModalHook> m_hook;
     std::vector<unsigned> m_messages;
     std::vector<QString> m_texts;

@@ -1,10 +1,10 @@
 #include "WindowRect.h"
 #include "MainFrame.h"
 #include "Settings.h"
+#include "TempStateRoot.h"
 #include "TestApp.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,10 +17,9 @@ class WindowRectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TestApp();
-        ASSERT_TRUE(m_root.isValid());
-        setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
+        ASSERT_TRUE(m_root.IsValid());
     }
-    QTemporaryDir m_root;
+    CTempStateRoot m_root;
 };
 } // namespace
 

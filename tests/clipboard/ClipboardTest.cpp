@@ -45,7 +45,7 @@ protected:
         QGuiApplication::clipboard()->setMimeData(data);
     }
 
-    CTempRoot m_root;
+    CTempStateRoot m_root;
     CRecordingDoc m_doc;
     CRecordingSink m_sink;
     CScanRegInterface m_store{&m_sink};

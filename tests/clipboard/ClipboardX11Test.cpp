@@ -89,8 +89,8 @@ TEST(ClipboardBetweenProcesses, JobMovesFromOneRunningCopyToAnother) {
         probe.exitCode() != 0)
         GTEST_SKIP() << "cannot connect to the X display " << display.toStdString();
 
-    CTempRoot source;
-    CTempRoot target;
+    CTempStateRoot source;
+    CTempStateRoot target;
     PrepareRoot(source.Path(), "Dyski");
     PrepareRoot(target.Path(), nullptr);
 

@@ -4,16 +4,14 @@
 // views' hints and the store's messages.
 
 #include "Job.h"
-#include "NamedEvent.h"
 #include "Registry.h"
 #include "ScanRegInterface.h"
 #include "StoreDocument.h"
+#include "TempStateRoot.h"
 
 #include "Hourly.h"
 #include "OleDateTime.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -27,30 +25,6 @@ class CRecordingSink : public IMessageSink {
 public:
     void ShowMessage(unsigned nStringId) override { ids.push_back(nStringId); }
     std::vector<unsigned> ids;
-};
-
-// Points RAMPART_ROOT at a new temporary directory while it lives.
-class CTempRoot {
-public:
-    CTempRoot() {
-        char dir[] = "/tmp/vex-clip-XXXXXX";
-        m_path = mkdtemp(dir) != nullptr ? dir : "/tmp/vex-clip-failed";
-        setenv("RAMPART_ROOT", m_path.c_str(), 1);
-    }
-    ~CTempRoot() {
-        setenv("RAMPART_ROOT", m_path.c_str(), 1);
-        CNamedEvent::Remove(kServerEventName);
-        CNamedEvent::Remove(kClientEventName);
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-        unsetenv("RAMPART_ROOT");
-    }
-    CTempRoot(const CTempRoot&) = delete;
-    CTempRoot& operator=(const CTempRoot&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
 };
 
 // Creates the job key under the current state root and opens a store on it.

@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QInputDevice>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 

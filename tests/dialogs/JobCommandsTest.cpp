@@ -9,11 +9,11 @@
 #include "NamedEvent.h"
 #include "Registry.h"
 #include "ScanRegInterface.h"
+#include "TempStateRoot.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,10 +44,7 @@ public:
 class JobCommandsTest : public testing::Test {
 protected:
     void SetUp() override {
-        char dir[] = "/tmp/vex-dialogs-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_root = dir;
-        setenv("RAMPART_ROOT", dir, 1);
+        ASSERT_TRUE(m_root.IsValid());
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key), ERROR_SUCCESS);
         RegCloseKey(key);
@@ -60,10 +57,6 @@ protected:
     void TearDown() override {
         m_store.reset();
         m_server.reset();
-        CNamedEvent::Remove(kServerEventName);
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
-        unsetenv("RAMPART_ROOT");
     }
 
     // Stores a job with an hourly schedule, then forgets the traces of adding it.
@@ -92,7 +85,7 @@ protected:
     bool Signalled() { return m_server->Wait(0); }
 
     FixedClock m_clock{2026, 12, 7, 13, 20, 45};
-    std::string m_root;
+    CTempStateRoot m_root;
     RecordingSink m_sink;
     RecordingDocument m_doc;
     std::unique_ptr<CNamedEvent> m_server;

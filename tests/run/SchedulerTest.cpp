@@ -4,9 +4,9 @@
 #include "Hourly.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
-#include "RunTestUtil.h"
 #include "Server.h"
 #include "Settings.h"
+#include "TempStateRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ CDaily DailyAt(int hour, int minute) {
 class SchedulerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("RAMPART_ROOT", m_root.Path().c_str(), 1);
+        ASSERT_TRUE(m_root.IsValid());
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key), ERROR_SUCCESS);
         RegCloseKey(key);
@@ -41,10 +41,7 @@ protected:
         m_client->Wait(0);
         SetNow(COleDateTime(2026, 12, 7, 13, 30, 20));
     }
-    void TearDown() override {
-        m_scheduler.reset();
-        ::unsetenv("RAMPART_ROOT");
-    }
+    void TearDown() override { m_scheduler.reset(); }
 
     void SetNow(const COleDateTime& t) { m_now.store(t.m_dt); }
     CScheduler& Scheduler() {
@@ -90,7 +87,7 @@ protected:
         return job;
     }
 
-    CTempDir m_root;
+    CTempStateRoot m_root;
     CRegInterface m_store;
     CServer m_server;
     std::unique_ptr<CNamedEvent> m_client;

@@ -7,6 +7,7 @@
 #include "RegInterface.h"
 #include "RunTestUtil.h"
 #include "ScanPaths.h"
+#include "TempStateRoot.h"
 #include "TestString.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +16,7 @@
 #include <sys/wait.h>
 
 TEST(Vexserv, RunsADueJobWithTheScannerAndStopsOnSigterm) {
-    CTempDir root;
-    ::setenv("RAMPART_ROOT", root.Path().c_str(), 1);
+    CTempStateRoot root;
     ASSERT_EQ(std::system((std::string(VEXSERV_PATH) + " --install 2>/dev/null").c_str()), 0);
     const std::string tree = root.Path() + "/tree";
     std::filesystem::create_directory(tree);
@@ -62,5 +62,4 @@ TEST(Vexserv, RunsADueJobWithTheScannerAndStopsOnSigterm) {
         ::waitpid(pid, nullptr, 0);
     }
     EXPECT_FALSE(CNamedMutex::IsHeld(kServerMutexName));
-    ::unsetenv("RAMPART_ROOT");
 }

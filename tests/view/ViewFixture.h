@@ -13,12 +13,12 @@
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RegInterface.h"
+#include "TempStateRoot.h"
 #include "TestApp.h"
 #include "VigilDoc.h"
 #include "VigilView.h"
 
 #include <QFileDialog>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -51,8 +51,7 @@ protected:
         TestApp();
         setenv("TZ", "UTC", 1);
         tzset();
-        ASSERT_TRUE(m_root.isValid());
-        setenv("RAMPART_ROOT", m_root.path().toUtf8().constData(), 1);
+        ASSERT_TRUE(m_root.IsValid());
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key), ERROR_SUCCESS);
         RegCloseKey(key);
@@ -144,7 +143,7 @@ protected:
     QString Cell(int row, int col) const { return m_view->item(row, col)->text(); }
     bool Ticked(int row) const { return m_view->item(row, 0)->checkState() == Qt::Checked; }
 
-    QTemporaryDir m_root;
+    CTempStateRoot m_root;
     time_t m_now = 0;
     CRegInterface m_raw;
     std::unique_ptr<ScopedModalHook> m_hook;

@@ -1,8 +1,9 @@
 #pragma once
 
 // A fresh state root for one test: a temporary directory that RAMPART_ROOT
-// points at while the object lives. Removes the directory and the event
-// semaphores of that root afterwards.
+// points at while the object lives. Afterwards it removes the event
+// semaphores of that root (even when the test pointed RAMPART_ROOT elsewhere
+// meanwhile) and the directory, and unsets RAMPART_ROOT.
 
 #include "NamedEvent.h"
 
@@ -14,10 +15,12 @@ class CTempStateRoot {
 public:
     CTempStateRoot() {
         char dir[] = "/tmp/vex-state-XXXXXX";
-        m_path = mkdtemp(dir) ? dir : "/tmp/vex-state-failed";
+        m_bValid = mkdtemp(dir) != nullptr;
+        m_path = m_bValid ? dir : "/tmp/vex-state-failed";
         setenv("RAMPART_ROOT", m_path.c_str(), 1);
     }
     ~CTempStateRoot() {
+        setenv("RAMPART_ROOT", m_path.c_str(), 1);
         CNamedEvent::Remove(kServerEventName);
         CNamedEvent::Remove(kClientEventName);
         CNamedEvent::Remove("TestEvent");
@@ -29,8 +32,10 @@ public:
     CTempStateRoot(const CTempStateRoot&) = delete;
     CTempStateRoot& operator=(const CTempStateRoot&) = delete;
 
+    bool IsValid() const { return m_bValid; }
     const std::string& Path() const { return m_path; }
 
 private:
+    bool m_bValid = false;
     std::string m_path;
 };
