@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <string>
 
+// The key of the application's own settings, in both hives (string-table
+// entry 141 holds the same path for the window).
+inline constexpr const char* kSettingsKeyPath = "Software\\Kestrow\\Rampart 8\\Tempora";
+
 // The text of a value of at most 260 bytes (its data up to the first zero
 // byte; the type is not checked). Missing key or value, or longer data: the
 // default (null counts as "").

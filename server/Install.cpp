@@ -1,6 +1,7 @@
 #include "Install.h"
 
 #include "RegInterface.h"
+#include "Settings.h"
 
 #include <filesystem>
 #include <system_error>
@@ -8,9 +9,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Key of the application's own settings (string-table entry 141).
-const char* const kTemporaKey = "Software\\Kestrow\\Rampart 8\\Tempora";
 
 std::string Clean(const fs::path& path) {
     return path.lexically_normal().string();
@@ -75,7 +73,7 @@ int RunInstall(const CInstallPaths& paths, std::FILE* err) {
 
     HKEY tempora = nullptr;
     if (result == ERROR_SUCCESS)
-        result = CreateKey(kTemporaKey, &tempora);
+        result = CreateKey(kSettingsKeyPath, &tempora);
     if (result == ERROR_SUCCESS) {
         result = SetStringIfMissing(tempora, "vexexe", paths.strScanner);
         if (result == ERROR_SUCCESS)

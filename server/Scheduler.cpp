@@ -12,8 +12,6 @@
 
 namespace {
 
-// The application's settings key, whose value "vexexe" names the scanner.
-constexpr const char* kSettingsKeyPath = "Software\\Kestrow\\Rampart 8\\Tempora";
 constexpr int kStoreHintChanged = 3;
 
 // Job names come from the store: keep each log entry on one line.
