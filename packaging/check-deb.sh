@@ -48,6 +48,9 @@ fi
 unit=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/user/vexserv.service)
 grep -qx 'ExecStart=/usr/bin/vexserv' <<<"$unit" || { echo "unit does not start /usr/bin/vexserv"; missing=1; }
 grep -qx 'ExecStartPre=/usr/bin/vexserv --install' <<<"$unit" || { echo "unit lacks the install step"; missing=1; }
+# The package enables the server's user unit for every session.
+dpkg-deb -I "$deb" postinst | grep -q 'systemctl --global enable vexserv.service' ||
+    { echo "the .deb does not enable the scan server for sessions"; missing=1; }
 
 [ "$missing" = 0 ] || exit 1
 echo "$(basename "$deb"): $(wc -l <"$work/files") entries, all expected files present"
