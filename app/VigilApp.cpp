@@ -27,8 +27,8 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
     if (QCoreApplication::instance() == nullptr)
         m_pOwnApp = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vex-tempora"));
-    QGuiApplication::setApplicationDisplayName(
-        QString::fromUtf8(LoadResString(res::AFX_IDS_APP_TITLE)));
+    // No display name: the window system would append it to every window
+    // title, and the main window's title is its own text alone.
     QGuiApplication::setDesktopFileName(QStringLiteral("vex-tempora"));
     // The first argument that is no option names a job file to open. The
     // toolkit has taken its own options out of argv by now.

@@ -118,6 +118,10 @@ TEST_F(VigilAppTest, StartShowsTheFilledListAndTellsWhenNoServerRuns) {
     ASSERT_NE(app.GetMainFrame(), nullptr);
     EXPECT_TRUE(app.GetMainFrame()->isVisible());
     EXPECT_EQ(app.GetMainFrame()->centralWidget(), app.GetView());
+    // The window system adds a display name, when one is set, to every
+    // title; the main window's title must stay alone.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    EXPECT_EQ(app.GetMainFrame()->windowTitle(), QString("Ustawienia periodyczne Vex"));
     ASSERT_EQ(app.GetView()->rowCount(), 2);
     EXPECT_EQ(app.GetView()->item(0, 0)->text(), QString("a"));
     EXPECT_TRUE(app.GetView()->IsRefreshThreadRunning());
