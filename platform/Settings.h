@@ -13,6 +13,11 @@
 // entry 141 holds the same path for the window).
 inline constexpr const char* kSettingsKeyPath = "Software\\Kestrow\\Rampart 8\\Tempora";
 
+// The scanner's signature folder: the value "Signatures" of the settings key,
+// written by the installation with the folder that the signature updater keeps.
+inline constexpr const char* kSignaturesValue = "Signatures";
+inline constexpr const char* kDefaultSignatureFolder = "/var/lib/clamav";
+
 // The text of a value of at most 260 bytes (its data up to the first zero
 // byte; the type is not checked). Missing key or value, or longer data: the
 // default (null counts as "").

@@ -21,7 +21,7 @@ bool CScanLog::Open(std::string& error) {
         return true;
     std::string dir = m_strPath.substr(0, m_strPath.rfind('/'));
     if (!MakeDirectories(dir)) {
-        error = "cannot create the log folder " + dir + ": " + std::strerror(errno);
+        error = "nie można utworzyć folderu protokołu " + dir + ": " + std::strerror(errno);
         return false;
     }
     struct stat st {};
@@ -30,32 +30,52 @@ bool CScanLog::Open(std::string& error) {
     // "e": the descriptor is closed on exec.
     m_pFile = std::fopen(m_strPath.c_str(), "ae");
     if (!m_pFile) {
-        error = "cannot open the log " + m_strPath + ": " + std::strerror(errno);
+        error = "nie można otworzyć protokołu " + m_strPath + ": " + std::strerror(errno);
         return false;
     }
     return true;
 }
 
-void CScanLog::File(const std::string& path, const std::string& status) {
-    if (m_nMode == kLogDetailed)
+std::string CScanLog::Now() {
+    char stamp[40];
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S%z", &local);
+    // %z gives +0100; ISO 8601 readers expect +01:00.
+    std::string text = stamp;
+    if (text.size() >= 5)
+        text.insert(text.size() - 2, ":");
+    return text;
+}
+
+void CScanLog::Header(const std::string& jobName) {
+    if (m_nMode != kLogNone)
+        Write("==== " + Now() + " vexscan " + jobName);
+}
+
+void CScanLog::Line(const std::string& text) {
+    if (m_nMode != kLogNone)
+        Write(text);
+}
+
+void CScanLog::File(const std::string& path, const std::string& status, bool finding) {
+    if (m_nMode == kLogDetailed || (m_nMode == kLogCombined && finding))
         Write(EscapePath(path) + ": " + status);
 }
 
 void CScanLog::Summary(const std::string& text) {
-    if (m_nMode == kLogNone)
-        return;
-    char stamp[32];
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    Write(std::string(stamp) + " " + text);
+    if (m_nMode != kLogNone)
+        Write(Now() + " " + text);
 }
 
 void CScanLog::Write(const std::string& line) {
     if (!m_pFile)
         return;
-    std::fputs(line.c_str(), m_pFile);
-    std::fputc('\n', m_pFile);
-    std::fflush(m_pFile);
+    errno = 0;
+    bool ok = std::fputs(line.c_str(), m_pFile) >= 0 && std::fputc('\n', m_pFile) != EOF &&
+              std::fflush(m_pFile) == 0;
+    if (!ok && m_strWriteError.empty())
+        m_strWriteError =
+            "nie można zapisać protokołu " + m_strPath + ": " + std::strerror(errno ? errno : EIO);
 }

@@ -1,11 +1,13 @@
 #include "Scanner.h"
 
 #include "FileOps.h"
+#include "ScanQueue.h"
 #include "TestString.h"
 
-#include <QCryptographicHash>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <clamav.h>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +15,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
-#include <memory>
+#include <map>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -23,8 +26,12 @@ namespace {
 
 constexpr int kMaxDepth = 256;
 constexpr size_t kChunk = 64 * 1024;
-constexpr size_t kMaxCleanSize = size_t(256) << 20;
 constexpr size_t kMaxStandardFile = 128;
+// How far the walk may run ahead of the log: bounds the memory that files
+// finished out of order take while one worker is busy with a large file.
+constexpr uint64_t kReorderWindow = 4096;
+// The signature name of the built-in test string check.
+constexpr const char* kTestStringName = "Vex.Test.Standardowy-Plik-Testowy";
 
 std::string Join(const std::string& dir, const std::string& name) {
     return dir == "/" ? "/" + name : dir + "/" + name;
@@ -56,24 +63,122 @@ bool Under(const std::string& path, const std::string& dir) {
                            path[dir.size()] == '/');
 }
 
+bool StartsWith(const std::string& head, std::string_view magic, size_t at = 0) {
+    return head.size() >= at + magic.size() && head.compare(at, magic.size(), magic) == 0;
+}
+
+// Program files: anything executable by its mode, scripts, native and DOS
+// executables, and the containers that can carry them: archives, compressed
+// files and documents that can hold macros.
+bool IsProgramFile(const struct stat& st, const std::string& head) {
+    if ((st.st_mode & 0111) != 0)
+        return true;
+    using namespace std::string_view_literals;
+    static constexpr std::string_view kMagics[] = {
+        "#!"sv,
+        "\x7f"
+        "ELF"sv,
+        "MZ"sv,
+        "PK\x03\x04"sv, // zip, and the office formats built on it
+        "\x1f\x8b"sv,   // gzip
+        "BZh"sv,        // bzip2
+        "\xfd"
+        "7zXZ\0"sv,                           // xz
+        "7z\xbc\xaf\x27\x1c"sv,               // 7-zip
+        "Rar!\x1a\x07"sv,                     // rar
+        "MSCF"sv,                             // cabinet
+        "\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"sv, // compound documents (older office formats)
+        "%PDF-"sv,                            // PDF, which can carry scripts
+        "{\\rtf"sv,                           // RTF, which can embed objects
+    };
+    for (std::string_view magic : kMagics)
+        if (StartsWith(head, magic))
+            return true;
+    return StartsWith(head, "ustar", 257); // tar
+}
+
+// SHA-256 through the engine library's hashing (hardware-accelerated where the
+// processor can).
+class CSha256 {
+public:
+    CSha256() : m_ctx(cl_hash_init("sha256")) {}
+    ~CSha256() {
+        if (m_ctx)
+            cl_hash_destroy(m_ctx);
+    }
+    CSha256(const CSha256&) = delete;
+    CSha256& operator=(const CSha256&) = delete;
+    bool Add(const char* data, size_t size) {
+        return m_ctx && cl_update_hash(m_ctx, data, size) == 0;
+    }
+    std::string HexDigest() {
+        unsigned char digest[32];
+        if (!m_ctx || cl_finish_hash(m_ctx, digest) != 0) {
+            m_ctx = nullptr; // cl_finish_hash frees the context
+            return {};
+        }
+        m_ctx = nullptr;
+        static const char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (unsigned char b : digest) {
+            hex += kHex[b >> 4];
+            hex += kHex[b & 15];
+        }
+        return hex;
+    }
+
+private:
+    void* m_ctx;
+};
+
+ssize_t ReadAt(int fd, char* buf, size_t size, size_t offset) {
+    for (;;) {
+        ssize_t n = ::pread(fd, buf, size, static_cast<off_t>(offset));
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
 } // namespace
 
-struct CScanner::Entry {
+// A folder open during the walk; workers open its files relative to it, so a
+// folder swapped for a symbolic link meanwhile is never followed.
+struct CScanner::Dir {
+    int fd;
     std::string path;
+    Dir(int f, std::string p) : fd(f), path(std::move(p)) {}
+    ~Dir() { ::close(fd); }
+    Dir(const Dir&) = delete;
+    Dir& operator=(const Dir&) = delete;
+};
+
+struct CScanner::Item {
+    uint64_t seq = 0;
+    std::shared_ptr<Dir> dir;
     std::string name;
-    int fd = -1;
-    struct stat st {};
-    std::string head;    // the first bytes of the file (up to one chunk)
-    bool bWhole = false; // head holds the whole file
+};
+
+// What the scan learnt of one entry of the walk.
+struct CScanner::Outcome {
+    std::string path;
+    bool bCounted = false; // a file the job asks for
+    bool bError = false;
     bool bInfected = false;
-    bool bGone = false; // deleted or moved by the infection action
+    bool bUnchecked = false; // no signatures: only the test string was looked for
+    bool bGone = false;      // deleted or moved by the infection action
+    bool bChanged = false;   // differs from its reference
     std::string status;
-    QCryptographicHash hash{QCryptographicHash::Sha256};
-    std::string digest; // hex, when the reference check is on
+    std::string digest; // hex, when the reference check runs
+};
+
+struct CScanner::Shared {
+    explicit Shared(size_t capacity) : queue(capacity) {}
+    CBoundedQueue<Item> queue;
+    std::map<uint64_t, Outcome> pending; // finished out of walk order
 };
 
 int CScanResult::ExitCode() const {
-    if (m_bFatal)
+    if (m_bFatal || m_bNoSignatures)
         return 2;
     if (m_nInfected > 0 || m_nChanged > 0)
         return 1;
@@ -81,30 +186,40 @@ int CScanResult::ExitCode() const {
 }
 
 std::string CScanResult::Text(const std::string& jobName, const std::string& dir) const {
-    std::string text = jobName + ": " + dir + ": " + std::to_string(m_nFiles) + " files, " +
-                       std::to_string(m_nInfected) + " infected, " + std::to_string(m_nChanged) +
-                       " changed, " + std::to_string(m_nErrors) + " errors";
+    std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
+                       ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
+                       std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);
     if (m_bFatal)
-        text += ", scan not carried out";
+        text += ", analizy nie przeprowadzono";
+    else if (m_bNoSignatures)
+        text += ", brak sygnatur: szukano tylko pliku testowego";
+    if (m_bStoppedByUser)
+        text += ", analiza zatrzymana przez użytkownika";
     else if (m_bStopped)
-        text += ", scan stopped";
+        text += ", analiza zatrzymana";
     return text;
 }
 
-CScanner::CScanner(const CScanCommand& cmd, const CScanPaths& paths)
-    : m_cmd(cmd), m_paths(paths), m_log(paths.m_strLog, cmd.m_nLogMode) {
+CScanner::CScanner(const CScanCommand& cmd, const CScanPaths& paths, std::string signatureFolder)
+    : m_cmd(cmd), m_paths(paths), m_strSignatures(std::move(signatureFolder)),
+      m_log(paths.m_strLog, cmd.m_nLogMode) {
     m_report = [](const std::string& message) {
         std::fprintf(stderr, "vexscan: %s\n", message.c_str());
     };
 }
 
-void CScanner::Fail(const std::string& path, const std::string& message) {
-    ++m_result.m_nErrors;
-    m_log.File(path, "error: " + message);
-    m_report(path + ": " + message);
-    // A file that could not be read keeps the reference it had.
-    if (const std::string* old = m_bRefsUsable ? m_oldRefs.Find(path) : nullptr)
-        m_newRefs.Set(path, *old);
+CScanner::~CScanner() = default;
+
+void CScanner::RequestStop() {
+    m_bUserStop = true;
+    Stop();
+}
+
+// Safe from any thread and from progress calls, which run under the collect
+// lock: it takes no lock, and the walk's wait looks at the flag regularly.
+void CScanner::Stop() {
+    m_bStop = true;
+    m_room.notify_all();
 }
 
 bool CScanner::IsForbiddenTree(const std::string& path, int fd) {
@@ -118,13 +233,31 @@ bool CScanner::IsForbiddenTree(const std::string& path, int fd) {
            fs.f_type == DEVPTS_SUPER_MAGIC;
 }
 
+bool CScanner::LoadEngine() {
+    std::string error;
+    if (!m_engine.Load(m_strSignatures, error)) {
+        m_result.m_bNoSignatures = true;
+        m_log.Line("błąd: " + error);
+        m_report(error);
+        return false;
+    }
+    m_log.Line("silnik libclamav " + CClamEngine::Version() + ", sygnatur: " +
+               std::to_string(m_engine.Signatures()) + " (" + m_strSignatures + ")");
+    return true;
+}
+
 CScanResult CScanner::Run() {
     std::string error;
     if (!m_log.Open(error)) {
         ++m_result.m_nErrors;
         m_report(error);
     }
-    if (m_cmd.m_bReferenceCheck) {
+    m_log.Header(m_cmd.m_strJobName);
+    const bool engineReady = LoadEngine();
+    // Without signatures nothing is compared: a reference taken now would
+    // vouch for files nobody examined.
+    m_bCheckReferences = m_cmd.m_bReferenceCheck && engineReady;
+    if (m_bCheckReferences) {
         m_bRefsUsable = m_oldRefs.Load(m_paths.m_strReference, m_bHaveRefs, error);
         if (!m_bRefsUsable) {
             ++m_result.m_nErrors;
@@ -135,260 +268,353 @@ CScanResult CScanner::Run() {
     int fd = root.empty() ? -1 : ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         m_result.m_bFatal = true;
-        m_report("cannot open the folder " + m_cmd.m_strDirectory + ": " + Errno());
+        error = "nie można otworzyć folderu " + m_cmd.m_strDirectory + ": " + Errno();
+        m_log.Line("błąd: " + error);
+        m_report(error);
+    } else if (IsForbiddenTree(root, fd)) {
+        ::close(fd);
+        m_result.m_bFatal = true;
+        error = "folder systemowy " + root + " nie jest analizowany";
+        m_log.Line("błąd: " + error);
+        m_report(error);
     } else {
-        FdGuard guard(fd);
-        if (IsForbiddenTree(root, fd)) {
-            m_result.m_bFatal = true;
-            m_report("will not scan the system folder " + root);
-        } else {
-            m_strQuarantine = Canonical(m_paths.m_strQuarantine);
-            WalkDirectory(fd, root, 0);
-            FinishReferences();
-        }
+        m_strQuarantine = Canonical(m_paths.m_strQuarantine);
+        ScanTree(fd, root);
+        FinishReferences();
     }
+    m_result.m_bStopped = m_bStop.load();
+    m_result.m_bStoppedByUser = m_bUserStop.load();
     m_log.Summary(m_result.Text(m_cmd.m_strJobName, m_cmd.m_strDirectory));
+    if (!m_log.WriteError().empty()) {
+        // The log is incomplete: that is an error of the scan, not a detail.
+        ++m_result.m_nErrors;
+        m_report(m_log.WriteError());
+    }
     return m_result;
 }
 
-void CScanner::WalkDirectory(int dirfd, const std::string& path, int depth) {
-    int listFd = ::dup(dirfd);
-    DIR* dir = listFd < 0 ? nullptr : ::fdopendir(listFd);
-    if (!dir) {
+void CScanner::ScanTree(int rootFd, const std::string& root) {
+    unsigned threads = m_nThreads ? m_nThreads : std::thread::hardware_concurrency();
+    threads = std::max(1u, threads);
+    m_pShared = std::make_unique<Shared>(threads * 16);
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < threads; ++i)
+        workers.emplace_back([this] { Worker(); });
+    WalkDirectory(std::make_shared<Dir>(rootFd, root), 0);
+    m_pShared->queue.Close();
+    WalkProgress(true);
+    for (std::thread& t : workers)
+        t.join();
+    // After a stop, files that were not reached leave gaps; the rest is
+    // written in walk order all the same.
+    std::lock_guard lock(m_collectMutex);
+    for (auto& [seq, out] : m_pShared->pending)
+        Emit(out);
+    m_pShared->pending.clear();
+    m_pShared.reset();
+}
+
+void CScanner::WalkProgress(bool done) {
+    if (m_pProgress)
+        m_pProgress->OnWalk(static_cast<size_t>(m_nWalkSeq), done);
+}
+
+void CScanner::WalkDirectory(const std::shared_ptr<Dir>& dir, int depth) {
+    int listFd = ::dup(dir->fd);
+    DIR* listing = listFd < 0 ? nullptr : ::fdopendir(listFd);
+    if (!listing) {
         std::string reason = Errno();
         if (listFd >= 0)
             ::close(listFd);
-        Fail(path, "cannot list the folder: " + reason);
+        DeliverError(dir->path, "nie można odczytać folderu: " + reason);
         return;
     }
-    ::rewinddir(dir);
+    ::rewinddir(listing);
     std::vector<std::string> names;
-    while (dirent* d = ::readdir(dir)) {
+    while (dirent* d = ::readdir(listing)) {
         if (std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
             names.emplace_back(d->d_name);
     }
-    ::closedir(dir);
+    ::closedir(listing);
     std::sort(names.begin(), names.end());
 
     for (const std::string& name : names) {
-        if (m_result.m_bStopped)
+        if (m_bStop)
             return;
         struct stat st {};
-        if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(dir->fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue; // vanished since the listing
-        std::string child = Join(path, name);
+        std::string child = Join(dir->path, name);
         if (S_ISREG(st.st_mode)) {
-            ExamineFile(dirfd, path, name);
+            {
+                std::unique_lock lock(m_collectMutex);
+                while (!m_bStop && m_nWalkSeq >= m_nNextSeq + kReorderWindow)
+                    m_room.wait_for(lock, std::chrono::milliseconds(50));
+            }
+            if (!m_pShared->queue.Push(Item{m_nWalkSeq++, dir, name}))
+                return;
+            if ((m_nWalkSeq & 63) == 0)
+                WalkProgress(false);
         } else if (S_ISDIR(st.st_mode) && m_cmd.m_bSubdirectories) {
             if (!m_strQuarantine.empty() && Under(child, m_strQuarantine))
                 continue; // what we moved aside is not found again
             if (depth + 1 >= kMaxDepth) {
-                Fail(child, "folders nested too deeply");
+                DeliverError(child, "foldery zagnieżdżone zbyt głęboko");
                 continue;
             }
             int sub =
-                ::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                ::openat(dir->fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (sub < 0) {
-                Fail(child, "cannot open the folder: " + Errno());
+                DeliverError(child, "nie można otworzyć folderu: " + Errno());
                 continue;
             }
-            FdGuard guard(sub);
+            auto subDir = std::make_shared<Dir>(sub, child);
             if (!IsForbiddenTree(child, sub))
-                WalkDirectory(sub, child, depth + 1);
+                WalkDirectory(subDir, depth + 1);
         }
         // Symbolic links, devices, pipes and sockets are never opened.
     }
 }
 
-void CScanner::ExamineFile(int dirfd, const std::string& dirPath, const std::string& name) {
-    Entry e;
-    e.name = name;
-    e.path = Join(dirPath, name);
-    e.fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (e.fd < 0) {
-        Fail(e.path, "cannot open: " + Errno());
-        return;
-    }
-    FdGuard guard(e.fd);
-    if (::fstat(e.fd, &e.st) != 0 || !S_ISREG(e.st.st_mode))
-        return; // replaced by something else since the listing
+void CScanner::DeliverError(const std::string& path, const std::string& message) {
+    Outcome out;
+    out.path = path;
+    out.bError = true;
+    out.status = "błąd: " + message;
+    Deliver(m_nWalkSeq++, std::move(out));
+}
 
-    // Read the first chunk; it decides whether the file is wanted at all.
-    std::vector<char> buf(kChunk);
-    std::string readError;
-    auto readSome = [&](size_t offset) -> ssize_t {
-        for (;;) {
-            ssize_t n = ::pread(e.fd, buf.data(), buf.size(), static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                readError = "cannot read: " + Errno();
-            return n;
-        }
-    };
-    ssize_t n = readSome(0);
+void CScanner::Worker() {
+    Item item;
+    while (m_pShared->queue.Pop(item)) {
+        if (m_bStop)
+            continue; // drain: files not reached stay out of the log
+        Outcome out;
+        if (Examine(item, out))
+            Deliver(item.seq, std::move(out));
+    }
+}
+
+// Examines one file; false when a stop came first and the file was not
+// examined whole (it is then left out, as if not reached).
+bool CScanner::Examine(const Item& item, Outcome& out) {
+    out.path = Join(item.dir->path, item.name);
+    int fd = ::openat(item.dir->fd, item.name.c_str(),
+                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        out.bError = true;
+        out.status = errno == ENOENT ? "błąd: plik zniknął w trakcie analizy"
+                                     : "błąd: nie można otworzyć: " + Errno();
+        return true;
+    }
+    FdGuard guard(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return true; // replaced by something else since the listing: not a file
+    std::string head(kChunk, '\0');
+    ssize_t n = ReadAt(fd, head.data(), head.size(), 0);
     if (n < 0) {
-        Fail(e.path, readError);
-        return;
+        out.bError = true;
+        out.status = "błąd: nie można odczytać: " + Errno();
+        return true;
     }
-    e.head.assign(buf.data(), static_cast<size_t>(n));
-    if (!Wanted(e))
-        return;
-    ++m_result.m_nFiles;
+    head.resize(static_cast<size_t>(n));
+    if (m_cmd.m_nFileSelection != 0 && !IsProgramFile(st, head))
+        return true;
+    out.bCounted = true;
+    if (!ReadAndCheck(fd, head, out))
+        return false;
+    if (m_engine.Loaded() && !out.bError) {
+        CVerdict verdict = m_engine.Scan(fd, out.path, m_cmd.m_bHeuristic, m_bStop);
+        if (verdict.m_eKind == CVerdict::kStopped && !out.bInfected)
+            return false;
+        if (verdict.m_eKind == CVerdict::kInfected) {
+            out.bInfected = true;
+            out.status = "zainfekowany (" + verdict.m_strText + ")";
+        } else if (verdict.m_eKind == CVerdict::kError && !out.bInfected) {
+            out.bError = true;
+            out.status = "błąd: " + verdict.m_strText;
+        } else if (!out.bInfected) {
+            out.status = "ok";
+        }
+    } else if (!out.bInfected && !out.bError) {
+        out.bUnchecked = true;
+        out.status = "nie sprawdzono: brak sygnatur";
+    }
+    if (out.bInfected)
+        ActOnInfection(item, fd, out);
+    return true;
+}
 
-    const bool needHash = m_cmd.m_bReferenceCheck;
+// Reads the file as far as the built-in test string check and the reference
+// digest need, and applies that check; false when a stop came first.
+bool CScanner::ReadAndCheck(int fd, const std::string& head, Outcome& out) {
     CTestStringFinder finder;
-    size_t offset = e.head.size();
-    finder.Feed(e.head.data(), e.head.size());
+    finder.Feed(head.data(), head.size());
+    CSha256 sha;
+    const bool needHash = m_bCheckReferences;
     if (needHash)
-        e.hash.addData(QByteArrayView(e.head.data(), static_cast<qsizetype>(e.head.size())));
-    e.bWhole = static_cast<size_t>(n) < kChunk;
-    // Heuristics look at the whole file; without them only the standard test
-    // file counts, and the first chunk tells that.
-    while (!e.bWhole && (needHash || (m_cmd.m_bHeuristic && !finder.Found()))) {
-        n = readSome(offset);
-        if (n <= 0)
+        sha.Add(head.data(), head.size());
+    bool whole = head.size() < kChunk;
+    // Heuristics look for the test string anywhere in the file; without them
+    // only the standard test file counts, and the first chunk tells that.
+    std::vector<char> buf;
+    size_t offset = head.size();
+    while (!whole && (needHash || (m_cmd.m_bHeuristic && !finder.Found()))) {
+        if (m_bStop)
+            return false;
+        buf.resize(kChunk);
+        ssize_t n = ReadAt(fd, buf.data(), buf.size(), offset);
+        if (n < 0) {
+            out.bError = true;
+            out.status = "błąd: nie można odczytać: " + Errno();
+            return true;
+        }
+        if (n == 0)
             break;
         if (m_cmd.m_bHeuristic)
             finder.Feed(buf.data(), static_cast<size_t>(n));
         if (needHash)
-            e.hash.addData(QByteArrayView(buf.data(), n));
+            sha.Add(buf.data(), static_cast<size_t>(n));
         offset += static_cast<size_t>(n);
     }
-    if (!readError.empty()) {
-        Fail(e.path, readError);
-        return;
+    if (needHash)
+        out.digest = sha.HexDigest();
+    bool found = m_cmd.m_bHeuristic
+                     ? finder.Found()
+                     : whole && head.size() <= kMaxStandardFile && IsStandardTestFile(head);
+    if (found) {
+        out.bInfected = true;
+        out.status = std::string("zainfekowany (") + kTestStringName + ")";
     }
-    e.bInfected = m_cmd.m_bHeuristic
-                      ? finder.Found()
-                      : e.bWhole && e.head.size() <= kMaxStandardFile && IsStandardTestFile(e.head);
-    e.status = "ok";
-    if (e.bInfected)
-        ActOnInfection(dirfd, e);
-    if (needHash && !e.bGone) {
-        if (e.digest.empty())
-            e.digest = e.hash.result().toHex().toStdString();
-        CheckReference(e);
-    }
-    m_log.File(e.path, e.status);
+    return true;
 }
 
-bool CScanner::Wanted(const Entry& e) const {
-    if (m_cmd.m_nFileSelection == 0 || (e.st.st_mode & 0111) != 0)
-        return true;
-    const std::string& h = e.head;
-    return h.compare(0, 2, "#!") == 0 ||
-           h.compare(0, 4,
-                     "\x7f"
-                     "ELF") == 0 ||
-           h.compare(0, 2, "MZ") == 0;
-}
-
-void CScanner::ActionFailed(Entry& e, const std::string& message) {
-    ++m_result.m_nErrors;
-    e.status = "infected, " + message;
-    m_report(e.path + ": " + e.status);
-}
-
-void CScanner::ActOnInfection(int dirfd, Entry& e) {
-    ++m_result.m_nInfected;
+void CScanner::ActOnInfection(const Item& item, int fd, Outcome& out) {
+    std::lock_guard lock(m_actionMutex);
+    const int dirfd = item.dir->fd;
+    auto failed = [&](const std::string& message) {
+        out.bError = true;
+        out.status += ", " + message;
+    };
     std::string error;
     switch (m_cmd.m_nInfectionAction) {
     case kInfectStop:
-        e.status = "infected, scan stopped";
-        m_result.m_bStopped = true;
+        out.status += ", analiza zatrzymana";
+        Stop();
         return;
-    case kInfectRemoveVirus: {
-        std::string content;
-        if (!ReadWholeFile(e.fd, kMaxCleanSize, content, error)) {
-            ActionFailed(e, "virus not removed: " + error);
-            return;
-        }
-        if (IsStandardTestFile(content)) {
-            // Nothing but the test string: there is nothing left to keep.
-            if (::unlinkat(dirfd, e.name.c_str(), 0) != 0) {
-                ActionFailed(e, "cannot delete: " + Errno());
-                return;
-            }
-            e.status = "infected, deleted (it held only the test string)";
-            e.bGone = true;
-            return;
-        }
-        std::string cleaned = RemoveTestString(content);
-        if (!WriteFileAtomically(dirfd, e.name, cleaned, e.st.st_mode & 07777, error, e.st.st_uid,
-                                 e.st.st_gid)) {
-            ActionFailed(e, "virus not removed: " + error);
-            return;
-        }
-        e.status = "infected, virus removed";
-        e.digest =
-            QCryptographicHash::hash(QByteArray::fromStdString(cleaned), QCryptographicHash::Sha256)
-                .toHex()
-                .toStdString();
-        return;
-    }
     case kInfectDelete:
-        if (::unlinkat(dirfd, e.name.c_str(), 0) != 0) {
-            ActionFailed(e, "cannot delete: " + Errno());
+        if (::unlinkat(dirfd, item.name.c_str(), 0) != 0) {
+            failed("nie można usunąć: " + Errno());
             return;
         }
-        e.status = "infected, file deleted";
-        e.bGone = true;
+        out.status += ", plik usunięty";
+        out.bGone = true;
         return;
+    case kInfectRemoveVirus:
     case kInfectMove: {
-        std::string dest;
+        const bool cannotClean = m_cmd.m_nInfectionAction == kInfectRemoveVirus;
         if (!MakeDirectories(m_paths.m_strQuarantine)) {
-            ActionFailed(e, "cannot create the quarantine folder: " + Errno());
+            failed("nie można utworzyć folderu kwarantanny: " + Errno());
             return;
         }
-        m_strQuarantine = Canonical(m_paths.m_strQuarantine); // made just now, perhaps
-        if (!MoveToQuarantine(dirfd, e.name, e.fd, m_paths.m_strQuarantine, dest, error)) {
-            ActionFailed(e, error);
+        std::string dest;
+        if (!MoveToQuarantine(dirfd, item.name, fd, m_paths.m_strQuarantine, dest, error)) {
+            failed(error);
             return;
         }
-        e.status = "infected, moved to " + EscapePath(dest);
-        e.bGone = true;
+        out.status += cannotClean ? ", nie można wyleczyć, plik przeniesiony do kwarantanny: "
+                                  : ", przeniesiony do ";
+        out.status += EscapePath(dest);
+        out.bGone = true;
         return;
     }
     default:
-        e.status = "infected";
         return;
     }
 }
 
-void CScanner::CheckReference(Entry& e) {
-    const std::string* old = m_bRefsUsable ? m_oldRefs.Find(e.path) : nullptr;
-    if (!old || *old == e.digest) {
-        m_newRefs.Set(e.path, e.digest);
+void CScanner::Deliver(uint64_t seq, Outcome out) {
+    std::lock_guard lock(m_collectMutex);
+    auto& pending = m_pShared->pending;
+    pending.emplace(seq, std::move(out));
+    while (!pending.empty() && pending.begin()->first == m_nNextSeq) {
+        Emit(pending.begin()->second);
+        pending.erase(pending.begin());
+        ++m_nNextSeq;
+    }
+    m_room.notify_all();
+}
+
+// Counts, compares and logs one outcome; called in walk order, under the
+// collect lock.
+void CScanner::Emit(Outcome& out) {
+    // After a stop only what was acted on still counts; the rest is treated
+    // as not reached, so it keeps its reference for the next scan.
+    if (m_bStop && !out.bInfected)
+        return;
+    ++m_nFilesDone;
+    if (!out.bCounted && !out.bError) {
+        if (m_pProgress)
+            m_pProgress->OnFile(out.path, m_nFilesDone, m_result);
+        return;
+    }
+    if (out.bCounted)
+        ++m_result.m_nFiles;
+    if (out.bInfected)
+        ++m_result.m_nInfected;
+    if (out.bError) {
+        ++m_result.m_nErrors;
+        m_report(out.path + ": " + out.status);
+        // A file that could not be examined keeps the reference it had.
+        if (const std::string* old = m_bRefsUsable ? m_oldRefs.Find(out.path) : nullptr)
+            m_newRefs.Set(out.path, *old);
+    } else if (m_bCheckReferences && !out.bGone && !out.digest.empty()) {
+        CheckReference(out);
+    }
+    const bool finding = out.bInfected || out.bError || out.bChanged;
+    m_log.File(out.path, out.status, finding);
+    if (m_pProgress) {
+        if (finding)
+            m_pProgress->OnFinding(CScanFinding{out.path, out.status});
+        m_pProgress->OnFile(out.path, m_nFilesDone, m_result);
+    }
+}
+
+void CScanner::CheckReference(Outcome& out) {
+    const std::string* old = m_bRefsUsable ? m_oldRefs.Find(out.path) : nullptr;
+    if (!old || *old == out.digest) {
+        m_newRefs.Set(out.path, out.digest);
         return;
     }
     ++m_result.m_nChanged;
-    std::string what = e.bInfected ? e.status + ", changed" : "changed";
+    out.bChanged = true;
+    std::string what = out.bInfected ? out.status + ", zmieniony" : "zmieniony";
     switch (m_cmd.m_nReferenceDiffAction) {
     case kDiffAccept:
-        m_newRefs.Set(e.path, e.digest);
-        e.status = what + ", accepted";
+        m_newRefs.Set(out.path, out.digest);
+        out.status = what + ", zaakceptowano";
         break;
     case kDiffStop:
-        m_newRefs.Set(e.path, *old);
-        e.status = what + ", scan stopped";
-        m_result.m_bStopped = true;
+        m_newRefs.Set(out.path, *old);
+        out.status = what + ", analiza zatrzymana";
+        Stop();
         break;
     default:
-        m_newRefs.Set(e.path, *old);
-        e.status = what;
+        m_newRefs.Set(out.path, *old);
+        out.status = what;
     }
 }
 
 void CScanner::FinishReferences() {
-    if (!m_cmd.m_bReferenceCheck)
+    if (!m_bCheckReferences)
         return;
     // A damaged list is replaced only when differences are to be accepted.
     if (!m_bRefsUsable && m_cmd.m_nReferenceDiffAction != kDiffAccept)
         return;
     // After an early stop the files not reached keep their references; after
     // a full scan, references of files that are gone are dropped.
-    if (m_result.m_bStopped) {
+    if (m_bStop) {
         for (const auto& [path, digest] : m_oldRefs.Entries())
             if (!m_newRefs.Find(path))
                 m_newRefs.Set(path, digest);
@@ -399,6 +625,6 @@ void CScanner::FinishReferences() {
     std::string dir = m_paths.m_strReference.substr(0, m_paths.m_strReference.rfind('/'));
     if (!MakeDirectories(dir) || !m_newRefs.Save(m_paths.m_strReference, error)) {
         ++m_result.m_nErrors;
-        m_report(error.empty() ? "cannot create the folder " + dir : error);
+        m_report(error.empty() ? "nie można utworzyć folderu " + dir : error);
     }
 }

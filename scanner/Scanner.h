@@ -1,59 +1,114 @@
 #pragma once
 
+#include "ClamEngine.h"
 #include "CommandFile.h"
 #include "ReferenceList.h"
 #include "ScanLog.h"
 #include "ScanPaths.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
-#include <set>
+#include <memory>
+#include <mutex>
 #include <string>
 
 // Counts of one scan; ExitCode() is the scanner's exit code.
 struct CScanResult {
     size_t m_nFiles = 0;    // files examined
-    size_t m_nInfected = 0; // files holding the test string
+    size_t m_nInfected = 0; // files with a finding
     size_t m_nChanged = 0;  // files that differ from their reference
     size_t m_nErrors = 0;   // files or folders that could not be examined or acted on
     bool m_bStopped = false;
-    bool m_bFatal = false; // the scan could not be carried out at all
+    bool m_bStoppedByUser = false;
+    bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean
+    bool m_bFatal = false;        // the scan could not be carried out at all
     int ExitCode() const;
     std::string Text(const std::string& jobName, const std::string& dir) const;
 };
 
-// One scan of a job's folder as its command file asks: walks the tree without
-// following symbolic links and without entering /proc, /sys or /dev, looks for
-// the test string, acts on findings, compares with the reference list and
-// writes the log.
+// A finding as a user sees it: the file, what was found and what was done.
+struct CScanFinding {
+    std::string m_strPath;
+    std::string m_strWhat;
+};
+
+// Watches a running scan, for a window. Calls come from the scan's threads,
+// one at a time, in the order of the walk.
+class IScanProgress {
+public:
+    virtual ~IScanProgress() = default;
+    // The walk has found filesFound files so far; walkDone once it has ended.
+    virtual void OnWalk(size_t filesFound, bool walkDone) = 0;
+    // A file has been dealt with; counts are the totals so far.
+    virtual void OnFile(const std::string& path, size_t filesDone, const CScanResult& counts) = 0;
+    virtual void OnFinding(const CScanFinding& finding) = 0;
+};
+
+// One scan of a job's folder as its command file asks. The walk does not
+// follow symbolic links and does not enter /proc, /sys, /dev or the
+// quarantine; worker threads share one compiled signature engine; findings
+// are acted on one at a time; the log lists files in the order of the walk.
 class CScanner {
 public:
-    CScanner(const CScanCommand& cmd, const CScanPaths& paths);
+    CScanner(const CScanCommand& cmd, const CScanPaths& paths, std::string signatureFolder);
+    ~CScanner();
+    CScanner(const CScanner&) = delete;
+    CScanner& operator=(const CScanner&) = delete;
+
     CScanResult Run();
+    // Ends the scan early, from any thread (the user's stop button).
+    void RequestStop();
 
     // Messages for the user (errors); stderr unless replaced.
     std::function<void(const std::string&)> m_report;
+    unsigned m_nThreads = 0; // 0: one per processor core
+    IScanProgress* m_pProgress = nullptr;
 
 private:
-    struct Entry; // a file being examined
-    void WalkDirectory(int dirfd, const std::string& path, int depth);
-    void ExamineFile(int dirfd, const std::string& dirPath, const std::string& name);
-    bool Wanted(const Entry& e) const;
-    bool IsInfected(const Entry& e) const;
-    void ActOnInfection(int dirfd, Entry& e);
-    void ActionFailed(Entry& e, const std::string& message);
-    void CheckReference(Entry& e);
+    struct Dir;
+    struct Item;
+    struct Outcome;
+    struct Shared;
+
+    bool LoadEngine();
+    void ScanTree(int rootFd, const std::string& root);
+    void WalkDirectory(const std::shared_ptr<Dir>& dir, int depth);
+    void Worker();
+    bool Examine(const Item& item, Outcome& out);
+    bool ReadAndCheck(int fd, const std::string& head, Outcome& out);
+    void ActOnInfection(const Item& item, int fd, Outcome& out);
+    void Deliver(uint64_t seq, Outcome out);
+    void DeliverError(const std::string& path, const std::string& message);
+    void Emit(Outcome& out);
+    void CheckReference(Outcome& out);
     void FinishReferences();
-    void Fail(const std::string& path, const std::string& message);
+    void Stop();
+    void WalkProgress(bool done);
     static bool IsForbiddenTree(const std::string& path, int fd);
 
     CScanCommand m_cmd;
     CScanPaths m_paths;
+    std::string m_strSignatures;
     std::string m_strQuarantine; // its real path, when it exists: never scanned
     CScanLog m_log;
+    CClamEngine m_engine;
     CReferenceList m_oldRefs;
     CReferenceList m_newRefs;
-    bool m_bHaveRefs = false;   // a reference list existed before this scan
-    bool m_bRefsUsable = false; // the old list could be read
+    bool m_bCheckReferences = false; // on, and the signatures are there
+    bool m_bHaveRefs = false;        // a reference list existed before this scan
+    bool m_bRefsUsable = false;      // the old list could be read
     CScanResult m_result;
+
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bUserStop{false};
+    std::mutex m_actionMutex; // one infection action at a time
+    std::mutex m_collectMutex;
+    std::condition_variable m_room;
+    std::unique_ptr<Shared> m_pShared; // work queue and finished files while a walk runs
+    uint64_t m_nNextSeq = 0;           // next outcome to emit, in walk order
+    uint64_t m_nWalkSeq = 0;           // outcomes the walk has asked for
+    size_t m_nFilesDone = 0;
 };

@@ -73,17 +73,3 @@ void CTestStringFinder::Feed(const char* data, size_t size) {
             m_strTail.erase(0, m_strTail.size() - overlap);
     }
 }
-
-std::string RemoveTestString(std::string_view content) {
-    const std::string& needle = TestString();
-    std::string out;
-    out.reserve(content.size());
-    size_t from = 0;
-    for (size_t pos = content.find(needle); pos != std::string_view::npos;
-         pos = content.find(needle, from)) {
-        out.append(content.substr(from, pos - from));
-        from = pos + needle.size();
-    }
-    out.append(content.substr(from));
-    return out;
-}

@@ -31,6 +31,3 @@ private:
     size_t m_nFirst = 0;
     bool m_bFound = false;
 };
-
-// Removes every occurrence of the test string from content.
-std::string RemoveTestString(std::string_view content);

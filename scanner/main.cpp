@@ -3,6 +3,7 @@
 #include "CommandFile.h"
 #include "ScanPaths.h"
 #include "Scanner.h"
+#include "Settings.h"
 #include "StatePaths.h"
 
 #include <cstdio>
@@ -20,12 +21,21 @@ void WaitForUser(int endMode, int exitCode) {
     bool wait = endMode == 0 || (endMode == 1 && exitCode == 1);
     if (!wait || !::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO))
         return;
-    std::printf("Press Enter to close.\n");
+    std::printf("Naciśnij Enter, aby zamknąć.\n");
     std::fflush(stdout);
     char line[16];
     if (!std::fgets(line, sizeof line, stdin)) {
         // End of input closes as well.
     }
+}
+
+// The folder of signature databases: $VEX_SIGNATURES, else the value the
+// installation wrote into the settings, else the updater's usual folder.
+std::string SignatureFolder() {
+    if (const char* env = std::getenv("VEX_SIGNATURES"); env && *env)
+        return env;
+    return RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSignaturesValue,
+                        kDefaultSignatureFolder);
 }
 
 } // namespace
@@ -50,7 +60,7 @@ int main(int argc, char** argv) {
     const char* window = std::getenv("VEX_WINDOW");
     const bool shown = !(window && std::strcmp(window, "hidden") == 0);
 
-    CScanner scanner(cmd, CScanPaths::ForJob(StateRoot(), cmd.m_strJobName));
+    CScanner scanner(cmd, CScanPaths::ForJob(StateRoot(), cmd.m_strJobName), SignatureFolder());
     CScanResult result = scanner.Run();
     if (shown) {
         std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());

@@ -78,6 +78,8 @@ int RunInstall(const CInstallPaths& paths, std::FILE* err) {
         result = SetStringIfMissing(tempora, "vexexe", paths.strScanner);
         if (result == ERROR_SUCCESS)
             result = SetStringIfMissing(tempora, "HelpFile", paths.strHelpFile);
+        if (result == ERROR_SUCCESS)
+            result = SetStringIfMissing(tempora, kSignaturesValue, kDefaultSignatureFolder);
         RegCloseKey(tempora);
     }
     if (result != ERROR_SUCCESS) {

@@ -1,5 +1,6 @@
 // The scan server as a program: it starts a due job with the real scanner,
-// whose log then shows the scan, and SIGTERM ends it at once.
+// which finds what the installed signatures recognise and acts on it, and
+// SIGTERM ends the server at once.
 #include "Daily.h"
 #include "Job.h"
 #include "NamedMutex.h"
@@ -7,8 +8,9 @@
 #include "RegInterface.h"
 #include "RunTestUtil.h"
 #include "ScanPaths.h"
+#include "Settings.h"
+#include "SignatureDb.h"
 #include "TempStateRoot.h"
-#include "TestString.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +22,10 @@ TEST(Vexserv, RunsADueJobWithTheScannerAndStopsOnSigterm) {
     ASSERT_EQ(std::system((std::string(VEXSERV_PATH) + " --install 2>/dev/null").c_str()), 0);
     const std::string tree = root.Path() + "/tree";
     std::filesystem::create_directory(tree);
-    std::ofstream(tree + "/virus.com") << TestString();
+    std::ofstream(tree + "/virus.bin") << kHashVirus;
+    // The scanner finds its signatures where the settings say.
+    const std::string sigs = MakeTestSignatures(root.Path() + "/signatures");
+    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSignaturesValue, sigs.c_str()));
 
     // Due now: a daily start at this minute, counted from yesterday.
     const COleDateTime now = COleDateTime::GetCurrentTime();
@@ -32,6 +37,7 @@ TEST(Vexserv, RunsADueJobWithTheScannerAndStopsOnSigterm) {
     job.SetPeriod(daily, now - COleDateTimeSpan(1, 0, 0, 0));
     job.GetScanParameter().m_strDirectory = tree;
     job.GetScanParameter().m_nFileSelection = 0;
+    job.GetScanParameter().m_nInfectionAction = 4; // move to the quarantine
     CRegInterface store;
     ASSERT_TRUE(store.Open(kJobKeyPath));
     ASSERT_TRUE(store.AddJob(job));
@@ -41,15 +47,18 @@ TEST(Vexserv, RunsADueJobWithTheScannerAndStopsOnSigterm) {
     start.m_env = {{"RAMPART_ROOT", root.Path()}, {"TMPDIR", root.Path()}};
     pid_t pid = -1;
     ASSERT_TRUE(StartProcess(start, &pid));
-    const std::string log = CScanPaths::ForJob(root.Path(), "Nocny skan").m_strLog;
-    for (int i = 0; i < 500 && !std::filesystem::exists(log); ++i)
+    const CScanPaths paths = CScanPaths::ForJob(root.Path(), "Nocny skan");
+    const std::string summary = "Nocny skan: " + tree + ": plików 1, zainfekowanych 1";
+    std::string text;
+    for (int i = 0; i < 1000 && text.find(summary) == std::string::npos; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the scan's summary line
-    std::ifstream in(log);
-    std::string line;
-    std::getline(in, line);
-    EXPECT_NE(line.find("Nocny skan: " + tree + ": 1 files, 1 infected"), std::string::npos)
-        << line;
+        std::ifstream in(paths.m_strLog);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    EXPECT_NE(text.find(summary), std::string::npos) << text;
+    EXPECT_NE(text.find("virus.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos) << text;
+    EXPECT_NE(text.find("przeniesiony do " + paths.m_strQuarantine), std::string::npos) << text;
+    EXPECT_FALSE(std::filesystem::exists(tree + "/virus.bin"));
     EXPECT_TRUE(CNamedMutex::IsHeld(kServerMutexName));
 
     ::kill(pid, SIGTERM);

@@ -1,5 +1,6 @@
 #include "Scanner.h"
 #include "ReferenceList.h"
+#include "SignatureDb.h"
 #include "TestString.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ protected:
         m_base = dir;
         m_tree = m_base + "/tree";
         m_state = m_base + "/state";
+        m_sigs = MakeTestSignatures(m_base + "/signatures");
         fs::create_directories(m_tree);
         m_cmd.m_strJobName = "Job/../1";
         m_cmd.m_strDirectory = m_tree;
@@ -47,7 +49,8 @@ protected:
     bool Exists(const std::string& rel) const { return fs::exists(m_tree + "/" + rel); }
     CScanPaths Paths() const { return CScanPaths::ForJob(m_state, m_cmd.m_strJobName); }
     CScanResult Scan() {
-        CScanner scanner(m_cmd, Paths());
+        CScanner scanner(m_cmd, Paths(), m_sigs);
+        scanner.m_nThreads = m_nThreads;
         scanner.m_report = [this](const std::string& m) { m_reports.push_back(m); };
         return scanner.Run();
     }
@@ -60,14 +63,17 @@ protected:
     }
     std::string LogText() const { return Read(Paths().m_strLog); }
 
-    // One standard test file, one file with the string inside, one clean file.
+    // One standard test file, one file with the string inside, one clean
+    // file and one that the hash signature recognises.
     void PlantInfections() {
         Write("a_virus.com", TestString() + "\r\n", 0750);
         Write("sub/b_carrier.bin", "head" + TestString() + "tail", 0700);
         Write("c_clean.sh", "#!/bin/sh\necho ok\n");
+        Write("d_hashed.bin", kHashVirus, 0700);
     }
 
-    std::string m_base, m_tree, m_state;
+    std::string m_base, m_tree, m_state, m_sigs;
+    unsigned m_nThreads = 0;
     CScanCommand m_cmd;
     std::vector<std::string> m_reports;
 };
@@ -76,39 +82,49 @@ TEST_F(ScannerTest, LogOnlyReportsInfectionsAndTouchesNothing) {
     PlantInfections();
     m_cmd.m_nInfectionAction = kInfectLog;
     CScanResult r = Scan();
-    EXPECT_EQ(r.m_nFiles, 3u);
-    EXPECT_EQ(r.m_nInfected, 2u);
+    EXPECT_EQ(r.m_nFiles, 4u);
+    EXPECT_EQ(r.m_nInfected, 3u);
     EXPECT_EQ(r.ExitCode(), 1);
-    EXPECT_TRUE(Exists("a_virus.com") && Exists("sub/b_carrier.bin") && Exists("c_clean.sh"));
+    EXPECT_TRUE(Exists("a_virus.com") && Exists("sub/b_carrier.bin") && Exists("c_clean.sh") &&
+                Exists("d_hashed.bin"));
     std::string log = LogText();
-    EXPECT_NE(log.find(m_tree + "/a_virus.com: infected\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(m_tree + "/a_virus.com: zainfekowany (Vex.Test.Standardowy-Plik-Testowy)\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(m_tree + "/d_hashed.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos)
+        << log;
     EXPECT_NE(log.find(m_tree + "/c_clean.sh: ok\n"), std::string::npos) << log;
 }
 
 TEST_F(ScannerTest, StopEndsTheScanAtTheFirstInfection) {
     PlantInfections();
     m_cmd.m_nInfectionAction = kInfectStop;
+    m_nThreads = 1;
     CScanResult r = Scan();
     EXPECT_TRUE(r.m_bStopped);
     EXPECT_EQ(r.m_nFiles, 1u); // a_virus.com comes first; nothing after it is read
     EXPECT_EQ(r.ExitCode(), 1);
     EXPECT_TRUE(Exists("a_virus.com"));
-    EXPECT_NE(LogText().find("scan stopped"), std::string::npos);
+    EXPECT_NE(LogText().find("analiza zatrzymana"), std::string::npos);
 }
 
-TEST_F(ScannerTest, RemoveVirusDeletesBareTestFilesAndCleansCarriers) {
+TEST_F(ScannerTest, RemoveVirusCannotDisinfectAndMovesToQuarantine) {
     PlantInfections();
     m_cmd.m_nInfectionAction = kInfectRemoveVirus;
     CScanResult r = Scan();
-    EXPECT_EQ(r.m_nInfected, 2u);
+    EXPECT_EQ(r.m_nInfected, 3u);
     EXPECT_EQ(r.m_nErrors, 0u);
     EXPECT_FALSE(Exists("a_virus.com"));
-    EXPECT_EQ(Read(m_tree + "/sub/b_carrier.bin"), "headtail");
-    struct stat st {};
-    ASSERT_EQ(::stat((m_tree + "/sub/b_carrier.bin").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0700u);
-    // No temporary file is left beside the cleaned one.
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_tree + "/sub"), fs::directory_iterator()), 1);
+    EXPECT_FALSE(Exists("sub/b_carrier.bin"));
+    EXPECT_FALSE(Exists("d_hashed.bin"));
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(Paths().m_strQuarantine), fs::directory_iterator()),
+        3);
+    EXPECT_NE(LogText().find("d_hashed.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos);
+    EXPECT_NE(LogText().find("nie można wyleczyć, plik przeniesiony do kwarantanny: " +
+                             Paths().m_strQuarantine + "/"),
+              std::string::npos)
+        << LogText();
     // The next scan finds nothing.
     EXPECT_EQ(Scan().ExitCode(), 0);
 }
@@ -117,17 +133,22 @@ TEST_F(ScannerTest, DeleteRemovesInfectedFilesOnly) {
     PlantInfections();
     m_cmd.m_nInfectionAction = kInfectDelete;
     CScanResult r = Scan();
-    EXPECT_EQ(r.m_nInfected, 2u);
+    EXPECT_EQ(r.m_nInfected, 3u);
     EXPECT_FALSE(Exists("a_virus.com"));
     EXPECT_FALSE(Exists("sub/b_carrier.bin"));
+    EXPECT_FALSE(Exists("d_hashed.bin"));
     EXPECT_TRUE(Exists("c_clean.sh"));
+    EXPECT_NE(
+        LogText().find("d_hashed.bin: zainfekowany (Vex.Test.Hash-1.UNOFFICIAL), plik usunięty"),
+        std::string::npos)
+        << LogText();
 }
 
 TEST_F(ScannerTest, MoveTakesFilesIntoQuarantineWithoutExecuteRights) {
     PlantInfections();
     m_cmd.m_nInfectionAction = kInfectMove;
     CScanResult r = Scan();
-    EXPECT_EQ(r.m_nInfected, 2u);
+    EXPECT_EQ(r.m_nInfected, 3u);
     EXPECT_EQ(r.m_nErrors, 0u);
     EXPECT_FALSE(Exists("a_virus.com"));
     EXPECT_FALSE(Exists("sub/b_carrier.bin"));
@@ -138,16 +159,17 @@ TEST_F(ScannerTest, MoveTakesFilesIntoQuarantineWithoutExecuteRights) {
                   fs::perms::owner_read | fs::perms::owner_write);
     }
     std::sort(contents.begin(), contents.end());
-    ASSERT_EQ(contents.size(), 2u);
+    ASSERT_EQ(contents.size(), 3u);
     EXPECT_EQ(contents[0], TestString() + "\r\n");
     EXPECT_EQ(contents[1], "head" + TestString() + "tail");
+    EXPECT_EQ(contents[2], kHashVirus);
 }
 
 TEST_F(ScannerTest, QuarantineInsideTheTreeIsNotScannedAgain) {
     m_state = m_tree + "/state";
     PlantInfections();
     m_cmd.m_nInfectionAction = kInfectMove;
-    EXPECT_EQ(Scan().m_nInfected, 2u);
+    EXPECT_EQ(Scan().m_nInfected, 3u);
     CScanResult again = Scan();
     EXPECT_EQ(again.m_nInfected, 0u);
     EXPECT_EQ(again.ExitCode(), 0);
@@ -157,8 +179,8 @@ TEST_F(ScannerTest, WithoutHeuristicsOnlyTheStandardTestFileCounts) {
     PlantInfections();
     m_cmd.m_bHeuristic = false;
     CScanResult r = Scan();
-    EXPECT_EQ(r.m_nInfected, 1u);
-    EXPECT_NE(LogText().find("a_virus.com: infected"), std::string::npos);
+    EXPECT_EQ(r.m_nInfected, 2u); // the test file and the signature match
+    EXPECT_NE(LogText().find("a_virus.com: zainfekowany"), std::string::npos);
     EXPECT_NE(LogText().find("b_carrier.bin: ok"), std::string::npos);
 }
 
@@ -190,9 +212,9 @@ TEST_F(ScannerTest, ProgramFilesOnlyMeansExecuteBitOrKnownHeader) {
 TEST_F(ScannerTest, SubdirectoriesAreEnteredOnlyWhenAsked) {
     PlantInfections();
     m_cmd.m_bSubdirectories = false;
-    EXPECT_EQ(Scan().m_nFiles, 2u);
-    m_cmd.m_bSubdirectories = true;
     EXPECT_EQ(Scan().m_nFiles, 3u);
+    m_cmd.m_bSubdirectories = true;
+    EXPECT_EQ(Scan().m_nFiles, 4u);
 }
 
 TEST_F(ScannerTest, SymbolicLinksAreNeverFollowed) {
@@ -229,18 +251,35 @@ TEST_F(ScannerTest, LogModesWriteWhatTheySay) {
     Scan();
     EXPECT_FALSE(fs::exists(Paths().m_strLog));
 
+    // Combined: the header, the engine, the findings and the summary.
     m_cmd.m_nLogMode = kLogCombined;
     Scan();
-    ASSERT_EQ(LogLines().size(), 1u);
-    EXPECT_NE(LogLines()[0].find("3 files, 2 infected, 0 changed, 0 errors"), std::string::npos)
-        << LogLines()[0];
+    std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), 6u) << LogText();
+    EXPECT_EQ(lines[0].rfind("==== ", 0), 0u);
+    EXPECT_NE(lines[0].find(" vexscan Job/../1"), std::string::npos);
+    EXPECT_NE(lines[1].find("silnik libclamav "), std::string::npos);
+    EXPECT_NE(lines[1].find("sygnatur: 2 (" + m_sigs + ")"), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[2].rfind(m_tree + "/a_virus.com: zainfekowany", 0), 0u);
+    EXPECT_NE(lines[5].find("plików 4, zainfekowanych 3, zmienionych 0, błędów 0"),
+              std::string::npos)
+        << lines[5];
+    EXPECT_EQ(LogText().find(": ok"), std::string::npos);
 
+    // Detailed: every file, in the order of the walk.
     m_cmd.m_nLogMode = kLogDetailed;
     Scan();
-    std::vector<std::string> lines = LogLines();
-    ASSERT_EQ(lines.size(), 5u); // earlier summary, three files, new summary
-    EXPECT_EQ(lines[1], m_tree + "/a_virus.com: infected");
-    EXPECT_EQ(lines[3], m_tree + "/sub/b_carrier.bin: infected");
+    lines = LogLines();
+    ASSERT_EQ(lines.size(), 13u) << LogText();
+    EXPECT_EQ(lines[6].rfind("==== ", 0), 0u);
+    EXPECT_EQ(lines[8], m_tree + "/a_virus.com: zainfekowany (Vex.Test.Standardowy-Plik-Testowy)");
+    EXPECT_EQ(lines[9], m_tree + "/c_clean.sh: ok");
+    EXPECT_EQ(lines[10].rfind(m_tree + "/d_hashed.bin: zainfekowany (Vex.Test.Hash-1", 0), 0u);
+    EXPECT_EQ(lines[11],
+              m_tree + "/sub/b_carrier.bin: zainfekowany (Vex.Test.Standardowy-Plik-Testowy)");
+    // Times carry their offset from UTC: 2026-12-08T23:59:01+01:00.
+    EXPECT_EQ(lines[12][19] == '+' || lines[12][19] == '-', true) << lines[12];
+    EXPECT_EQ(lines[12][22], ':') << lines[12];
     // The log lies below the state root under a name that cannot escape it.
     EXPECT_EQ(Paths().m_strLog.rfind(m_state + "/scanner/logs/Job_.._1-", 0), 0u);
 }
@@ -257,13 +296,13 @@ TEST_F(ScannerTest, ReferenceCheckSeesChangedFiles) {
     CScanResult r = Scan();
     EXPECT_EQ(r.m_nChanged, 1u);
     EXPECT_EQ(r.ExitCode(), 1);
-    EXPECT_NE(LogText().find(m_tree + "/prog: changed\n"), std::string::npos);
+    EXPECT_NE(LogText().find(m_tree + "/prog: zmieniony\n"), std::string::npos);
     // Logging only keeps the old reference: the difference shows again.
     EXPECT_EQ(Scan().m_nChanged, 1u);
 
     m_cmd.m_nReferenceDiffAction = kDiffAccept;
     EXPECT_EQ(Scan().m_nChanged, 1u);
-    EXPECT_NE(LogText().find("prog: changed, accepted"), std::string::npos);
+    EXPECT_NE(LogText().find("prog: zmieniony, zaakceptowano"), std::string::npos);
     EXPECT_EQ(Scan().ExitCode(), 0); // accepted: the new content is the reference now
 }
 

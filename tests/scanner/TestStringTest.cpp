@@ -47,10 +47,3 @@ TEST(TestString, FinderIgnoresNearMisses) {
     finder.Feed(TestString().data(), 67);
     EXPECT_FALSE(finder.Found());
 }
-
-TEST(TestString, RemoveCutsEveryOccurrenceAndKeepsTheRest) {
-    const std::string& s = TestString();
-    EXPECT_EQ(RemoveTestString("head" + s + "mid" + s + s + "end"), "headmidend");
-    EXPECT_EQ(RemoveTestString("clean"), "clean");
-    EXPECT_EQ(RemoveTestString(s), "");
-}

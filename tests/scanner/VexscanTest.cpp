@@ -1,5 +1,7 @@
 // The scanner program as the server and "run now" start it.
 #include "ScanPaths.h"
+#include "Settings.h"
+#include "SignatureDb.h"
 #include "TestString.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +24,7 @@ protected:
         m_base = dir;
         fs::create_directories(m_base + "/tree");
         m_cmdFile = m_base + "/vexcmd";
+        m_sigs = MakeTestSignatures(m_base + "/signatures");
     }
     void TearDown() override { fs::remove_all(m_base); }
 
@@ -32,8 +35,9 @@ protected:
     }
     // Runs vexscan; returns its exit code and what it printed on stdout.
     int Run(const std::string& window, std::string* out = nullptr) {
-        std::string command = "RAMPART_ROOT='" + m_base + "/state' VEX_WINDOW=" + window + " " +
-                              VEXSCAN_PATH + " -c '" + m_cmdFile + "' </dev/null 2>/dev/null";
+        std::string command = "RAMPART_ROOT='" + m_base + "/state' VEX_WINDOW=" + window +
+                              " VEX_SIGNATURES='" + m_sigs + "' " + VEXSCAN_PATH + " -c '" +
+                              m_cmdFile + "' </dev/null 2>/dev/null";
         FILE* p = ::popen(command.c_str(), "r");
         if (!p)
             return -1;
@@ -47,7 +51,14 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string m_base, m_cmdFile;
+    std::string LogText(const std::string& job) const {
+        std::ifstream log(CScanPaths::ForJob(m_base + "/state", job).m_strLog);
+        std::stringstream ss;
+        ss << log.rdbuf();
+        return ss.str();
+    }
+
+    std::string m_base, m_cmdFile, m_sigs;
 };
 
 TEST_F(VexscanTest, ExitCodesAndCommandFileCleanUp) {
@@ -56,19 +67,18 @@ TEST_F(VexscanTest, ExitCodesAndCommandFileCleanUp) {
     std::string out;
     EXPECT_EQ(Run("normal", &out), 0);
     EXPECT_FALSE(fs::exists(m_cmdFile));
-    EXPECT_NE(out.find("Job: " + m_base + "/tree: 1 files, 0 infected"), std::string::npos) << out;
+    EXPECT_NE(out.find("Job: " + m_base + "/tree: plików 1, zainfekowanych 0"), std::string::npos)
+        << out;
 
     std::ofstream(m_base + "/tree/virus") << TestString();
     WriteCommand("21010011", "Job");
     EXPECT_EQ(Run("hidden", &out), 1);
     EXPECT_TRUE(out.empty()); // a hidden scanner prints nothing
     EXPECT_FALSE(fs::exists(m_cmdFile));
-    // The combined log holds one line per scan.
-    std::ifstream log(CScanPaths::ForJob(m_base + "/state", "Job").m_strLog);
-    std::stringstream ss;
-    ss << log.rdbuf();
-    const std::string text = ss.str();
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    // The combined log holds, per scan, a header, the engine, the findings
+    // and the summary.
+    const std::string text = LogText("Job");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7) << text;
 }
 
 TEST_F(VexscanTest, DamagedCommandFileIsAnErrorAndIsKept) {
@@ -80,3 +90,25 @@ TEST_F(VexscanTest, DamagedCommandFileIsAnErrorAndIsKept) {
 }
 
 } // namespace
+
+TEST_F(VexscanTest, SignatureFolderFromTheEnvironmentOrTheSettings) {
+    std::ofstream(m_base + "/tree/sample.bin") << kHashVirus;
+    WriteCommand("21010011", "Env");
+    EXPECT_EQ(Run("hidden"), 1);
+    EXPECT_NE(LogText("Env").find("sygnatur: 2 (" + m_sigs + ")"), std::string::npos);
+
+    // Without the variable the settings name the folder; here they name a
+    // folder that does not exist, which is an error and reports nothing clean.
+    const std::string missing = m_base + "/no-signatures";
+    ::setenv("RAMPART_ROOT", (m_base + "/state").c_str(), 1);
+    ASSERT_TRUE(
+        RegSetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSignaturesValue, missing.c_str()));
+    ::unsetenv("RAMPART_ROOT");
+    m_sigs.clear();
+    WriteCommand("21010011", "Settings");
+    EXPECT_EQ(Run("hidden"), 2);
+    const std::string log = LogText("Settings");
+    EXPECT_NE(log.find("folder sygnatur " + missing + ": nie istnieje"), std::string::npos) << log;
+    EXPECT_NE(log.find("clamav-freshclam"), std::string::npos) << log;
+    EXPECT_EQ(log.find(": ok"), std::string::npos) << log;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+
+struct cl_engine;
+
+// What the engine says about one file.
+struct CVerdict {
+    enum EKind { kClean, kInfected, kError, kStopped };
+    EKind m_eKind = kClean;
+    std::string m_strText; // the signature name, or the reason of an error
+};
+
+// One compiled signature engine for one scan. Loading reads every database
+// in a folder; afterwards Scan may be called from several threads at once.
+class CClamEngine {
+public:
+    CClamEngine();
+    ~CClamEngine();
+    CClamEngine(const CClamEngine&) = delete;
+    CClamEngine& operator=(const CClamEngine&) = delete;
+
+    // Loads and compiles every database in folder. False with a reason (in
+    // Polish, for the log) when the folder is missing, holds no signatures or
+    // cannot be loaded; the engine then stays unusable.
+    bool Load(const std::string& folder, std::string& error);
+    bool Loaded() const { return m_bCompiled; }
+    unsigned Signatures() const { return m_nSignatures; }
+    static std::string Version();
+
+    // Scans the open file fd (path only names it in messages). With heuristics
+    // off only signatures match. Files over a size or depth limit, encrypted
+    // archives and documents, and files the engine fails on are errors, never
+    // clean. A set stop flag ends a running scan early (kStopped).
+    CVerdict Scan(int fd, const std::string& path, bool heuristic,
+                  const std::atomic<bool>& stop) const;
+
+private:
+    cl_engine* m_pEngine = nullptr;
+    unsigned m_nSignatures = 0;
+    bool m_bCompiled = false;
+};
