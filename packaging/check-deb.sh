@@ -52,5 +52,10 @@ grep -qx 'ExecStartPre=/usr/bin/vexserv --install' <<<"$unit" || { echo "unit la
 dpkg-deb -I "$deb" postinst | grep -q 'systemctl --global enable vexserv.service' ||
     { echo "the .deb does not enable the scan server for sessions"; missing=1; }
 
+# The scanner's engine is a dependency; its signature updater a recommendation.
+control=$(dpkg-deb -f "$deb" Depends Recommends)
+grep -q 'libclamav12' <<<"$control" || { echo "the .deb does not depend on libclamav12"; missing=1; }
+grep -q 'clamav-freshclam' <<<"$control" || { echo "the .deb does not recommend clamav-freshclam"; missing=1; }
+
 [ "$missing" = 0 ] || exit 1
 echo "$(basename "$deb"): $(wc -l <"$work/files") entries, all expected files present"
