@@ -167,8 +167,12 @@ struct CScanner::Outcome {
     bool bUnchecked = false; // no signatures: only the test string was looked for
     bool bGone = false;      // deleted or moved by the infection action
     bool bChanged = false;   // differs from its reference
-    std::string status;
-    std::string digest; // hex, when the reference check runs
+    std::string what;        // "ok", the finding or the error
+    std::string action;      // what was done about it, if anything
+    std::string digest;      // hex, when the reference check runs
+
+    void AddAction(const std::string& text) { action += (action.empty() ? "" : ", ") + text; }
+    std::string Status() const { return action.empty() ? what : what + ", " + action; }
 };
 
 struct CScanner::Shared {
@@ -380,7 +384,7 @@ void CScanner::DeliverError(const std::string& path, const std::string& message)
     Outcome out;
     out.path = path;
     out.bError = true;
-    out.status = "błąd: " + message;
+    out.what = "błąd: " + message;
     Deliver(m_nWalkSeq++, std::move(out));
 }
 
@@ -403,8 +407,8 @@ bool CScanner::Examine(const Item& item, Outcome& out) {
                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         out.bError = true;
-        out.status = errno == ENOENT ? "błąd: plik zniknął w trakcie analizy"
-                                     : "błąd: nie można otworzyć: " + Errno();
+        out.what = errno == ENOENT ? "błąd: plik zniknął w trakcie analizy"
+                                   : "błąd: nie można otworzyć: " + Errno();
         return true;
     }
     FdGuard guard(fd);
@@ -415,7 +419,7 @@ bool CScanner::Examine(const Item& item, Outcome& out) {
     ssize_t n = ReadAt(fd, head.data(), head.size(), 0);
     if (n < 0) {
         out.bError = true;
-        out.status = "błąd: nie można odczytać: " + Errno();
+        out.what = "błąd: nie można odczytać: " + Errno();
         return true;
     }
     head.resize(static_cast<size_t>(n));
@@ -430,16 +434,16 @@ bool CScanner::Examine(const Item& item, Outcome& out) {
             return false;
         if (verdict.m_eKind == CVerdict::kInfected) {
             out.bInfected = true;
-            out.status = "zainfekowany (" + verdict.m_strText + ")";
+            out.what = "zainfekowany (" + verdict.m_strText + ")";
         } else if (verdict.m_eKind == CVerdict::kError && !out.bInfected) {
             out.bError = true;
-            out.status = "błąd: " + verdict.m_strText;
+            out.what = "błąd: " + verdict.m_strText;
         } else if (!out.bInfected) {
-            out.status = "ok";
+            out.what = "ok";
         }
     } else if (!out.bInfected && !out.bError) {
         out.bUnchecked = true;
-        out.status = "nie sprawdzono: brak sygnatur";
+        out.what = "nie sprawdzono: brak sygnatur";
     }
     if (out.bInfected)
         ActOnInfection(item, fd, out);
@@ -467,7 +471,7 @@ bool CScanner::ReadAndCheck(int fd, const std::string& head, Outcome& out) {
         ssize_t n = ReadAt(fd, buf.data(), buf.size(), offset);
         if (n < 0) {
             out.bError = true;
-            out.status = "błąd: nie można odczytać: " + Errno();
+            out.what = "błąd: nie można odczytać: " + Errno();
             return true;
         }
         if (n == 0)
@@ -485,7 +489,7 @@ bool CScanner::ReadAndCheck(int fd, const std::string& head, Outcome& out) {
                      : whole && head.size() <= kMaxStandardFile && IsStandardTestFile(head);
     if (found) {
         out.bInfected = true;
-        out.status = std::string("zainfekowany (") + kTestStringName + ")";
+        out.what = std::string("zainfekowany (") + kTestStringName + ")";
     }
     return true;
 }
@@ -495,12 +499,12 @@ void CScanner::ActOnInfection(const Item& item, int fd, Outcome& out) {
     const int dirfd = item.dir->fd;
     auto failed = [&](const std::string& message) {
         out.bError = true;
-        out.status += ", " + message;
+        out.AddAction(message);
     };
     std::string error;
     switch (m_cmd.m_nInfectionAction) {
     case kInfectStop:
-        out.status += ", analiza zatrzymana";
+        out.AddAction("analiza zatrzymana");
         Stop();
         return;
     case kInfectDelete:
@@ -508,7 +512,7 @@ void CScanner::ActOnInfection(const Item& item, int fd, Outcome& out) {
             failed("nie można usunąć: " + Errno());
             return;
         }
-        out.status += ", plik usunięty";
+        out.AddAction("plik usunięty");
         out.bGone = true;
         return;
     case kInfectRemoveVirus:
@@ -523,9 +527,9 @@ void CScanner::ActOnInfection(const Item& item, int fd, Outcome& out) {
             failed(error);
             return;
         }
-        out.status += cannotClean ? ", nie można wyleczyć, plik przeniesiony do kwarantanny: "
-                                  : ", przeniesiony do ";
-        out.status += EscapePath(dest);
+        out.AddAction((cannotClean ? "nie można wyleczyć, plik przeniesiony do kwarantanny: "
+                                   : "przeniesiony do ") +
+                      EscapePath(dest));
         out.bGone = true;
         return;
     }
@@ -565,7 +569,7 @@ void CScanner::Emit(Outcome& out) {
         ++m_result.m_nInfected;
     if (out.bError) {
         ++m_result.m_nErrors;
-        m_report(out.path + ": " + out.status);
+        m_report(out.path + ": " + out.Status());
         // A file that could not be examined keeps the reference it had.
         if (const std::string* old = m_bRefsUsable ? m_oldRefs.Find(out.path) : nullptr)
             m_newRefs.Set(out.path, *old);
@@ -573,10 +577,10 @@ void CScanner::Emit(Outcome& out) {
         CheckReference(out);
     }
     const bool finding = out.bInfected || out.bError || out.bChanged;
-    m_log.File(out.path, out.status, finding);
+    m_log.File(out.path, out.Status(), finding);
     if (m_pProgress) {
         if (finding)
-            m_pProgress->OnFinding(CScanFinding{out.path, out.status});
+            m_pProgress->OnFinding(CScanFinding{out.path, out.what, out.action});
         m_pProgress->OnFile(out.path, m_nFilesDone, m_result);
     }
 }
@@ -589,20 +593,22 @@ void CScanner::CheckReference(Outcome& out) {
     }
     ++m_result.m_nChanged;
     out.bChanged = true;
-    std::string what = out.bInfected ? out.status + ", zmieniony" : "zmieniony";
+    if (out.bInfected)
+        out.AddAction("zmieniony");
+    else
+        out.what = "zmieniony";
     switch (m_cmd.m_nReferenceDiffAction) {
     case kDiffAccept:
         m_newRefs.Set(out.path, out.digest);
-        out.status = what + ", zaakceptowano";
+        out.AddAction("zaakceptowano");
         break;
     case kDiffStop:
         m_newRefs.Set(out.path, *old);
-        out.status = what + ", analiza zatrzymana";
+        out.AddAction("analiza zatrzymana");
         Stop();
         break;
     default:
         m_newRefs.Set(out.path, *old);
-        out.status = what;
     }
 }
 

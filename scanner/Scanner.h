@@ -29,10 +29,12 @@ struct CScanResult {
     std::string Text(const std::string& jobName, const std::string& dir) const;
 };
 
-// A finding as a user sees it: the file, what was found and what was done.
+// A finding as a user sees it: the file, what was found (a signature, a
+// change or the reason of an error) and what was done about it.
 struct CScanFinding {
     std::string m_strPath;
     std::string m_strWhat;
+    std::string m_strAction;
 };
 
 // Watches a running scan, for a window. Calls come from the scan's threads,

@@ -2,32 +2,21 @@
 // Exit code 0: clean; 1: infected or changed files found; 2: error.
 #include "CommandFile.h"
 #include "ScanPaths.h"
+#include "ScanWindow.h"
 #include "Scanner.h"
 #include "Settings.h"
 #include "StatePaths.h"
 
+#include <QApplication>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
 namespace {
-
-// With its window shown the scanner may keep it open for the user: end mode 0
-// always waits, 1 waits after a finding, 2 never waits. Here the "window" is
-// the terminal, and only an interactive one is waited for.
-void WaitForUser(int endMode, int exitCode) {
-    bool wait = endMode == 0 || (endMode == 1 && exitCode == 1);
-    if (!wait || !::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO))
-        return;
-    std::printf("Naciśnij Enter, aby zamknąć.\n");
-    std::fflush(stdout);
-    char line[16];
-    if (!std::fgets(line, sizeof line, stdin)) {
-        // End of input closes as well.
-    }
-}
 
 // The folder of signature databases: $VEX_SIGNATURES, else the value the
 // installation wrote into the settings, else the updater's usual folder.
@@ -36,6 +25,31 @@ std::string SignatureFolder() {
         return env;
     return RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSignaturesValue,
                         kDefaultSignatureFolder);
+}
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    return false;
+}
+
+// The toolkit for the scan window, or null when no window can be shown. A
+// display that cannot be reached must not end the scan, so unless the user
+// chose a platform, the offscreen one is the fallback, and means "no window".
+std::unique_ptr<QApplication> WindowToolkit(int& argc, char** argv) {
+    const bool chosen = std::getenv("QT_QPA_PLATFORM") && *std::getenv("QT_QPA_PLATFORM");
+    if (!chosen) {
+        const bool wayland = std::getenv("WAYLAND_DISPLAY") && !std::getenv("DISPLAY");
+        ::setenv("QT_QPA_PLATFORM", wayland ? "wayland;xcb;offscreen" : "xcb;wayland;offscreen", 1);
+    }
+    auto app = std::make_unique<QApplication>(argc, argv);
+    if (!chosen) {
+        ::unsetenv("QT_QPA_PLATFORM");
+        if (QGuiApplication::platformName() == "offscreen")
+            return nullptr;
+    }
+    return app;
 }
 
 } // namespace
@@ -57,15 +71,24 @@ int main(int argc, char** argv) {
     // Its content is in memory now; nobody else cleans it up.
     ::unlink(commandFile.c_str());
 
+    // "Vex na wierzchu": a window when there is a display. In the background,
+    // or without a display, nothing ever waits for a user.
     const char* window = std::getenv("VEX_WINDOW");
     const bool shown = !(window && std::strcmp(window, "hidden") == 0);
+    std::unique_ptr<QApplication> toolkit;
+    if (shown && HasDisplay())
+        toolkit = WindowToolkit(argc, argv);
 
     CScanner scanner(cmd, CScanPaths::ForJob(StateRoot(), cmd.m_strJobName), SignatureFolder());
-    CScanResult result = scanner.Run();
-    if (shown) {
-        std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());
-        std::fflush(stdout);
-        WaitForUser(cmd.m_nEndMode, result.ExitCode());
+    CScanResult result;
+    if (toolkit) {
+        result = RunScanInWindow(scanner, cmd.m_strJobName, cmd.m_nEndMode);
+    } else {
+        result = scanner.Run();
+        if (shown) {
+            std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());
+            std::fflush(stdout);
+        }
     }
     return result.ExitCode();
 }

@@ -34,10 +34,12 @@ protected:
                                                    << m_base << "/tree\r\n";
     }
     // Runs vexscan; returns its exit code and what it printed on stdout.
-    int Run(const std::string& window, std::string* out = nullptr) {
-        std::string command = "RAMPART_ROOT='" + m_base + "/state' VEX_WINDOW=" + window +
-                              " VEX_SIGNATURES='" + m_sigs + "' " + VEXSCAN_PATH + " -c '" +
-                              m_cmdFile + "' </dev/null 2>/dev/null";
+    int Run(const std::string& window, std::string* out = nullptr,
+            const std::string& display = "") {
+        std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + display + " RAMPART_ROOT='" +
+                              m_base + "/state' VEX_WINDOW=" + window + " VEX_SIGNATURES='" +
+                              m_sigs + "' " + VEXSCAN_PATH + " -c '" + m_cmdFile +
+                              "' </dev/null 2>/dev/null";
         FILE* p = ::popen(command.c_str(), "r");
         if (!p)
             return -1;
@@ -111,4 +113,19 @@ TEST_F(VexscanTest, SignatureFolderFromTheEnvironmentOrTheSettings) {
     EXPECT_NE(log.find("folder sygnatur " + missing + ": nie istnieje"), std::string::npos) << log;
     EXPECT_NE(log.find("clamav-freshclam"), std::string::npos) << log;
     EXPECT_EQ(log.find(": ok"), std::string::npos) << log;
+}
+
+// A shown scanner with end mode 0 would keep its window open; without a
+// display, or with one that cannot be reached, it must not wait for anybody.
+TEST_F(VexscanTest, WithoutAReachableDisplayNothingWaits) {
+    std::ofstream(m_base + "/tree/virus.bin") << kHashVirus;
+    for (const std::string display : {"", "-u QT_QPA_PLATFORM DISPLAY=:987"}) {
+        SCOPED_TRACE(display);
+        WriteCommand("01010011", "Stays");
+        std::string out;
+        EXPECT_EQ(Run("normal", &out, display), 1);
+        EXPECT_NE(out.find("Stays: " + m_base + "/tree: plików 1, zainfekowanych 1"),
+                  std::string::npos)
+            << out;
+    }
 }
