@@ -501,6 +501,17 @@ void CScanner::ActOnInfection(const Item& item, int fd, Outcome& out) {
         out.bError = true;
         out.AddAction(message);
     };
+    // Deleting or moving takes away one name of the file; other hard links
+    // would keep the infected content where the log says it is gone.
+    struct stat st {};
+    const bool removes = m_cmd.m_nInfectionAction == kInfectDelete ||
+                         m_cmd.m_nInfectionAction == kInfectMove ||
+                         m_cmd.m_nInfectionAction == kInfectRemoveVirus;
+    if (removes && ::fstat(fd, &st) == 0 && st.st_nlink > 1) {
+        failed("nie usunięto: plik ma jeszcze " + std::to_string(st.st_nlink - 1) +
+               " inne dowiązania twarde z tą samą zawartością");
+        return;
+    }
     std::string error;
     switch (m_cmd.m_nInfectionAction) {
     case kInfectStop:

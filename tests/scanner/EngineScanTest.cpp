@@ -288,3 +288,25 @@ TEST_F(EngineScanTest, AFileThatVanishesMidScanIsAnError) {
 }
 
 } // namespace
+
+namespace {
+
+// Deleting one name of a hard-linked file leaves the content under the other:
+// the scanner leaves it alone and says so, rather than report it removed.
+TEST_F(EngineScanTest, HardLinkedFindingsAreNotReportedAsRemoved) {
+    Write("first.bin", kHashVirus);
+    fs::create_hard_link(m_tree + "/first.bin", m_base + "/outside-link");
+    for (int action : {kInfectDelete, kInfectMove, kInfectRemoveVirus}) {
+        SCOPED_TRACE(action);
+        m_cmd.m_nInfectionAction = action;
+        CScanResult r = Scan();
+        EXPECT_EQ(r.m_nInfected, 1u);
+        EXPECT_EQ(r.m_nErrors, 1u);
+        EXPECT_TRUE(fs::exists(m_tree + "/first.bin"));
+        EXPECT_NE(LogText().find("nie usunięto: plik ma jeszcze 1 inne dowiązania twarde"),
+                  std::string::npos)
+            << LogText();
+    }
+}
+
+} // namespace
