@@ -96,11 +96,14 @@ TEST(VexServInstall, CreatesJobKeyAndMachineValuesOnceAndKeepsExistingOnes) {
     EXPECT_EQ(scanner.find("/../"), std::string::npos);
     EXPECT_EQ(help.front(), '/');
     EXPECT_EQ(help.substr(help.size() - 11), "/index.html");
+    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "Signatures", ""), "/var/lib/clamav");
 
-    // Run again, after someone chose another scanner: nothing changes.
+    // Run again, after someone chose another scanner and signatures: nothing changes.
     ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", "/opt/vex/vexscan"));
+    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kTemporaKey, "Signatures", "/srv/signatures"));
     ASSERT_EQ(RunServer({"--install"}, err), 0) << Contents(err);
     EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", ""), "/opt/vex/vexscan");
+    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "Signatures", ""), "/srv/signatures");
     EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "HelpFile", ""), help);
     EXPECT_TRUE(store.Open(kJobKeyPath));
     DWORD index = 0;
