@@ -3,6 +3,7 @@
 #include "CommandLayer.h"
 #include "DesktopRegistration.h"
 #include "InfoDlg.h"
+#include "LogViewDlg.h"
 #include "MainFrame.h"
 #include "ResourceIds.h"
 #include "Settings.h"
@@ -30,10 +31,15 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
     // No display name: the window system would append it to every window
     // title, and the main window's title is its own text alone.
     QGuiApplication::setDesktopFileName(QStringLiteral("vex-tempora"));
-    // The first argument that is no option names a job file to open. The
-    // toolkit has taken its own options out of argv by now.
+    // The first argument that is no option names a job file to open;
+    // "--log NAME" asks for the log viewer of a job alone. The toolkit has
+    // taken its own options out of argv by now.
     for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--log") && i + 1 < argc && argv[i + 1] != nullptr) {
+            m_strLogJob = argv[++i];
+            continue;
+        }
         if (!arg.isEmpty() && !arg.startsWith(QLatin1Char('-'))) {
             m_strCommandLineFile = QFileInfo(arg).absoluteFilePath().toStdString();
             break;
@@ -74,6 +80,15 @@ bool CVigilApp::InitInstance() {
         m_pDoc->OpenJobFile(m_strCommandLineFile);
     m_pFrame->Commands().UpdateAll();
     return true;
+}
+
+int CVigilApp::ShowLogOnly() {
+    // A desktop notice asked for it: the log viewer alone, no list and no
+    // store needed. The program ends when it closes.
+    auto* dialog = new CLogViewDlg(m_strLogJob);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return QApplication::exec();
 }
 
 int CVigilApp::Run() {

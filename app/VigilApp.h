@@ -29,6 +29,11 @@ public:
     // Runs the event loop until the main window closes.
     int Run();
 
+    // The job named by "--log NAME", or empty: then the program shows that
+    // job's log viewer alone (ShowLogOnly) instead of its window.
+    const std::string& GetLogJob() const { return m_strLogJob; }
+    int ShowLogOnly();
+
     // Every help request opens the help file's contents.
     void OnHelp();
     const std::string& GetHelpFilePath() const { return m_strHelpFilePath; }
@@ -53,5 +58,6 @@ private:
     CVigilView* m_pView = nullptr;
     std::string m_strHelpFilePath;
     std::string m_strCommandLineFile;
+    std::string m_strLogJob;
     std::function<bool(const QUrl&)> m_urlOpener;
 };

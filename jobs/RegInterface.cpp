@@ -1,6 +1,7 @@
 #include "RegInterface.h"
 
 #include "Job.h"
+#include "JobResult.h"
 #include "StoreDocument.h"
 
 #include <cstring>
@@ -57,6 +58,8 @@ void CRegInterface::Close() {
 bool CRegInterface::AddJob(CJob& job) {
     if (ReadJob(job.GetName(), nullptr))
         return false;
+    // A new job has never run, whatever a former job of its name left.
+    DeleteJobResult(job.GetName());
     return WriteJob(job, kHintJobAdded, nullptr);
 }
 
@@ -74,6 +77,10 @@ bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
     if (result != ERROR_SUCCESS)
         return false;
     RegFlushKey(m_hKey);
+    // The last result belongs to the job, whatever it is called. The job is
+    // safe by now; a result that cannot follow only shows the column empty.
+    if (pszOldName && std::strcmp(pszOldName, pszName) != 0)
+        MoveJobResult(pszOldName, pszName);
     return true;
 }
 
@@ -81,6 +88,7 @@ bool CRegInterface::DeleteJob(const char* pszName) {
     if (!m_hKey || !pszName || RegDeleteValue(m_hKey, pszName) != ERROR_SUCCESS)
         return false;
     RegFlushKey(m_hKey);
+    DeleteJobResult(pszName);
     return true;
 }
 

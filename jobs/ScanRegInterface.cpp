@@ -1,6 +1,7 @@
 #include "ScanRegInterface.h"
 
 #include "Job.h"
+#include "JobResult.h"
 
 CScanRegInterface::CScanRegInterface(IMessageSink* pSink) : m_event(kServerEventName) {
     SetMessageSink(pSink);
@@ -20,6 +21,8 @@ bool CScanRegInterface::AddJob(CJob& job) {
         m_pSink->ShowMessage(kMsgNameTaken);
         return false;
     }
+    // A new job has never run, whatever a former job of its name left.
+    DeleteJobResult(job.GetName());
     return WriteJob(job, kHintJobAdded, nullptr);
 }
 

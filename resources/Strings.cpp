@@ -64,6 +64,34 @@ const StringEntry kStrings[] = {
     {177, "Plik \"%s\" już istnieje. Zastąpić?"},
     {178, "Nie mogę zapisać pliku \"%s\"."},
     {179, "Nie mogę otworzyć pliku \"%s\"."},
+    // The job list's result column: header, then the texts of a job's last
+    // result ("%llu": a count).
+    {280, "Wynik"},
+    {281, "czysto"},
+    {282, "infekcje: %llu"},
+    {283, "zmiany: %llu"},
+    {284, "błąd"},
+    {285, "zatrzymano"},
+    {286, "nie uruchomiono"},
+    // The log viewer: title ("%s": the job), empty log, cut-off older lines.
+    {287, "Protokół analizy „%s”"},
+    {288, "Ta analiza nie ma jeszcze protokołu."},
+    {289, "(wcześniejsze wiersze protokołu pominięto)"},
+    // Desktop notices after a scan without a window ("%s": the job; counts
+    // with their noun in the Polish plural forms for 1, 2-4 and 5 or more).
+    {290, "Vex: znaleziono %llu %s w analizie „%s”"},
+    {291, "zainfekowany plik"},
+    {292, "zainfekowane pliki"},
+    {293, "zainfekowanych plików"},
+    {294, "zmieniony plik"},
+    {295, "zmienione pliki"},
+    {296, "zmienionych plików"},
+    {297, "Vex: analiza „%s” nie powiodła się"},
+    {298, "Vex: analiza „%s” zakończyła się błędami"},
+    {299, "Sprawdzone pliki: %llu, zainfekowane: %llu, zmienione: %llu, błędy: %llu."},
+    {300, "Pokaż protokół"},
+    // The log viewer's button.
+    {301, "Zamknij"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},
@@ -71,6 +99,7 @@ const StringEntry kStrings[] = {
     {32777, "Włącza/wyłącza analizy przy następnym starcie systemu. "},
     {32778, "Usuwa wybrane ustawienia analiz.\nUsuń"},
     {32779, "Uruchom natychmiast wybrane analizy."},
+    {32784, "Pokazuje protokół wybranej analizy.\nProtokół"},
     {57344, "Vex Tempora"},
     {57345, "Gotowy."},
     {57600, "Tworzy nowy dokument.\nNowy"},

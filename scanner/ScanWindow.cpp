@@ -196,13 +196,16 @@ void CScanWindow::closeEvent(QCloseEvent* event) {
     m_bStopAsked = true;
 }
 
-CScanResult RunScanInWindow(CScanner& scanner, const std::string& jobName, int endMode) {
+CScanResult RunScanInWindow(CScanner& scanner, const std::string& jobName, int endMode,
+                            const std::function<void(const CScanResult&)>& onFinished) {
     CScanWindow window(jobName, endMode);
     scanner.m_pProgress = &window;
     window.SetStopHandler([&scanner] { scanner.RequestStop(); });
     CScanResult result;
     std::thread scan([&] {
         result = scanner.Run();
+        if (onFinished)
+            onFinished(result);
         window.ScanFinished(result);
     });
     window.show();

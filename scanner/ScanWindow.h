@@ -86,5 +86,7 @@ private:
 
 // Runs the scan on a thread of its own while the window shows it; returns
 // when the scan has ended and the window has closed (by itself or by the
-// user, as the end mode says).
-CScanResult RunScanInWindow(CScanner& scanner, const std::string& jobName, int endMode);
+// user, as the end mode says). onFinished, when set, gets the result on the
+// scan's thread as soon as the scan ends, whatever the window still waits for.
+CScanResult RunScanInWindow(CScanner& scanner, const std::string& jobName, int endMode,
+                            const std::function<void(const CScanResult&)>& onFinished = {});

@@ -1,6 +1,7 @@
 // vexscan -c FILE: runs the scan that the command file FILE describes.
 // Exit code 0: clean; 1: infected or changed files found; 2: error.
 #include "CommandFile.h"
+#include "ResultWriter.h"
 #include "ScanPaths.h"
 #include "ScanWindow.h"
 #include "Scanner.h"
@@ -80,11 +81,15 @@ int main(int argc, char** argv) {
         toolkit = WindowToolkit(argc, argv);
 
     CScanner scanner(cmd, CScanPaths::ForJob(StateRoot(), cmd.m_strJobName), SignatureFolder());
+    // The job's last result is stored when the scan ends, not when its
+    // window closes.
+    auto recordResult = [&cmd](const CScanResult& r) { WriteScanResult(cmd.m_strJobName, r); };
     CScanResult result;
     if (toolkit) {
-        result = RunScanInWindow(scanner, cmd.m_strJobName, cmd.m_nEndMode);
+        result = RunScanInWindow(scanner, cmd.m_strJobName, cmd.m_nEndMode, recordResult);
     } else {
         result = scanner.Run();
+        recordResult(result);
         if (shown) {
             std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());
             std::fflush(stdout);

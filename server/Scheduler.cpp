@@ -1,5 +1,6 @@
 #include "Scheduler.h"
 
+#include "JobResult.h"
 #include "RegInterface.h"
 #include "Server.h"
 #include "Settings.h"
@@ -222,6 +223,10 @@ void CScheduler::LogResult(const std::string& name, CJob::ERunResult result) {
         break;
     case CJob::ERunResult::LaunchFailed:
         Log("failure", name, "the scanner could not be started");
+        // The list shows it as the job's last result: no scanner, no result
+        // of its own.
+        if (!WriteNotStartedResult(name.c_str()))
+            Log("failure", name, "the result cannot be recorded");
         break;
     case CJob::ERunResult::GivenUp:
         Log("give-up", name, "the processor stayed busy");

@@ -19,7 +19,8 @@ enum : unsigned {
     kHeaderFolder = 145,
     kHeaderTime = 146,
     kHeaderNext = 147,
-    kHeaderLast = 148
+    kHeaderLast = 148,
+    kHeaderResult = 280
 };
 
 const char* const kKindNames[] = {"once", "hourly", "daily", "weekly", "monthly", "at-startup"};
@@ -123,6 +124,19 @@ std::string JsonTime(const std::optional<COleDateTime>& t) {
     return t ? JsonString(IsoMinute(*t)) : "null";
 }
 
+// {"finished": ..., "exitCode": ..., counts, "stopped": ...} on one line, or null.
+std::string JsonResult(const std::optional<CJobResult>& r) {
+    if (!r)
+        return "null";
+    return "{\"finished\": " + JsonString(r->GetFinishedIso()) +
+           ", \"exitCode\": " + std::to_string(r->m_nExitCode) +
+           ", \"files\": " + std::to_string(r->m_nFiles) +
+           ", \"infected\": " + std::to_string(r->m_nInfected) +
+           ", \"changed\": " + std::to_string(r->m_nChanged) +
+           ", \"errors\": " + std::to_string(r->m_nErrors) +
+           ", \"stopped\": " + JsonBool(r->m_bStopped) + "}";
+}
+
 // Length of the valid UTF-8 sequence at text[i], or 0 when it is not one.
 size_t Utf8SequenceLength(std::string_view text, size_t i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -183,17 +197,29 @@ CJobReport MakeJobReport(const CJob& job, time_t now) {
     return report;
 }
 
+void AddLastResult(CJobReport& report) {
+    CJobResult result;
+    if (ReadJobResult(report.strName.c_str(), result))
+        report.lastResult = result;
+    else
+        report.lastResult.reset();
+}
+
+std::string ResultText(const CJobReport& report) {
+    return report.lastResult ? report.lastResult->GetText() : std::string();
+}
+
 std::string FormatListHeader() {
     return std::string(LoadResString(kHeaderName)) + "\tAktywna\t" + LoadResString(kHeaderFolder) +
            "\t" + LoadResString(kHeaderTime) + "\tNastępny start\t" + LoadResString(kHeaderNext) +
-           "\t" + LoadResString(kHeaderLast) + "\n";
+           "\t" + LoadResString(kHeaderLast) + "\t" + LoadResString(kHeaderResult) + "\n";
 }
 
 std::string FormatListLine(const CJobReport& r) {
     return PlainText(r.strName) + "\t" + YesNo(r.bActive) + "\t" +
            PlainText(r.scan.m_strDirectory) + "\t" + PlainText(r.strSchedule) + "\t" +
            PlainText(r.strNextStartDate) + "\t" + PlainText(r.strCountdown) + "\t" +
-           PlainText(r.strLastStart) + "\n";
+           PlainText(r.strLastStart) + "\t" + ResultText(r) + "\n";
 }
 
 std::string FormatShow(const CJobReport& r) {
@@ -211,6 +237,8 @@ std::string FormatShow(const CJobReport& r) {
     line("Następny start", r.strNextStartDate);
     line("Następny start za", r.strCountdown);
     line("Ostatni start", r.strLastStart);
+    line("Wynik", r.lastResult ? ResultText(r) + " (" + r.lastResult->GetFinishedIso() + ")"
+                               : std::string());
     line("Katalog", s.m_strDirectory);
     line("Podkatalogi", YesNo(s.m_bSubdirectories));
     line("Pliki", Choice(s.m_nFileSelection, {"wszystkie", "tylko pliki programowe"}));
@@ -247,6 +275,7 @@ std::string FormatJson(const CJobReport& r) {
     AppendMember(json, "secondsToNextStart", std::to_string(r.nSecondsToNextStart));
     AppendMember(json, "lastStart", JsonTime(r.lastStart));
     AppendMember(json, "lastStartText", JsonString(r.strLastStart));
+    AppendMember(json, "lastResult", JsonResult(r.lastResult));
     AppendMember(json, "directory", JsonString(s.m_strDirectory));
     AppendMember(json, "subdirectories", JsonBool(s.m_bSubdirectories));
     AppendMember(json, "files", JsonChoice(s.m_nFileSelection, {"all", "programs"}));

@@ -4,6 +4,7 @@
 // window's list shows, plus the schedule's and scan options' fields, as plain
 // text for people and as JSON for scripts.
 
+#include "JobResult.h"
 #include "OleDateTime.h"
 #include "ScanParameter.h"
 
@@ -32,9 +33,14 @@ struct CJobReport {
     std::string strLastStart;
     std::optional<COleDateTime> lastStart;
     CScanParameter scan;
+    std::optional<CJobResult> lastResult; // the last scan's result, when there is one
 };
 
 CJobReport MakeJobReport(const CJob& job, time_t now);
+// Adds the job's last result from the job store.
+void AddLastResult(CJobReport& report);
+// The list's text of the last result; empty when the job never ran.
+std::string ResultText(const CJobReport& report);
 
 // One tab-separated line per job, and the matching header line.
 std::string FormatListHeader();

@@ -26,7 +26,7 @@ const CCommandName kCommands[] = {
     {"add", TemporaCommand::Add, 1},         {"enable", TemporaCommand::Enable, 1},
     {"disable", TemporaCommand::Disable, 1}, {"delete", TemporaCommand::Delete, 1},
     {"run", TemporaCommand::Run, 1},         {"export", TemporaCommand::Export, 1},
-    {"import", TemporaCommand::Import, 1},
+    {"import", TemporaCommand::Import, 1},   {"log", TemporaCommand::Log, 1},
 };
 
 // Options and the number of values each takes.
@@ -58,6 +58,7 @@ const COptionSpec kAddOptions[] = {
 };
 const COptionSpec kJsonOption[] = {{"--json", 0}};
 const COptionSpec kImportOptions[] = {{"--replace", 0}, {"--keep", 0}};
+const COptionSpec kLogOptions[] = {{"--runs", 1}};
 
 template <size_t N> std::vector<COptionSpec> Specs(const COptionSpec (&specs)[N]) {
     return std::vector<COptionSpec>(specs, specs + N);
@@ -72,6 +73,8 @@ std::vector<COptionSpec> OptionsOf(TemporaCommand command) {
         return Specs(kJsonOption);
     case TemporaCommand::Import:
         return Specs(kImportOptions);
+    case TemporaCommand::Log:
+        return Specs(kLogOptions);
     default:
         return {};
     }
@@ -431,6 +434,15 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
     if (options.count("--keep"))
         request.conflict = ImportConflict::Keep;
 
+    if (options.count("--runs")) {
+        const auto runs = ParseNumber(options["--runs"][0], 1, 1000000);
+        if (!runs) {
+            strError = "--runs wymaga liczby od 1 do 1000000";
+            return false;
+        }
+        request.nRuns = static_cast<unsigned>(*runs);
+    }
+
     switch (request.command) {
     case TemporaCommand::Export:
     case TemporaCommand::Import:
@@ -450,7 +462,7 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
 const char* TemporaUsage() {
     return "Użycie: tempora list [--json] | show NAZWA [--json] | add NAZWA HARMONOGRAM [OPCJE] |\n"
            "       tempora enable|disable|delete|run NAZWA | export PLIK |\n"
-           "       tempora import PLIK [--replace|--keep] | --help\n";
+           "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help\n";
 }
 
 const char* TemporaHelp() {
@@ -470,6 +482,7 @@ const char* TemporaHelp() {
            "                             wczytuje analizy z pliku .scj; zajęta nazwa:\n"
            "                             --replace zastępuje, --keep zostawia,\n"
            "                             bez opcji pytanie w terminalu\n"
+           "  log NAZWA [--runs N]       protokół analizy (ostatnie N przebiegów)\n"
            "\n"
            "Harmonogram (dokładnie jeden):\n"
            "  --once \"RRRR-MM-DD GG:MM\"   jednorazowo\n"

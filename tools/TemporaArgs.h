@@ -10,7 +10,19 @@
 #include <string>
 #include <vector>
 
-enum class TemporaCommand { Help, List, Show, Add, Enable, Disable, Delete, Run, Export, Import };
+enum class TemporaCommand {
+    Help,
+    List,
+    Show,
+    Add,
+    Enable,
+    Disable,
+    Delete,
+    Run,
+    Export,
+    Import,
+    Log
+};
 
 // What an import does with a job whose name is taken.
 enum class ImportConflict {
@@ -21,10 +33,11 @@ enum class ImportConflict {
 
 struct CTemporaRequest {
     TemporaCommand command = TemporaCommand::Help;
-    std::string strName; // show, add, enable, disable, delete, run
+    std::string strName; // show, add, enable, disable, delete, run, log
     std::string strFile; // export, import
     bool bJson = false;  // list, show
     ImportConflict conflict = ImportConflict::Ask;
+    unsigned nRuns = 0; // log: the last runs to print; 0 prints the whole log
 
     // add: the schedule (never null after a successful parse), the scan
     // options and the active switch.

@@ -4,9 +4,13 @@
 #include "Job.h"
 #include "JobFile.h"
 #include "JobReport.h"
+#include "JobResult.h"
+#include "LogRuns.h"
 #include "NamedEvent.h"
+#include "ScanPaths.h"
 #include "ScanRegInterface.h"
 #include "Settings.h"
+#include "StatePaths.h"
 #include "StringTable.h"
 
 #include <algorithm>
@@ -24,6 +28,7 @@ enum : unsigned {
     kMsgFileDamaged = 176, // "%s": the file; the import stopped there
     kMsgCannotWriteFile = 178,
     kMsgCannotOpenFile = 179,
+    kMsgNoLog = 288, // the job has no scan log yet
 };
 
 // A string-table message with one "%s" filled in (as terminal-safe text).
@@ -125,6 +130,8 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         return Export(store, request.strFile);
     case TemporaCommand::Import:
         return Import(store, request);
+    case TemporaCommand::Log:
+        return Log(store, request.strName, request.nRuns);
     case TemporaCommand::Help:
         break;
     }
@@ -146,8 +153,10 @@ int CTemporaSession::List(CScanRegInterface& store, bool bJson) {
     const time_t now = CurrentTime();
     std::vector<CJobReport> reports;
     CJob job;
-    for (DWORD index = 0; store.EnumJob(&index, &job);)
+    for (DWORD index = 0; store.EnumJob(&index, &job);) {
         reports.push_back(MakeJobReport(job, now));
+        AddLastResult(reports.back());
+    }
     std::stable_sort(reports.begin(), reports.end(), NameLess);
     if (bJson) {
         std::fputs(FormatJsonArray(reports).c_str(), m_out);
@@ -163,7 +172,8 @@ int CTemporaSession::Show(CScanRegInterface& store, const std::string& strName, 
     CJob job;
     if (!ReadExisting(store, strName, job))
         return kExitRefused;
-    const CJobReport report = MakeJobReport(job, CurrentTime());
+    CJobReport report = MakeJobReport(job, CurrentTime());
+    AddLastResult(report);
     std::fputs((bJson ? FormatJson(report) + "\n" : FormatShow(report)).c_str(), m_out);
     return kExitOk;
 }
@@ -208,6 +218,8 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     const CJob::ERunResult result = job.Execute();
     if (!store.WriteJob(job, kHintJobChanged, nullptr))
         return kExitRefused;
+    if (result == CJob::ERunResult::LaunchFailed)
+        WriteNotStartedResult(job.GetName());
     if (result != CJob::ERunResult::Started)
         return Refuse("nie mogę uruchomić skanera \"" + PlainText(job.m_strScanner) +
                       "\" (wartość vexexe; vexserv --install ją zapisuje).");
@@ -283,6 +295,26 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
     std::fprintf(m_out, "Dodano: %zu, zastąpiono: %zu, pozostawiono: %zu.\n", added, replaced,
                  kept);
     return bFailed ? kExitRefused : kExitOk;
+}
+
+int CTemporaSession::Log(CScanRegInterface& store, const std::string& strName, unsigned nRuns) {
+    // The log's file is named after the job as stored, which may differ in
+    // case from what was typed.
+    std::string name = strName;
+    CJob job;
+    if (store.ReadJob(strName.c_str(), &job))
+        name = job.GetName();
+    else if (!store.ReadJob(strName.c_str(), nullptr))
+        return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+    const std::vector<CLogPiece> pieces =
+        FindLogRuns(CScanPaths::ForJob(StateRoot(), name).m_strLog, nRuns);
+    if (pieces.empty()) {
+        std::fprintf(m_err, "tempora: %s\n", LoadResString(kMsgNoLog));
+        return kExitOk;
+    }
+    if (!CopyLogPieces(pieces, m_out))
+        return Refuse("nie mogę odczytać protokołu analizy " + Quoted(name) + ".");
+    return kExitOk;
 }
 
 int RunTempora(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {

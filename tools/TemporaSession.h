@@ -38,6 +38,7 @@ private:
     int RunNow(CScanRegInterface& store, const std::string& strName);
     int Export(CScanRegInterface& store, const std::string& strFile);
     int Import(CScanRegInterface& store, const CTemporaRequest& request);
+    int Log(CScanRegInterface& store, const std::string& strName, unsigned nRuns);
 
     // Reads the named job; reports a missing or damaged one. False then.
     bool ReadExisting(CScanRegInterface& store, const std::string& strName, CJob& job);

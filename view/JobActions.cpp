@@ -3,6 +3,8 @@
 #include "Clipboard.h"
 #include "CommandLayer.h"
 #include "Job.h"
+#include "JobResult.h"
+#include "LogViewDlg.h"
 #include "ModalSeam.h"
 #include "RegInterface.h"
 #include "ResourceIds.h"
@@ -59,11 +61,25 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
         if (!store.ReadJob(name.c_str(), &job))
             continue;
         // Read for every job, as the installation may change it meanwhile.
-        job.Run(ScannerPath().c_str());
+        job.m_strScanner = ScannerPath();
+        const CJob::ERunResult result = job.Execute();
         if (store.WriteJob(job, kHintJobChanged, nullptr))
             ++written;
+        if (result == CJob::ERunResult::LaunchFailed)
+            WriteNotStartedResult(job.GetName());
     }
     return written;
+}
+
+void CJobActions::ShowLog(CRegInterface& store, const std::vector<std::string>& names,
+                          QWidget* pParent) {
+    if (names.empty())
+        return;
+    CJob job;
+    const std::string name =
+        store.ReadJob(names.front().c_str(), &job) ? job.GetName() : names.front();
+    CLogViewDlg dialog(name, pParent);
+    dialog.DoModal();
 }
 
 std::vector<std::string> CJobActions::SelectedNames(const CVigilView& view) {
@@ -94,6 +110,12 @@ void CJobActions::Register(CVigilView& view, CCommandLayer& commands) {
     commands.SetUpdateHandler(res::ID_JOB_DELETE, pView, anySelected);
     commands.SetHandler(res::ID_JOB_RUN_NOW, pView, onSelection(RunJobsNow));
     commands.SetUpdateHandler(res::ID_JOB_RUN_NOW, pView, anySelected);
+    commands.SetHandler(res::ID_JOB_SHOW_LOG, pView,
+                        onSelection([pView](CRegInterface& s, const std::vector<std::string>& n) {
+                            ShowLog(s, n, pView->window());
+                        }));
+    commands.SetUpdateHandler(res::ID_JOB_SHOW_LOG, pView,
+                              [pView](CCmdUI& ui) { ui.Enable(pView->GetSelectedCount() == 1); });
     commands.SetHandler(res::ID_EDIT_CUT, pView, onSelection(CJobClipboard::Cut));
     commands.SetUpdateHandler(res::ID_EDIT_CUT, pView, anySelected);
     commands.SetHandler(res::ID_EDIT_COPY, pView, onSelection(CJobClipboard::Copy));

@@ -12,6 +12,7 @@
 class CCommandLayer;
 class CRegInterface;
 class CVigilView;
+class QWidget;
 
 class CJobActions {
 public:
@@ -26,6 +27,12 @@ public:
     // jobs written back.
     static int RunJobsNow(CRegInterface& store, const std::vector<std::string>& names);
 
+    // Opens the log viewer on the first named job's scan log (the job's name
+    // as stored, so its log file is found whatever case the row shows), over
+    // the view's window. Runs it through the modal seam.
+    static void ShowLog(CRegInterface& store, const std::vector<std::string>& names,
+                        QWidget* pParent);
+
     // The scanner program the installation recorded; empty when there is none.
     static std::string ScannerPath();
 
@@ -35,6 +42,6 @@ public:
     // Connects delete, run now, cut, copy and paste of the command layer to
     // the view, with their enabling: a selected row for the first four, the
     // job format on the clipboard for paste (re-evaluated when the clipboard
-    // changes).
+    // changes). The log viewer needs exactly one selected row.
     static void Register(CVigilView& view, CCommandLayer& commands);
 };

@@ -4,6 +4,7 @@
 #include "CommandLayer.h"
 #include "Job.h"
 #include "JobActions.h"
+#include "JobResult.h"
 #include "ModalSeam.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
@@ -21,13 +22,14 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 constexpr unsigned kSettingsKeyId = 141;
 constexpr unsigned kServerNotRunningId = 172;
-constexpr unsigned kHeaderIds[CVigilView::ColCount] = {144, 145, 146, 147, 148};
-constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120};
+constexpr unsigned kHeaderIds[CVigilView::ColCount] = {144, 145, 146, 147, 148, 280};
+constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120, 110};
 constexpr DWORD kMaxColumnWidth = 4096;
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kContextMenuOffset = 5;
@@ -69,6 +71,22 @@ private:
     QString m_strKey;
     qint64 m_nKey = 0;
 };
+
+// The result column's text of a job; empty when it never ran.
+QString ResultText(const char* pszName) {
+    CJobResult result;
+    return ReadJobResult(pszName, result) ? QString::fromStdString(result.GetText()) : QString();
+}
+
+// Sort key of the result column: by state, then by end time; no result first.
+qint64 ResultKey(const char* pszName) {
+    CJobResult result;
+    if (!ReadJobResult(pszName, result))
+        return -1;
+    constexpr qint64 kTimeSpan = qint64(1) << 40; // seconds, far beyond any real end time
+    const qint64 finished = std::clamp<qint64>(result.m_nFinished, 0, kTimeSpan - 1);
+    return static_cast<qint64>(result.GetState()) * kTimeSpan + finished;
+}
 
 // Names and folders compare with letters folded to lower case.
 QString FoldedKey(const char* psz) {
@@ -195,6 +213,7 @@ void CVigilView::SetRowTexts(int nRow, const CJob& job) {
         Utf8(job.GetPeriodText(GetResourceHandle())),
         Utf8(job.GetNextStartText(GetResourceHandle(), m_nDisplayMode != 0)),
         Utf8(job.GetLastStartText()),
+        ResultText(job.GetName()),
     };
     for (int col = 0; col < ColCount; ++col) {
         QTableWidgetItem* cell = item(nRow, col);
@@ -295,6 +314,9 @@ void CVigilView::SortRows() {
             case ColNextStart:
                 cell->SetKey(static_cast<qint64>(job.GetSecondsToNextStart(now)));
                 break;
+            case ColResult:
+                cell->SetKey(ResultKey(job.GetName()));
+                break;
             default:
                 cell->SetKey(static_cast<qint64>(job.GetLastStartSeconds()));
                 break;
@@ -336,7 +358,7 @@ int CVigilView::GetSortMarkColumn(bool* pbAscending) const {
 
 void CVigilView::OnColumnClick(int nColumn) {
     if (nColumn != ColName && nColumn != ColFolder && nColumn != ColNextStart &&
-        nColumn != ColLastStart)
+        nColumn != ColLastStart && nColumn != ColResult)
         return;
     if (nColumn == m_nSortColumn) {
         m_bSortAscending = !m_bSortAscending;

@@ -14,8 +14,8 @@ class CRefreshThread;
 class CVigilDoc;
 class QMenu;
 
-// The job list: one row per job of the store with five columns (name, folder,
-// schedule, next start, last start), a check box per row for the job's active
+// The job list: one row per job of the store with six columns (name, folder,
+// schedule, next start, last start, last result), a check box per row for the job's active
 // switch, sorting by a chosen column in either direction, and the rows kept in
 // step with the store through the document's update hints. Column widths, the
 // sort column and direction and the next-start display mode are kept in the
@@ -23,7 +23,15 @@ class QMenu;
 class CVigilView : public QTableWidget {
     Q_OBJECT
 public:
-    enum Column { ColName = 0, ColFolder, ColTime, ColNextStart, ColLastStart, ColCount };
+    enum Column {
+        ColName = 0,
+        ColFolder,
+        ColTime,
+        ColNextStart,
+        ColLastStart,
+        ColResult,
+        ColCount
+    };
 
     // Item data of a row: bits 0..30 the row key, bit 31 the check mirror.
     static constexpr quint32 kCheckMirror = 0x80000000u;

@@ -9,14 +9,9 @@ namespace res {
 namespace {
 
 const MenuItemDef kJobMenu[] = {
-    {ID_JOB_NEW, "&Nowa...\tCtrl+N"},
-    {ID_JOB_EDIT, "Zamień...\tCtrl+E"},
-    {0, nullptr},
-    {ID_JOB_RUN_NOW, "Teraz uruchom"},
-    {0, nullptr},
-    {ID_FILE_OPEN, "&Importuj..."},
-    {ID_FILE_SAVE_AS, "&Eksportuj..."},
-    {0, nullptr},
+    {ID_JOB_NEW, "&Nowa...\tCtrl+N"},  {ID_JOB_EDIT, "Zamień...\tCtrl+E"},   {0, nullptr},
+    {ID_JOB_RUN_NOW, "Teraz uruchom"}, {ID_JOB_SHOW_LOG, "Pokaż &protokół"}, {0, nullptr},
+    {ID_FILE_OPEN, "&Importuj..."},    {ID_FILE_SAVE_AS, "&Eksportuj..."},   {0, nullptr},
     {ID_APP_EXIT, "Konie&c"},
 };
 
@@ -45,9 +40,13 @@ const PopupDef kMainPopups[] = {
 };
 
 const MenuItemDef kSelectedItems[] = {
-    {ID_EDIT_CUT, "&Wytnij"}, {ID_EDIT_COPY, "&Kopiuj"},
-    {ID_JOB_DELETE, "&Usuń"}, {0, nullptr},
-    {ID_JOB_EDIT, "&Zmień"},  {ID_JOB_RUN_NOW, "&Teraz uruchom"},
+    {ID_EDIT_CUT, "&Wytnij"},
+    {ID_EDIT_COPY, "&Kopiuj"},
+    {ID_JOB_DELETE, "&Usuń"},
+    {0, nullptr},
+    {ID_JOB_EDIT, "&Zmień"},
+    {ID_JOB_RUN_NOW, "&Teraz uruchom"},
+    {ID_JOB_SHOW_LOG, "Pokaż &protokół"},
 };
 
 const MenuItemDef kEmptyItems[] = {

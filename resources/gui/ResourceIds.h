@@ -19,6 +19,7 @@ constexpr unsigned ID_VIEW_REFRESH = 32776;
 constexpr unsigned ID_VIEW_COUNTDOWN = 32777;
 constexpr unsigned ID_JOB_DELETE = 32778;
 constexpr unsigned ID_JOB_RUN_NOW = 32779;
+constexpr unsigned ID_JOB_SHOW_LOG = 32784;
 
 // Commands with the toolkit's standard identifiers.
 constexpr unsigned ID_FILE_NEW = 57600;

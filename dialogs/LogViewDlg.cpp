@@ -1,0 +1,79 @@
+#include "LogViewDlg.h"
+
+#include "LogRuns.h"
+#include "ModalSeam.h"
+#include "ScanPaths.h"
+#include "StatePaths.h"
+#include "StringTable.h"
+
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+
+enum : unsigned {
+    kTitleFormat = 287, // "%s": the job
+    kTextNoLog = 288,
+    kTextCutOff = 289,
+    kTextClose = 301,
+};
+
+constexpr int kInitialWidth = 720;
+constexpr int kInitialHeight = 460;
+
+} // namespace
+
+CLogViewDlg::CLogViewDlg(const std::string& strJobName, QWidget* pParent)
+    : QDialog(pParent), m_pText(new QPlainTextEdit(this)),
+      m_pClose(new QPushButton(QString::fromUtf8(LoadResString(kTextClose)), this)) {
+    QString title = QString::fromUtf8(LoadResString(kTitleFormat));
+    title.replace(QStringLiteral("%s"), QString::fromUtf8(strJobName.c_str()));
+    setWindowTitle(title);
+    setSizeGripEnabled(true);
+
+    m_pText->setReadOnly(true);
+    m_pText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_pText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_pText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(m_pClose, QDialogButtonBox::RejectRole);
+    m_pClose->setDefault(true);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pText);
+    layout->addWidget(buttons);
+    resize(kInitialWidth, kInitialHeight);
+
+    LoadLog(CScanPaths::ForJob(StateRoot(), strJobName).m_strLog);
+}
+
+void CLogViewDlg::LoadLog(const std::string& strLogPath) {
+    m_strPath = QString::fromStdString(strLogPath);
+    std::string text;
+    bool bTruncated = false;
+    const std::vector<CLogPiece> pieces = FindLogRuns(strLogPath, 0);
+    if (pieces.empty() || !ReadLogPieces(pieces, kMaxBytes, text, bTruncated)) {
+        m_pText->setPlainText(QString::fromUtf8(LoadResString(kTextNoLog)));
+        return;
+    }
+    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (bTruncated)
+        shown.prepend(QString::fromUtf8(LoadResString(kTextCutOff)) + QLatin1Char('\n'));
+    m_pText->setPlainText(shown);
+    // The newest run is at the end: start there.
+    m_pText->moveCursor(QTextCursor::End);
+    m_pText->verticalScrollBar()->setValue(m_pText->verticalScrollBar()->maximum());
+}
+
+int CLogViewDlg::DoModal() {
+    return RunModal(*this);
+}

@@ -1,0 +1,259 @@
+#include "JobResult.h"
+
+#include "ByteReader.h"
+#include "NamedEvent.h"
+#include "StringTable.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr BYTE kVersion = 1;
+constexpr size_t kStoreSize = 48;
+constexpr BYTE kFlagNotStarted = 0x01;
+constexpr BYTE kFlagStopped = 0x02;
+constexpr BYTE kFlagFailed = 0x04;
+constexpr BYTE kKnownFlags = kFlagNotStarted | kFlagStopped | kFlagFailed;
+
+// Texts of the result column (string table).
+enum : unsigned {
+    kTextClean = 281,
+    kTextInfected = 282, // "%llu": the count
+    kTextChanged = 283,  // "%llu": the count
+    kTextError = 284,
+    kTextStopped = 285,
+    kTextNotStarted = 286,
+};
+
+// No job's stored form is larger; a bigger value is not a result.
+constexpr DWORD kMaxResultSize = 4096;
+
+void PutU64(BYTE*& p, std::uint64_t v) {
+    PutU32(p, static_cast<DWORD>(v));
+    PutU32(p, static_cast<DWORD>(v >> 32));
+}
+
+bool ReadU64(CByteReader& in, std::uint64_t& v) {
+    DWORD lo = 0;
+    DWORD hi = 0;
+    if (!in.ReadU32(lo) || !in.ReadU32(hi))
+        return false;
+    v = static_cast<std::uint64_t>(hi) << 32 | lo;
+    return true;
+}
+
+std::string WithCount(unsigned nFormatId, std::uint64_t n) {
+    char text[64];
+    std::snprintf(text, sizeof text, LoadResString(nFormatId), static_cast<unsigned long long>(n));
+    return text;
+}
+
+// An open key that closes itself.
+class CResultKey {
+public:
+    explicit CResultKey(bool bCreate) {
+        const LONG result = bCreate ? RegCreateKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_key)
+                                    : RegOpenKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_key);
+        if (result != ERROR_SUCCESS)
+            m_key = nullptr;
+    }
+    ~CResultKey() {
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+    CResultKey(const CResultKey&) = delete;
+    CResultKey& operator=(const CResultKey&) = delete;
+
+    HKEY Get() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+void SignalWindows() {
+    CNamedEvent(kClientEventName).Set();
+}
+
+} // namespace
+
+CJobResult CJobResult::NotStarted(std::time_t t) {
+    CJobResult result;
+    result.m_bNotStarted = true;
+    result.m_nFinished = static_cast<std::int64_t>(t);
+    result.m_nExitCode = kNotStartedExitCode;
+    return result;
+}
+
+std::vector<BYTE> CJobResult::Store() const {
+    std::vector<BYTE> data(kStoreSize);
+    BYTE* p = data.data();
+    PutU8(p, kVersion);
+    PutU8(p, static_cast<BYTE>((m_bNotStarted ? kFlagNotStarted : 0) |
+                               (m_bStopped ? kFlagStopped : 0) | (m_bFailed ? kFlagFailed : 0)));
+    PutU64(p, static_cast<std::uint64_t>(m_nFinished));
+    PutI32(p, m_nExitCode);
+    PutU64(p, m_nFiles);
+    PutU64(p, m_nInfected);
+    PutU64(p, m_nChanged);
+    PutU64(p, m_nErrors);
+    PutU16(p, 0);
+    return data;
+}
+
+bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
+    CByteReader in(pBuf, nAvail);
+    if (in.Remaining() < kStoreSize)
+        return false;
+    BYTE version = 0;
+    BYTE flags = 0;
+    std::uint64_t finished = 0;
+    std::int32_t exitCode = 0;
+    CJobResult r;
+    WORD reserved = 0;
+    if (!in.ReadU8(version) || version != kVersion || !in.ReadU8(flags) ||
+        (flags & ~kKnownFlags) != 0 || !ReadU64(in, finished) || !in.ReadI32(exitCode) ||
+        !ReadU64(in, r.m_nFiles) || !ReadU64(in, r.m_nInfected) || !ReadU64(in, r.m_nChanged) ||
+        !ReadU64(in, r.m_nErrors) || !in.ReadU16(reserved))
+        return false;
+    r.m_bNotStarted = (flags & kFlagNotStarted) != 0;
+    r.m_bStopped = (flags & kFlagStopped) != 0;
+    r.m_bFailed = (flags & kFlagFailed) != 0;
+    r.m_nFinished = static_cast<std::int64_t>(finished);
+    r.m_nExitCode = exitCode;
+    // A scanner that never started has no exit code and found nothing.
+    if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
+        return false;
+    if (r.m_bNotStarted &&
+        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged || r.m_nErrors))
+        return false;
+    if (!r.m_bNotStarted && (exitCode < 0 || exitCode > 255))
+        return false;
+    *this = r;
+    return true;
+}
+
+CJobResult::EState CJobResult::GetState() const {
+    // The same precedence as the scanner's exit code: findings before
+    // errors of single files, a scan that did not happen before everything.
+    if (m_bNotStarted)
+        return EState::NotStarted;
+    if (m_bFailed)
+        return EState::Error;
+    if (m_nInfected > 0)
+        return EState::Infected;
+    if (m_nChanged > 0)
+        return EState::Changed;
+    if (m_bStopped)
+        return EState::Stopped;
+    return m_nErrors > 0 || m_nExitCode != 0 ? EState::Error : EState::Clean;
+}
+
+std::string CJobResult::GetText() const {
+    switch (GetState()) {
+    case EState::Clean:
+        return LoadResString(kTextClean);
+    case EState::Stopped:
+        return LoadResString(kTextStopped);
+    case EState::Changed:
+        return WithCount(kTextChanged, m_nChanged);
+    case EState::Error:
+        return LoadResString(kTextError);
+    case EState::NotStarted:
+        return LoadResString(kTextNotStarted);
+    case EState::Infected:
+        return WithCount(kTextInfected, m_nInfected);
+    }
+    return std::string();
+}
+
+std::string CJobResult::GetFinishedIso() const {
+    const std::time_t t = static_cast<std::time_t>(m_nFinished);
+    std::tm local{};
+    if (!localtime_r(&t, &local))
+        return std::string();
+    char stamp[48];
+    if (std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local) == 0)
+        return std::string();
+    const long offset = local.tm_gmtoff;
+    // Real offsets stay within a day.
+    const int minutes = static_cast<int>((offset < 0 ? -offset : offset) / 60 % (24 * 60));
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
+    return std::string(stamp) + zone;
+}
+
+bool JobResultLess(const CJobResult* pA, const CJobResult* pB) {
+    if (pA == nullptr || pB == nullptr)
+        return pA == nullptr && pB != nullptr;
+    if (pA->GetState() != pB->GetState())
+        return pA->GetState() < pB->GetState();
+    return pA->m_nFinished < pB->m_nFinished;
+}
+
+bool WriteJobResult(const char* pszJobName, const CJobResult& result) {
+    if (pszJobName == nullptr || *pszJobName == '\0')
+        return false;
+    CResultKey key(true);
+    const std::vector<BYTE> data = result.Store();
+    if (!key.Get() || RegSetValueEx(key.Get(), pszJobName, REG_BINARY, data.data(),
+                                    static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
+        return false;
+    // Durable now: only then may the windows read it.
+    RegFlushKey(key.Get());
+    SignalWindows();
+    return true;
+}
+
+bool WriteNotStartedResult(const char* pszJobName) {
+    return WriteJobResult(pszJobName, CJobResult::NotStarted(std::time(nullptr)));
+}
+
+bool ReadJobResult(const char* pszJobName, CJobResult& result) {
+    if (pszJobName == nullptr)
+        return false;
+    CResultKey key(false);
+    if (!key.Get())
+        return false;
+    BYTE buf[kMaxResultSize];
+    DWORD size = sizeof buf;
+    if (RegQueryValueEx(key.Get(), pszJobName, nullptr, buf, &size) != ERROR_SUCCESS)
+        return false;
+    return result.Load(buf, size);
+}
+
+bool DeleteJobResult(const char* pszJobName) {
+    if (pszJobName == nullptr)
+        return false;
+    CResultKey key(false);
+    if (!key.Get())
+        return true; // no results at all
+    const LONG status = RegDeleteValue(key.Get(), pszJobName);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        return false;
+    RegFlushKey(key.Get());
+    return true;
+}
+
+bool MoveJobResult(const char* pszOldName, const char* pszNewName) {
+    if (pszOldName == nullptr || pszNewName == nullptr)
+        return false;
+    CResultKey key(false);
+    if (!key.Get())
+        return true;
+    BYTE buf[kMaxResultSize];
+    DWORD size = sizeof buf;
+    const LONG status = RegQueryValueEx(key.Get(), pszOldName, nullptr, buf, &size);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        const LONG removed = RegDeleteValue(key.Get(), pszNewName);
+        return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
+    }
+    if (status != ERROR_SUCCESS) {
+        // Unreadable or oversized: it cannot be a result, so it is dropped.
+        return DeleteJobResult(pszOldName) && DeleteJobResult(pszNewName);
+    }
+    if (RegReplaceValue(key.Get(), pszOldName, pszNewName, REG_BINARY, buf, size) != ERROR_SUCCESS)
+        return false;
+    RegFlushKey(key.Get());
+    return true;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+// The last result of every job: how its latest scan ended, kept in the job
+// store beside the jobs (one value per job name in its own key), so that the
+// job record itself never changes shape. The scanner writes it when a scan
+// ends; whoever fails to start the scanner writes a "not started" result.
+// Results never travel with a job: job files and the clipboard carry the job
+// record only.
+
+#include "Registry.h"
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+// Key of the results below HKEY_LOCAL_MACHINE.
+inline constexpr const char* kResultKeyPath = "Software\\Kestrow\\Rampart 8\\VexServ\\Results";
+
+struct CJobResult {
+    // How a run ended, from the least to the most serious: the list sorts by
+    // this order, and the text of a result names its state.
+    enum class EState { Clean = 1, Stopped, Changed, Error, NotStarted, Infected };
+
+    // Exit code recorded when the scanner could not be started at all.
+    static constexpr int kNotStartedExitCode = -1;
+
+    bool m_bNotStarted = false;    // the scanner could not be started
+    std::int64_t m_nFinished = 0;  // end of the run, seconds since 1970-01-01 UTC
+    int m_nExitCode = 0;           // the scanner's exit code, or kNotStartedExitCode
+    std::uint64_t m_nFiles = 0;    // files examined
+    std::uint64_t m_nInfected = 0; // infected files found
+    std::uint64_t m_nChanged = 0;  // files that differ from their reference
+    std::uint64_t m_nErrors = 0;   // files or folders that could not be examined or acted on
+    bool m_bStopped = false;       // the scan was stopped before its end
+    bool m_bFailed = false;        // the scan could not be carried out at all
+
+    // A result for a scanner that did not start, at time t.
+    static CJobResult NotStarted(std::time_t t);
+
+    // Stored form, version 1 (little-endian, packed, 48 bytes):
+    //   u8 version (1), u8 flags (bit 0 not started, bit 1 stopped, bit 2
+    //   failed; other bits 0), u32 low and u32 high half of the end time
+    //   (signed seconds since 1970 UTC), i32 exit code (-1 exactly when not
+    //   started, else 0..255), u64 files, infected, changed, errors (each as
+    //   low and high u32), u16 reserved (0).
+    // Bytes after these are ignored, so a later writer may append fields
+    // without breaking this reader; a field that changes meaning gets a new
+    // version number, which this reader refuses.
+    std::vector<BYTE> Store() const;
+    // Replaces every field from the stored form; anything short, of another
+    // version or inconsistent is rejected as a whole (false, result unchanged).
+    bool Load(const BYTE* pBuf, size_t nAvail);
+
+    EState GetState() const;
+    // The list's text: "czysto", "infekcje: N", "zmiany: N", "błąd",
+    // "zatrzymano" or "nie uruchomiono".
+    std::string GetText() const;
+    // The end time as ISO 8601 with the local UTC offset of that moment,
+    // e.g. "2026-12-08T23:30:05+01:00".
+    std::string GetFinishedIso() const;
+
+    bool operator==(const CJobResult&) const = default;
+};
+
+// The list's order of results: by state, then by end time; a job without a
+// result (pResult null) comes before every result.
+bool JobResultLess(const CJobResult* pA, const CJobResult* pB);
+
+// Writes the result of the named job durably and then signals
+// "TemporaClient", so that open windows show it. Creates the key when needed.
+bool WriteJobResult(const char* pszJobName, const CJobResult& result);
+// False when there is no result for the name or it does not load.
+bool ReadJobResult(const char* pszJobName, CJobResult& result);
+// Records that the named job's scanner could not be started, now.
+bool WriteNotStartedResult(const char* pszJobName);
+// Removes the named job's result; a missing one is no error.
+bool DeleteJobResult(const char* pszJobName);
+// Moves a result to a job's new name in one transaction (also when only the
+// case changes); with no result under the old name, any result under the
+// new name goes too, as a renamed job has never run under it.
+bool MoveJobResult(const char* pszOldName, const char* pszNewName);
