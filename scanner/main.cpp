@@ -2,6 +2,7 @@
 // Exit code 0: clean; 1: infected or changed files found; 2: error.
 #include "CommandFile.h"
 #include "ResultWriter.h"
+#include "ScanNotice.h"
 #include "ScanPaths.h"
 #include "ScanWindow.h"
 #include "Scanner.h"
@@ -56,6 +57,8 @@ std::unique_ptr<QApplication> WindowToolkit(int& argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--notice") == 0)
+        return CScanNotice::RunHelper(argc, argv);
     if (argc != 3 || std::strcmp(argv[1], "-c") != 0) {
         std::fprintf(stderr, "usage: vexscan -c COMMAND-FILE\n");
         return 2;
@@ -90,6 +93,10 @@ int main(int argc, char** argv) {
     } else {
         result = scanner.Run();
         recordResult(result);
+        // Without a window nobody saw the scan: a finding or a failure gets
+        // a desktop notice, sent by a detached helper so nothing waits here.
+        if (CScanNotice::IsWanted(result))
+            CScanNotice::Post(cmd.m_strJobName, result);
         if (shown) {
             std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());
             std::fflush(stdout);
