@@ -40,16 +40,17 @@ protected:
     CJob m_job;
 };
 
-TEST_F(JobReportTest, ListLineShowsTheWindowsTextsInSevenColumns) {
+TEST_F(JobReportTest, ListLineShowsTheWindowsTextsInEightColumns) {
     const CJobReport report = MakeJobReport(m_job, m_now);
     EXPECT_EQ(report.strCountdown, "5 Minut(y)");
     EXPECT_EQ(report.nSecondsToNextStart, 300);
     EXPECT_EQ(report.strLastStart, "");
     const std::string line = FormatListLine(report);
     EXPECT_EQ(line.rfind("Test\ttak\t/\t13:30  każdego dnia\t", 0), 0u) << line;
-    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 6);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 7);
     const std::string header = FormatListHeader();
-    EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 6);
+    EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 7);
+    EXPECT_EQ(header.substr(header.rfind('\t')), "\tWynik\n");
 }
 
 TEST_F(JobReportTest, NamesCannotBreakTheLineLayout) {

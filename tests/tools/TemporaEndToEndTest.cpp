@@ -165,7 +165,7 @@ TEST_F(TemporaEndToEndTest, AddsEveryKindAndListsItAsTextAndJson) {
     EXPECT_TRUE(lines[5].startsWith("Robocze\ttak\t/\t08:05 prawie każdego dnia\t"));
     EXPECT_TRUE(lines[4].startsWith("Przy starcie\tnie\t/\tStart systemu\twyłączony\t"));
     for (const QString& line : lines)
-        EXPECT_EQ(line.count('\t'), 6) << line.toStdString();
+        EXPECT_EQ(line.count('\t'), 7) << line.toStdString();
 
     const QJsonArray jobs = ListJson();
     ASSERT_EQ(jobs.size(), 6);

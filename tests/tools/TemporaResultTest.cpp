@@ -1,0 +1,265 @@
+// Each job's last result and its log as `tempora` shows them, after real
+// scans by the built scanner on temporary trees.
+#include "JobResult.h"
+#include "NamedEvent.h"
+#include "RegInterface.h"
+#include "Registry.h"
+#include "ScanPaths.h"
+#include "Settings.h"
+#include "StatePaths.h"
+#include "TestString.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
+
+struct CRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& value) {
+    std::string quoted = "'";
+    for (char c : value)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class TemporaResultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_tmp.isValid());
+        m_base = m_tmp.path().toStdString();
+        m_root = m_base + "/root";
+        setenv("RAMPART_ROOT", m_root.c_str(), 1);
+        ASSERT_TRUE(EnsureStateRoot());
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key), ERROR_SUCCESS);
+        RegCloseKey(key);
+        ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "vexexe", VEXSCAN_PATH));
+        fs::create_directories(m_base + "/tree");
+        std::ofstream(m_base + "/tree/a.txt") << "clean\n";
+        std::ofstream(m_base + "/tree/b.txt") << "clean too\n";
+    }
+    void TearDown() override {
+        CNamedEvent::Remove(kServerEventName);
+        CNamedEvent::Remove(kClientEventName);
+        unsetenv("RAMPART_ROOT");
+    }
+
+    CRun Tempora(const std::vector<std::string>& args) {
+        const std::string errFile = m_base + "/stderr";
+        std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS "
+                              "-u XDG_RUNTIME_DIR RAMPART_ROOT=" +
+                              Quote(m_root) + " TMPDIR=" + Quote(m_base) + " LC_ALL=C.UTF-8 " +
+                              Quote(VEX_TEMPORA);
+        for (const std::string& arg : args)
+            command += " " + Quote(arg);
+        command += " 2>" + Quote(errFile) + " </dev/null";
+        CRun run;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe)
+            return run;
+        char buf[4096];
+        while (size_t n = fread(buf, 1, sizeof buf, pipe))
+            run.out.append(buf, n);
+        const int status = pclose(pipe);
+        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.err = ReadFile(errFile);
+        return run;
+    }
+
+    // `tempora run NAME` starts the real scanner, which ends on its own;
+    // waits until its result differs from the one before.
+    CJobResult RunAndWait(const std::string& name) {
+        CJobResult before;
+        const bool had = ReadJobResult(name.c_str(), before);
+        const CRun run = Tempora({"run", name});
+        EXPECT_EQ(run.code, 0) << run.err;
+        CJobResult now;
+        for (int i = 0; i < 400; ++i) {
+            if (ReadJobResult(name.c_str(), now) && (!had || !(now == before)))
+                return now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        ADD_FAILURE() << "no result for " << name;
+        return now;
+    }
+
+    QJsonObject JobJson(const std::string& name) {
+        const CRun run = Tempora({"list", "--json"});
+        EXPECT_EQ(run.code, 0) << run.err;
+        for (const QJsonValue& job :
+             QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array())
+            if (job["name"].toString().toStdString() == name)
+                return job.toObject();
+        ADD_FAILURE() << "no job " << name << " in " << run.out;
+        return {};
+    }
+
+    // The result column of `tempora list` for the job.
+    std::string ListedResult(const std::string& name) {
+        std::istringstream in(Tempora({"list"}).out);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(name + "\t", 0) == 0)
+                return line.substr(line.rfind('\t') + 1);
+        return "?";
+    }
+
+    QTemporaryDir m_tmp;
+    std::string m_base;
+    std::string m_root;
+};
+
+TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
+    const std::string tree = m_base + "/tree";
+    ASSERT_EQ(Tempora({"add", "Dom", "--daily", "08:00", "--dir", tree, "--all-files",
+                       "--background", "--log", "detailed"})
+                  .code,
+              0);
+    ASSERT_EQ(Tempora({"add", "Stop", "--daily", "08:00", "--dir", tree, "--all-files",
+                       "--background", "--on-infection", "stop"})
+                  .code,
+              0);
+    ASSERT_EQ(
+        Tempora({"add", "Brak", "--daily", "08:00", "--dir", m_base + "/gone", "--background"})
+            .code,
+        0);
+    // Never ran: empty column, null in JSON.
+    EXPECT_EQ(ListedResult("Dom"), "");
+    EXPECT_TRUE(JobJson("Dom")["lastResult"].isNull());
+
+    CJobResult r = RunAndWait("Dom");
+    EXPECT_EQ(r.GetText(), "czysto");
+    EXPECT_EQ(r.m_nExitCode, 0);
+    EXPECT_EQ(r.m_nFiles, 2u);
+    EXPECT_EQ(ListedResult("Dom"), "czysto");
+
+    std::ofstream(tree + "/virus.com") << TestString();
+    r = RunAndWait("Dom");
+    EXPECT_EQ(r.GetText(), "infekcje: 1");
+    const QJsonObject last = JobJson("Dom")["lastResult"].toObject();
+    EXPECT_EQ(last.keys(), QStringList({"changed", "errors", "exitCode", "files", "finished",
+                                        "infected", "stopped"}));
+    EXPECT_EQ(last["exitCode"].toInt(), 1);
+    EXPECT_EQ(last["files"].toInt(), 3);
+    EXPECT_EQ(last["infected"].toInt(), 1);
+    EXPECT_EQ(last["changed"].toInt(), 0);
+    EXPECT_EQ(last["errors"].toInt(), 0);
+    EXPECT_FALSE(last["stopped"].toBool());
+    // ISO 8601 with seconds and the UTC offset.
+    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$")
+                    .match(last["finished"].toString())
+                    .hasMatch())
+        << last["finished"].toString().toStdString();
+    EXPECT_NE(Tempora({"show", "Dom"}).out.find("Wynik: infekcje: 1 ("), std::string::npos);
+
+    r = RunAndWait("Stop");
+    EXPECT_TRUE(r.m_bStopped);
+    EXPECT_EQ(r.GetText(), "infekcje: 1"); // what it found outweighs the stop
+    EXPECT_TRUE(JobJson("Stop")["lastResult"].toObject()["stopped"].toBool());
+
+    r = RunAndWait("Brak");
+    EXPECT_TRUE(r.m_bFailed);
+    EXPECT_EQ(ListedResult("Brak"), "błąd");
+    EXPECT_EQ(JobJson("Brak")["lastResult"].toObject()["exitCode"].toInt(), 2);
+
+    // A scanner that cannot be started: the start is recorded as a result.
+    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "vexexe", "/nonexistent/vexscan"));
+    EXPECT_EQ(Tempora({"run", "Dom"}).code, 1);
+    EXPECT_EQ(ListedResult("Dom"), "nie uruchomiono");
+    EXPECT_EQ(JobJson("Dom")["lastResult"].toObject()["exitCode"].toInt(), -1);
+}
+
+TEST_F(TemporaResultTest, ResultsStayWithTheNameAndNeverTravelInAFile) {
+    ASSERT_EQ(Tempora({"add", "Dom", "--daily", "08:00", "--dir", m_base + "/tree"}).code, 0);
+    ASSERT_TRUE(WriteJobResult("Dom", CJobResult::NotStarted(1796768405)));
+    EXPECT_EQ(ListedResult("Dom"), "nie uruchomiono");
+
+    const std::string file = m_base + "/kopia.scj";
+    ASSERT_EQ(Tempora({"export", file}).code, 0);
+    // Replaced by the file's job: the result of the name stays.
+    ASSERT_EQ(Tempora({"import", file, "--replace"}).code, 0);
+    EXPECT_EQ(ListedResult("Dom"), "nie uruchomiono");
+    // Deleted and imported again: a new job, no result.
+    ASSERT_EQ(Tempora({"delete", "Dom"}).code, 0);
+    ASSERT_EQ(Tempora({"import", file}).code, 0);
+    EXPECT_EQ(ListedResult("Dom"), "");
+    EXPECT_TRUE(JobJson("Dom")["lastResult"].isNull());
+}
+
+TEST_F(TemporaResultTest, LogPrintsTheLastRunsAcrossTheOlderFile) {
+    ASSERT_EQ(Tempora({"add", "Dom", "--daily", "08:00"}).code, 0);
+    CRun run = Tempora({"log", "Dom"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("nie ma jeszcze protokołu"), std::string::npos) << run.err;
+
+    const std::string log = CScanPaths::ForJob(m_root, "Dom").m_strLog;
+    fs::create_directories(fs::path(log).parent_path());
+    // The older file begins with lines from before run headers were written.
+    std::ofstream(log + ".1") << "2026-12-06 08:00:01 Dom: /: 9 files\n"
+                              << "==== 2026-12-07T08:00:00+01:00 vexscan Dom\n"
+                              << "2026-12-07 08:00:02 Dom: /: 10 files\n";
+    std::ofstream(log) << "==== 2026-12-08T08:00:00+01:00 vexscan Dom\n"
+                       << "/x\x1b[2J: infected\n"
+                       << "2026-12-08 08:00:03 Dom: /: 11 files\n"
+                       << "==== 2026-12-09T08:00:00+01:00 vexscan Dom\n"
+                       << "2026-12-09 08:00:04 Dom: /: 12 files\n";
+
+    run = Tempora({"log", "dom", "--runs", "1"}); // the stored name's case finds the file
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "==== 2026-12-09T08:00:00+01:00 vexscan Dom\n"
+                       "2026-12-09 08:00:04 Dom: /: 12 files\n");
+    run = Tempora({"log", "Dom", "--runs", "3"});
+    EXPECT_EQ(run.out, "==== 2026-12-07T08:00:00+01:00 vexscan Dom\n"
+                       "2026-12-07 08:00:02 Dom: /: 10 files\n"
+                       "==== 2026-12-08T08:00:00+01:00 vexscan Dom\n"
+                       "/x?[2J: infected\n" // no escape sequence reaches the terminal
+                       "2026-12-08 08:00:03 Dom: /: 11 files\n"
+                       "==== 2026-12-09T08:00:00+01:00 vexscan Dom\n"
+                       "2026-12-09 08:00:04 Dom: /: 12 files\n");
+    const CRun all = Tempora({"log", "Dom"});
+    EXPECT_EQ(all.out, Tempora({"log", "Dom", "--runs", "100"}).out);
+    EXPECT_EQ(all.out.rfind("2026-12-06 08:00:01 Dom: /: 9 files\n==== 2026-12-07", 0), 0u);
+
+    // Without any header the whole log is one run.
+    std::ofstream(log) << "2026-12-10 08:00:01 Dom: /: 1 files\n"
+                       << "2026-12-11 08:00:01 Dom: /: 2 files\n";
+    EXPECT_EQ(Tempora({"log", "Dom", "--runs", "1"}).out,
+              "2026-12-10 08:00:01 Dom: /: 1 files\n2026-12-11 08:00:01 Dom: /: 2 files\n");
+
+    EXPECT_EQ(Tempora({"log", "Nie ma"}).code, 1);
+    EXPECT_EQ(Tempora({"log", "Dom", "--runs", "0"}).code, 2);
+    EXPECT_EQ(Tempora({"log"}).code, 2);
+}
+
+} // namespace
