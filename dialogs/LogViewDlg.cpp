@@ -69,9 +69,19 @@ void CLogViewDlg::LoadLog(const std::string& strLogPath) {
     if (bTruncated)
         shown.prepend(QString::fromUtf8(LoadResString(kTextCutOff)) + QLatin1Char('\n'));
     m_pText->setPlainText(shown);
-    // The newest run is at the end: start there.
+    ScrollToEnd();
+}
+
+void CLogViewDlg::ScrollToEnd() {
     m_pText->moveCursor(QTextCursor::End);
     m_pText->verticalScrollBar()->setValue(m_pText->verticalScrollBar()->maximum());
+    m_pText->horizontalScrollBar()->setValue(0);
+}
+
+void CLogViewDlg::showEvent(QShowEvent* pEvent) {
+    QDialog::showEvent(pEvent);
+    // Only now is the text laid out and the scroll range known.
+    ScrollToEnd();
 }
 
 int CLogViewDlg::DoModal() {

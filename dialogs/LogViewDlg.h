@@ -29,8 +29,13 @@ public:
     QPlainTextEdit* TextView() const { return m_pText; }
     QPushButton* CloseButton() const { return m_pClose; }
 
+protected:
+    // The newest run is at the end: shown from there.
+    void showEvent(QShowEvent* pEvent) override;
+
 private:
     void LoadLog(const std::string& strLogPath);
+    void ScrollToEnd();
 
     QString m_strPath;
     QPlainTextEdit* m_pText;

@@ -62,11 +62,12 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
             continue;
         // Read for every job, as the installation may change it meanwhile.
         job.m_strScanner = ScannerPath();
-        const CJob::ERunResult result = job.Execute();
+        // A scanner that cannot start is the job's result; recorded first,
+        // so that the row the write updates shows it.
+        if (job.Execute() == CJob::ERunResult::LaunchFailed)
+            WriteNotStartedResult(job.GetName());
         if (store.WriteJob(job, kHintJobChanged, nullptr))
             ++written;
-        if (result == CJob::ERunResult::LaunchFailed)
-            WriteNotStartedResult(job.GetName());
     }
     return written;
 }

@@ -62,8 +62,9 @@ TEST_F(MainFrameTest, MenuBarHasTheFourMenusWithTheirEntries) {
     EXPECT_EQ(titles, (QStringList{"&Analiza", "&Edycja", "&Widok", "&?"}));
 
     EXPECT_EQ(MenuTexts(MenuAt(frame, 0)),
-              (QStringList{"&Nowa...\tCtrl+N", "Zamień...\tCtrl+E", "-", "Teraz uruchom", "-",
-                           "&Importuj...", "&Eksportuj...", "-", "Konie&c"}));
+              (QStringList{"&Nowa...\tCtrl+N", "Zamień...\tCtrl+E", "-", "Teraz uruchom",
+                           QString::fromUtf8("Pokaż &protokół"), "-", "&Importuj...",
+                           "&Eksportuj...", "-", "Konie&c"}));
     EXPECT_EQ(MenuTexts(MenuAt(frame, 1)), (QStringList{"&Wytnij\tCtrl+X", "&Kopiuj\tCtrl+C",
                                                         "&Przesuń\tCtrl+V", "-", "&Usuń\tDel"}));
     EXPECT_EQ(MenuTexts(MenuAt(frame, 2)), (QStringList{"&Aktualizacja\tF5", "-", "&Działanie", "-",

@@ -232,6 +232,8 @@ TEST_F(JobCommands, RunNowWithoutScannerStillStampsTheStart) {
     CJob job;
     ASSERT_TRUE(m_raw.ReadJob("A", &job));
     EXPECT_EQ(job.GetLastStart(), COleDateTime(kYear, kMonth, kDay, 12, 0, 0));
+    // The failed start is the job's last result, in the list at once.
+    EXPECT_EQ(Cell(m_view->FindJobRow("A"), CVigilView::ColResult), "nie uruchomiono");
 }
 
 TEST_F(JobCommands, CopyAndPasteDuplicateCutAndPasteRestore) {

@@ -13,13 +13,14 @@ constexpr const char* kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
 class ViewTest : public ViewFixture {};
 } // namespace
 
-TEST_F(ViewTest, EmptyStoreShowsFiveColumnsAndTheSortMark) {
+TEST_F(ViewTest, EmptyStoreShowsSixColumnsAndTheSortMark) {
     OpenView();
     EXPECT_EQ(m_view->rowCount(), 0);
-    const char* titles[] = {"Nazwa", "Katalog", "Czas", "Następny start za...", "Ostatni start"};
-    const int widths[] = {180, 150, 120, 120, 120};
-    ASSERT_EQ(m_view->columnCount(), 5);
-    for (int col = 0; col < 5; ++col) {
+    const char* titles[] = {"Nazwa",         "Katalog", "Czas", "Następny start za...",
+                            "Ostatni start", "Wynik"};
+    const int widths[] = {180, 150, 120, 120, 120, 110};
+    ASSERT_EQ(m_view->columnCount(), 6);
+    for (int col = 0; col < 6; ++col) {
         EXPECT_EQ(m_view->horizontalHeaderItem(col)->text(), QString::fromUtf8(titles[col]));
         EXPECT_EQ(m_view->horizontalHeader()->sectionSize(col), widths[col]);
     }
@@ -322,7 +323,8 @@ TEST_F(ViewTest, RowCommandsFollowTheSelectionAndContextMenus) {
     for (QAction* a : selected->actions())
         texts << (a->isSeparator() ? QString("-") : a->text());
     EXPECT_EQ(texts, (QStringList{"&Wytnij", "&Kopiuj", QString::fromUtf8("&Usuń"), "-",
-                                  QString::fromUtf8("&Zmień"), "&Teraz uruchom"}));
+                                  QString::fromUtf8("&Zmień"), "&Teraz uruchom",
+                                  QString::fromUtf8("Pokaż &protokół")}));
     EXPECT_EQ(m_view->FindJobRow("B"), 1);
     EXPECT_EQ(m_view->FindJobRow("z"), -1);
 }

@@ -1,0 +1,193 @@
+// The job list's result column and the log viewer it leads to.
+#include "ViewFixture.h"
+
+#include "JobResult.h"
+#include "LogViewDlg.h"
+#include "ResourceIds.h"
+#include "ScanPaths.h"
+#include "Settings.h"
+
+#include <QAction>
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr const char* kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
+
+class ResultColumnTest : public ViewFixture {
+protected:
+    static CJobResult Result(std::int64_t finished, std::uint64_t infected = 0,
+                             std::uint64_t changed = 0, bool stopped = false, bool failed = false) {
+        CJobResult r;
+        r.m_nFinished = finished;
+        r.m_nInfected = infected;
+        r.m_nChanged = changed;
+        r.m_bStopped = stopped;
+        r.m_bFailed = failed;
+        r.m_nExitCode = failed ? 2 : (infected || changed ? 1 : 0);
+        return r;
+    }
+    QString ResultCell(const char* name) const {
+        return Cell(m_view->FindJobRow(name), CVigilView::ColResult);
+    }
+    // Writes a log for the job below the state root, as the scanner does.
+    std::string WriteLog(const char* name, const std::string& text) {
+        const std::string log = CScanPaths::ForJob(m_root.Path(), name).m_strLog;
+        std::filesystem::create_directories(std::filesystem::path(log).parent_path());
+        std::ofstream(log, std::ios::binary) << text;
+        return log;
+    }
+    // Runs the log command and hands the viewer it opens to inspect.
+    bool ShowLog(const std::function<void(CLogViewDlg&)>& inspect) {
+        bool shown = false;
+        ScopedModalHook hook([&](QDialog& dialog) {
+            auto* viewer = qobject_cast<CLogViewDlg*>(&dialog);
+            EXPECT_NE(viewer, nullptr);
+            if (viewer != nullptr) {
+                shown = true;
+                inspect(*viewer);
+            }
+            return IDCANCEL;
+        });
+        return m_commands->Execute(res::ID_JOB_SHOW_LOG) && shown;
+    }
+};
+
+} // namespace
+
+TEST_F(ResultColumnTest, TextsSortBySeverityThenTimeAndTheWidthIsKept) {
+    const char* names[] = {"never",  "clean-new", "clean-old", "stopped",     "changed",
+                           "failed", "unstarted", "infected",  "infected-old"};
+    for (const char* name : names)
+        Store(*MakeJob(name, 13, 0));
+    ASSERT_TRUE(WriteJobResult("clean-new", Result(2000)));
+    ASSERT_TRUE(WriteJobResult("clean-old", Result(1000)));
+    ASSERT_TRUE(WriteJobResult("stopped", Result(1000, 0, 0, true)));
+    ASSERT_TRUE(WriteJobResult("changed", Result(1000, 0, 4)));
+    ASSERT_TRUE(WriteJobResult("failed", Result(1000, 0, 0, false, true)));
+    ASSERT_TRUE(WriteJobResult("unstarted", CJobResult::NotStarted(1000)));
+    ASSERT_TRUE(WriteJobResult("infected", Result(3000, 2)));
+    ASSERT_TRUE(WriteJobResult("infected-old", Result(500, 7)));
+    OpenView();
+
+    EXPECT_EQ(ResultCell("never"), "");
+    EXPECT_EQ(ResultCell("clean-new"), "czysto");
+    EXPECT_EQ(ResultCell("stopped"), "zatrzymano");
+    EXPECT_EQ(ResultCell("changed"), "zmiany: 4");
+    EXPECT_EQ(ResultCell("failed"), QString::fromUtf8("błąd"));
+    EXPECT_EQ(ResultCell("unstarted"), "nie uruchomiono");
+    EXPECT_EQ(ResultCell("infected"), "infekcje: 2");
+
+    m_view->OnColumnClick(CVigilView::ColResult);
+    const std::vector<std::string> ascending = {"never",     "clean-old",    "clean-new",
+                                                "stopped",   "changed",      "failed",
+                                                "unstarted", "infected-old", "infected"};
+    EXPECT_EQ(RowNames(), ascending);
+    EXPECT_EQ(m_view->GetSortMarkColumn(), CVigilView::ColResult);
+    m_view->OnColumnClick(CVigilView::ColResult);
+    EXPECT_EQ(RowNames(), std::vector<std::string>(ascending.rbegin(), ascending.rend()));
+
+    // A result that arrives later shows after the refresh its signal causes.
+    ASSERT_TRUE(WriteJobResult("never", Result(4000, 0, 1)));
+    EXPECT_TRUE(m_commands->Execute(res::ID_VIEW_REFRESH));
+    EXPECT_EQ(ResultCell("never"), "zmiany: 1");
+
+    m_view->horizontalHeader()->resizeSection(CVigilView::ColResult, 137);
+    m_view->SaveSettings();
+    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "Wynik", 0), 137u);
+    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "SortCol", 0), 5u);
+    CVigilView again(m_doc.get(), nullptr);
+    EXPECT_EQ(again.horizontalHeader()->sectionSize(CVigilView::ColResult), 137);
+}
+
+TEST_F(ResultColumnTest, RenameAndDeleteInTheWindowCarryTheResult) {
+    Store(*MakeJob("Dom", 13, 0));
+    Store(*MakeJob("Praca", 13, 0));
+    ASSERT_TRUE(WriteJobResult("Dom", Result(1000, 3)));
+    ASSERT_TRUE(WriteJobResult("Praca", Result(1000)));
+    OpenView();
+    CJob job;
+    ASSERT_TRUE(m_raw.ReadJob("Dom", &job));
+    job.SetName("Dom i ogród");
+    ASSERT_TRUE(m_doc->GetStore().WriteJob(job, 3, "Dom"));
+    EXPECT_TRUE(m_commands->Execute(res::ID_VIEW_REFRESH));
+    EXPECT_EQ(ResultCell("Dom i ogród"), "infekcje: 3");
+
+    m_view->selectRow(m_view->FindJobRow("Praca"));
+    m_answers.push_back(IDYES);
+    ASSERT_TRUE(m_commands->Execute(res::ID_JOB_DELETE));
+    CJobResult gone;
+    EXPECT_FALSE(ReadJobResult("Praca", gone));
+}
+
+TEST_F(ResultColumnTest, LogCommandOpensTheJobsLogAtItsNewestRun) {
+    Store(*MakeJob("Dom", 13, 0));
+    Store(*MakeJob("Praca", 13, 0));
+    OpenView();
+    QAction* show = m_commands->Action(res::ID_JOB_SHOW_LOG);
+    m_commands->UpdateAll();
+    EXPECT_FALSE(show->isEnabled());
+
+    std::string text;
+    for (int run = 1; run <= 60; ++run)
+        text += "==== 2026-12-0" + std::to_string(run % 9 + 1) + "T08:00:00+01:00 vexscan Dom\n" +
+                "/home/plik" + std::to_string(run) + ": ok\n";
+    text += "2026-12-08 08:00:03 Dom: /home: 60 files, 0 infected\n";
+    const std::string log = WriteLog("Dom", text);
+    WriteLog("Praca", "inny protokół\n");
+
+    m_view->selectRow(m_view->FindJobRow("dom") /* as the row finds it */);
+    m_commands->UpdateAll();
+    EXPECT_TRUE(show->isEnabled());
+    ASSERT_TRUE(ShowLog([&](CLogViewDlg& viewer) {
+        EXPECT_EQ(viewer.LogPath().toStdString(), log);
+        EXPECT_EQ(viewer.windowTitle(), QString::fromUtf8("Protokół analizy „Dom”"));
+        QPlainTextEdit* view = viewer.TextView();
+        EXPECT_TRUE(view->isReadOnly());
+        EXPECT_TRUE(QFontInfo(view->font()).fixedPitch());
+        EXPECT_EQ(view->toPlainText().toStdString(), text);
+        // Scrolled to the newest run, at the bottom.
+        QScrollBar* bar = view->verticalScrollBar();
+        EXPECT_GT(bar->maximum(), 0);
+        EXPECT_EQ(bar->value(), bar->maximum());
+        EXPECT_EQ(viewer.CloseButton()->text(), "Zamknij");
+        viewer.CloseButton()->click();
+        EXPECT_EQ(viewer.result(), QDialog::Rejected);
+    }));
+
+    // Two selected rows: which log would it be? The command waits for one.
+    m_view->selectAll();
+    m_commands->UpdateAll();
+    EXPECT_FALSE(show->isEnabled());
+}
+
+TEST_F(ResultColumnTest, ViewerShowsAMissingLogAndTheNewestPartOfAHugeOne) {
+    Store(*MakeJob("Dom", 13, 0));
+    OpenView();
+    m_view->selectRow(0);
+    ASSERT_TRUE(ShowLog([](CLogViewDlg& viewer) {
+        EXPECT_EQ(viewer.TextView()->toPlainText(),
+                  QString::fromUtf8("Ta analiza nie ma jeszcze protokołu."));
+    }));
+
+    const std::string line(99, 'x');
+    std::string huge;
+    for (size_t i = 0; huge.size() <= CLogViewDlg::kMaxBytes; ++i)
+        huge += line.substr(0, 90) + std::to_string(1000000 + i) + "\n";
+    huge += "==== 2026-12-08T08:00:00+01:00 vexscan Dom\nnewest\n";
+    WriteLog("Dom", huge);
+    ASSERT_TRUE(ShowLog([&](CLogViewDlg& viewer) {
+        const QString shown = viewer.TextView()->toPlainText();
+        EXPECT_TRUE(shown.startsWith(QString::fromUtf8("(wcześniejsze wiersze protokołu "
+                                                       "pominięto)\nxxx")));
+        EXPECT_TRUE(shown.endsWith("vexscan Dom\nnewest\n"));
+        EXPECT_LE(static_cast<size_t>(shown.size()), CLogViewDlg::kMaxBytes + 100);
+    }));
+}
