@@ -2,6 +2,7 @@
 #include "AtStartup.h"
 #include "Daily.h"
 #include "Hourly.h"
+#include "JobResult.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
 #include "Server.h"
@@ -55,7 +56,7 @@ protected:
             options.runSeams.m_launch = [this](CJob& job) {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_launched.push_back(job.GetName());
-                return true;
+                return std::string(job.GetName()) != "Broken"; // a scanner that cannot start
             };
             options.runSeams.m_load = [this] {
                 ++m_loadReads;
@@ -122,6 +123,21 @@ TEST_F(SchedulerTest, DueJobIsStampedWrittenLaunchedAndAnnounced) {
     Scheduler().RunPass(m_server);
     EXPECT_EQ(Launched().size(), 1u);
     EXPECT_FALSE(m_client->Wait(0));
+}
+
+TEST_F(SchedulerTest, ScannerThatCannotStartIsTheJobsResult) {
+    AddJob("Broken", DailyAt(13, 30), COleDateTime(2026, 12, 7, 12, 0, 0));
+    AddJob("Daily", DailyAt(13, 30), COleDateTime(2026, 12, 7, 12, 0, 0));
+    m_client->Wait(0);
+    Scheduler().RunPass(m_server);
+    EXPECT_EQ(Launched(), (std::vector<std::string>{"Broken", "Daily"}));
+    CJobResult result;
+    ASSERT_TRUE(ReadJobResult("Broken", result));
+    EXPECT_EQ(result.GetText(), "nie uruchomiono");
+    EXPECT_EQ(result.m_nExitCode, -1);
+    // A started scanner writes its own result when it ends; none yet.
+    EXPECT_FALSE(ReadJobResult("Daily", result));
+    EXPECT_TRUE(m_client->Wait(0));
 }
 
 TEST_F(SchedulerTest, InactiveAndIncompleteJobsAreNotStarted) {
