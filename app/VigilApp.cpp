@@ -8,6 +8,7 @@
 #include "ResourceIds.h"
 #include "Settings.h"
 #include "StringTable.h"
+#include "Toolbar.h"
 #include "VigilDoc.h"
 #include "VigilView.h"
 #include "WindowRect.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QIcon>
 
 namespace {
 constexpr unsigned kSettingsKeyId = 141;
@@ -87,6 +89,9 @@ int CVigilApp::ShowLogOnly() {
     // store needed. The program ends when it closes.
     auto* dialog = new CLogViewDlg(m_strLogJob);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Alone on the desktop it carries the program's icon, as the window does.
+    dialog->setWindowIcon(
+        QIcon(QStringLiteral(":/images/") + QString::fromLatin1(res::AppIconImage())));
     dialog->show();
     return QApplication::exec();
 }

@@ -210,14 +210,24 @@ bool WriteNotStartedResult(const char* pszJobName) {
 }
 
 bool ReadJobResult(const char* pszJobName, CJobResult& result) {
+    return CJobResultReader().Read(pszJobName, result);
+}
+
+CJobResultReader::~CJobResultReader() {
+    if (m_hKey)
+        RegCloseKey(m_hKey);
+}
+
+bool CJobResultReader::Read(const char* pszJobName, CJobResult& result) {
     if (pszJobName == nullptr)
         return false;
-    CResultKey key(false);
-    if (!key.Get())
+    if (!m_hKey && RegOpenKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_hKey) != ERROR_SUCCESS)
+        m_hKey = nullptr;
+    if (!m_hKey)
         return false;
     BYTE buf[kMaxResultSize];
     DWORD size = sizeof buf;
-    if (RegQueryValueEx(key.Get(), pszJobName, nullptr, buf, &size) != ERROR_SUCCESS)
+    if (RegQueryValueEx(m_hKey, pszJobName, nullptr, buf, &size) != ERROR_SUCCESS)
         return false;
     return result.Load(buf, size);
 }

@@ -72,6 +72,23 @@ bool JobResultLess(const CJobResult* pA, const CJobResult* pB);
 bool WriteJobResult(const char* pszJobName, const CJobResult& result);
 // False when there is no result for the name or it does not load.
 bool ReadJobResult(const char* pszJobName, CJobResult& result);
+
+// Reads results through one open key, for callers that read one per job (the
+// list, `tempora list`): opening the key costs far more than a read. The key
+// is opened on first use, and again while it does not exist yet. One thread
+// at a time.
+class CJobResultReader {
+public:
+    CJobResultReader() = default;
+    ~CJobResultReader();
+    CJobResultReader(const CJobResultReader&) = delete;
+    CJobResultReader& operator=(const CJobResultReader&) = delete;
+
+    bool Read(const char* pszJobName, CJobResult& result);
+
+private:
+    HKEY m_hKey = nullptr;
+};
 // Records that the named job's scanner could not be started, now.
 bool WriteNotStartedResult(const char* pszJobName);
 // Removes the named job's result; a missing one is no error.

@@ -197,9 +197,9 @@ CJobReport MakeJobReport(const CJob& job, time_t now) {
     return report;
 }
 
-void AddLastResult(CJobReport& report) {
+void AddLastResult(CJobReport& report, CJobResultReader& results) {
     CJobResult result;
-    if (ReadJobResult(report.strName.c_str(), result))
+    if (results.Read(report.strName.c_str(), result))
         report.lastResult = result;
     else
         report.lastResult.reset();

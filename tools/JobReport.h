@@ -38,7 +38,7 @@ struct CJobReport {
 
 CJobReport MakeJobReport(const CJob& job, time_t now);
 // Adds the job's last result from the job store.
-void AddLastResult(CJobReport& report);
+void AddLastResult(CJobReport& report, CJobResultReader& results);
 // The list's text of the last result; empty when the job never ran.
 std::string ResultText(const CJobReport& report);
 

@@ -153,9 +153,10 @@ int CTemporaSession::List(CScanRegInterface& store, bool bJson) {
     const time_t now = CurrentTime();
     std::vector<CJobReport> reports;
     CJob job;
+    CJobResultReader results;
     for (DWORD index = 0; store.EnumJob(&index, &job);) {
         reports.push_back(MakeJobReport(job, now));
-        AddLastResult(reports.back());
+        AddLastResult(reports.back(), results);
     }
     std::stable_sort(reports.begin(), reports.end(), NameLess);
     if (bJson) {
@@ -173,7 +174,8 @@ int CTemporaSession::Show(CScanRegInterface& store, const std::string& strName, 
     if (!ReadExisting(store, strName, job))
         return kExitRefused;
     CJobReport report = MakeJobReport(job, CurrentTime());
-    AddLastResult(report);
+    CJobResultReader results;
+    AddLastResult(report, results);
     std::fputs((bJson ? FormatJson(report) + "\n" : FormatShow(report)).c_str(), m_out);
     return kExitOk;
 }

@@ -29,7 +29,7 @@ namespace {
 constexpr unsigned kSettingsKeyId = 141;
 constexpr unsigned kServerNotRunningId = 172;
 constexpr unsigned kHeaderIds[CVigilView::ColCount] = {144, 145, 146, 147, 148, 280};
-constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120, 110};
+constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120, 120};
 constexpr DWORD kMaxColumnWidth = 4096;
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kContextMenuOffset = 5;
@@ -73,15 +73,15 @@ private:
 };
 
 // The result column's text of a job; empty when it never ran.
-QString ResultText(const char* pszName) {
+QString ResultText(CJobResultReader& results, const char* pszName) {
     CJobResult result;
-    return ReadJobResult(pszName, result) ? QString::fromStdString(result.GetText()) : QString();
+    return results.Read(pszName, result) ? QString::fromStdString(result.GetText()) : QString();
 }
 
 // Sort key of the result column: by state, then by end time; no result first.
-qint64 ResultKey(const char* pszName) {
+qint64 ResultKey(CJobResultReader& results, const char* pszName) {
     CJobResult result;
-    if (!ReadJobResult(pszName, result))
+    if (!results.Read(pszName, result))
         return -1;
     constexpr qint64 kTimeSpan = qint64(1) << 40; // seconds, far beyond any real end time
     const qint64 finished = std::clamp<qint64>(result.m_nFinished, 0, kTimeSpan - 1);
@@ -96,7 +96,8 @@ QString FoldedKey(const char* psz) {
 
 CVigilView::CVigilView(CVigilDoc* pDoc, CCommandLayer* pCommands, QWidget* pParent)
     : QTableWidget(pParent), m_pDoc(pDoc), m_pCommands(pCommands),
-      m_pRefreshEvent(std::make_shared<CNamedEvent>(kClientEventName)) {
+      m_pRefreshEvent(std::make_shared<CNamedEvent>(kClientEventName)),
+      m_pResults(std::make_unique<CJobResultReader>()) {
     m_nDisplayMode = static_cast<int>(RegGetDword(HKEY_CURRENT_USER, SettingsKey(), "cdm", 1));
 
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -213,7 +214,7 @@ void CVigilView::SetRowTexts(int nRow, const CJob& job) {
         Utf8(job.GetPeriodText(GetResourceHandle())),
         Utf8(job.GetNextStartText(GetResourceHandle(), m_nDisplayMode != 0)),
         Utf8(job.GetLastStartText()),
-        ResultText(job.GetName()),
+        ResultText(*m_pResults, job.GetName()),
     };
     for (int col = 0; col < ColCount; ++col) {
         QTableWidgetItem* cell = item(nRow, col);
@@ -315,7 +316,7 @@ void CVigilView::SortRows() {
                 cell->SetKey(static_cast<qint64>(job.GetSecondsToNextStart(now)));
                 break;
             case ColResult:
-                cell->SetKey(ResultKey(job.GetName()));
+                cell->SetKey(ResultKey(*m_pResults, job.GetName()));
                 break;
             default:
                 cell->SetKey(static_cast<qint64>(job.GetLastStartSeconds()));

@@ -9,6 +9,7 @@
 
 class CCommandLayer;
 class CJob;
+class CJobResultReader;
 class CNamedEvent;
 class CRefreshThread;
 class CVigilDoc;
@@ -124,5 +125,7 @@ private:
     qint64 m_nEditRowKey = -1;
     std::shared_ptr<CNamedEvent> m_pRefreshEvent;
     std::unique_ptr<CRefreshThread> m_pRefreshThread;
+    // Each job's last result, read through one key kept open (GUI thread only).
+    std::unique_ptr<CJobResultReader> m_pResults;
     long m_nStoreReads = 0;
 };

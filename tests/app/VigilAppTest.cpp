@@ -4,12 +4,14 @@
 #include "Daily.h"
 #include "Job.h"
 #include "JobFile.h"
+#include "LogViewDlg.h"
 #include "MainFrame.h"
 #include "ModalSeam.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RegInterface.h"
 #include "ResourceIds.h"
+#include "ScanPaths.h"
 #include "Settings.h"
 #include "TempStateRoot.h"
 #include "TestApp.h"
@@ -19,7 +21,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -196,4 +200,33 @@ TEST_F(VigilAppTest, JobFileOnTheCommandLineIsImportedIntoTheOpenStore) {
     CRegInterface raw;
     ASSERT_TRUE(raw.Open(kJobKeyPath));
     EXPECT_TRUE(raw.ReadJob("b", nullptr));
+}
+
+TEST_F(VigilAppTest, LogOptionShowsThatJobsLogAloneUntilItCloses) {
+    char name[] = "vex-tempora";
+    char option[] = "--log";
+    char job[] = "Dom";
+    char* argv[] = {name, option, job, nullptr};
+    int argc = 3;
+    CVigilApp app(argc, argv);
+    EXPECT_EQ(app.GetLogJob(), "Dom");
+    EXPECT_EQ(app.GetCommandLineFile(), ""); // the name is no job file to import
+
+    // No job store is needed; the viewer is the only window, and closing it
+    // ends the program.
+    QString title;
+    QString path;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* viewer = qobject_cast<CLogViewDlg*>(w); viewer && viewer->isVisible()) {
+                title = viewer->windowTitle();
+                path = viewer->LogPath();
+                viewer->CloseButton()->click();
+            }
+        }
+    });
+    QTimer::singleShot(5000, [] { QApplication::exit(1); }); // never hangs the suite
+    EXPECT_EQ(app.ShowLogOnly(), 0);
+    EXPECT_EQ(title, QString::fromUtf8("Protokół analizy „Dom”"));
+    EXPECT_EQ(path.toStdString(), CScanPaths::ForJob(m_root.Path(), "Dom").m_strLog);
 }

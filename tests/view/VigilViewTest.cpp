@@ -18,7 +18,7 @@ TEST_F(ViewTest, EmptyStoreShowsSixColumnsAndTheSortMark) {
     EXPECT_EQ(m_view->rowCount(), 0);
     const char* titles[] = {"Nazwa",         "Katalog", "Czas", "Następny start za...",
                             "Ostatni start", "Wynik"};
-    const int widths[] = {180, 150, 120, 120, 120, 110};
+    const int widths[] = {180, 150, 120, 120, 120, 120};
     ASSERT_EQ(m_view->columnCount(), 6);
     for (int col = 0; col < 6; ++col) {
         EXPECT_EQ(m_view->horizontalHeaderItem(col)->text(), QString::fromUtf8(titles[col]));
