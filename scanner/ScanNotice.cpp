@@ -75,10 +75,6 @@ bool CScanNotice::IsWanted(const CScanResult& result) {
     return result.ExitCode() != 0;
 }
 
-bool CScanNotice::HasDisplay() {
-    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
-}
-
 bool CScanNotice::HasSessionBus() {
     if (IsSet("DBUS_SESSION_BUS_ADDRESS"))
         return true;

@@ -32,8 +32,6 @@ public:
 
     // The scan found something (infected or changed files) or failed.
     static bool IsWanted(const CScanResult& result);
-    // A window could be shown: DISPLAY or WAYLAND_DISPLAY is set.
-    static bool HasDisplay();
     // The session bus can be reached without starting one: its address is
     // set, or the usual socket in XDG_RUNTIME_DIR exists.
     static bool HasSessionBus();

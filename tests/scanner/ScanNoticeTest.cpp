@@ -7,6 +7,7 @@
 #include "JobResult.h"
 #include "Process.h"
 #include "RegInterface.h"
+#include "SignatureDb.h"
 #include "TempStateRoot.h"
 #include "TestString.h"
 
@@ -60,6 +61,7 @@ protected:
         fs::create_directories(m_dir + "/bin");
         m_record = m_dir + "/notices";
         m_viewerArgs = m_dir + "/viewer-args";
+        m_sigs = MakeTestSignatures(m_dir + "/signatures");
         // A stand-in for the window program: it records how it was asked
         // to show a log.
         const std::string viewer = m_dir + "/bin/vex-tempora";
@@ -112,7 +114,7 @@ protected:
     int Vexscan(const std::string& args, const std::string& address = "") {
         const std::string command =
             "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR RAMPART_ROOT='" + m_root.Path() +
-            "' VEX_WINDOW=hidden DBUS_SESSION_BUS_ADDRESS='" +
+            "' VEX_WINDOW=hidden VEX_SIGNATURES='" + m_sigs + "' DBUS_SESSION_BUS_ADDRESS='" +
             (address.empty() ? m_address : address) + "' PATH='" + m_dir + "/bin:/usr/bin:/bin' " +
             VEXSCAN_PATH + " " + args + " </dev/null >/dev/null 2>&1";
         const int status = std::system(command.c_str());
@@ -146,7 +148,7 @@ protected:
     }
 
     CTempStateRoot m_root;
-    std::string m_dir, m_record, m_viewerArgs, m_address;
+    std::string m_dir, m_record, m_viewerArgs, m_address, m_sigs;
     pid_t m_bus = -1;
     pid_t m_notifier = -1;
 };

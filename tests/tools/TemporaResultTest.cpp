@@ -6,6 +6,7 @@
 #include "Registry.h"
 #include "ScanPaths.h"
 #include "Settings.h"
+#include "SignatureDb.h"
 #include "StatePaths.h"
 #include "TestString.h"
 
@@ -65,6 +66,7 @@ protected:
         ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key), ERROR_SUCCESS);
         RegCloseKey(key);
         ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "vexexe", VEXSCAN_PATH));
+        m_sigs = MakeTestSignatures(m_base + "/signatures");
         fs::create_directories(m_base + "/tree");
         std::ofstream(m_base + "/tree/a.txt") << "clean\n";
         std::ofstream(m_base + "/tree/b.txt") << "clean too\n";
@@ -79,7 +81,8 @@ protected:
         const std::string errFile = m_base + "/stderr";
         std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS "
                               "-u XDG_RUNTIME_DIR RAMPART_ROOT=" +
-                              Quote(m_root) + " TMPDIR=" + Quote(m_base) + " LC_ALL=C.UTF-8 " +
+                              Quote(m_root) + " TMPDIR=" + Quote(m_base) +
+                              " VEX_SIGNATURES=" + Quote(m_sigs) + " LC_ALL=C.UTF-8 " +
                               Quote(VEX_TEMPORA);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
@@ -137,6 +140,7 @@ protected:
     QTemporaryDir m_tmp;
     std::string m_base;
     std::string m_root;
+    std::string m_sigs;
 };
 
 TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
