@@ -8,10 +8,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -124,6 +126,36 @@ TEST_F(ScanWindowTest, StopButtonEndsTheScanCleanly) {
     EXPECT_EQ(window.StateText(), "Analiza zatrzymana przez użytkownika.");
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.CloseButton()->isEnabled());
+}
+
+TEST_F(ScanWindowTest, ResultIsHandedOnWhenTheScanEndsNotWhenTheWindowCloses) {
+    Write("virus.bin", kHashVirus);
+    CScanner scanner(m_cmd, CScanPaths::ForJob(m_base + "/state", m_cmd.m_strJobName), m_sigs);
+    scanner.m_report = [](const std::string&) {};
+    std::atomic<bool> handed{false};
+    CScanResult seen;
+    bool openWhenHanded = false;
+    // The user closes the window (end mode 0 keeps it) once the result is out.
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!handed)
+            return;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* window = qobject_cast<CScanWindow*>(w); window && window->isVisible()) {
+                openWhenHanded = true;
+                window->close();
+            }
+    });
+    user.start(20);
+    QTimer::singleShot(20000, [] { QApplication::exit(1); }); // never hangs the suite
+    const CScanResult result = RunScanInWindow(scanner, "Dom", 0, [&](const CScanResult& r) {
+        seen = r;
+        handed = true;
+    });
+    EXPECT_TRUE(handed);
+    EXPECT_TRUE(openWhenHanded);
+    EXPECT_EQ(seen.m_nInfected, 1u);
+    EXPECT_EQ(result.m_nInfected, 1u);
 }
 
 } // namespace
