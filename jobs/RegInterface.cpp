@@ -2,6 +2,8 @@
 
 #include "Job.h"
 #include "JobResult.h"
+#include "ScanPaths.h"
+#include "StatePaths.h"
 #include "StoreDocument.h"
 
 #include <cstring>
@@ -77,10 +79,13 @@ bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
     if (result != ERROR_SUCCESS)
         return false;
     RegFlushKey(m_hKey);
-    // The last result belongs to the job, whatever it is called. The job is
-    // safe by now; a result that cannot follow only shows the column empty.
-    if (pszOldName && std::strcmp(pszOldName, pszName) != 0)
+    // The last result, the log and the reference list belong to the job,
+    // whatever it is called. The job is safe by now; what cannot follow only
+    // leaves the column or the log empty.
+    if (pszOldName && std::strcmp(pszOldName, pszName) != 0) {
         MoveJobResult(pszOldName, pszName);
+        MoveJobFiles(StateRoot(), pszOldName, pszName);
+    }
     return true;
 }
 

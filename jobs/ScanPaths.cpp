@@ -2,7 +2,9 @@
 
 #include <QCryptographicHash>
 #include <cerrno>
+#include <cstdio>
 #include <sys/stat.h>
+#include <utility>
 
 std::string JobFileStem(const std::string& jobName) {
     std::string stem;
@@ -27,6 +29,23 @@ CScanPaths CScanPaths::ForJob(const std::string& stateRoot, const std::string& j
     paths.m_strReference = stateRoot + "/scanner/references/" + stem + ".sha256";
     paths.m_strQuarantine = stateRoot + "/scanner/quarantine";
     return paths;
+}
+
+bool MoveJobFiles(const std::string& stateRoot, const std::string& oldName,
+                  const std::string& newName) {
+    const CScanPaths from = CScanPaths::ForJob(stateRoot, oldName);
+    const CScanPaths to = CScanPaths::ForJob(stateRoot, newName);
+    bool ok = true;
+    for (const auto& [source, target] : {std::pair{from.m_strLog, to.m_strLog},
+                                         std::pair{from.m_strLog + ".1", to.m_strLog + ".1"},
+                                         std::pair{from.m_strReference, to.m_strReference}}) {
+        struct stat st {};
+        if (source == target || ::lstat(source.c_str(), &st) != 0 ||
+            ::lstat(target.c_str(), &st) == 0)
+            continue;
+        ok = ::rename(source.c_str(), target.c_str()) == 0 && ok;
+    }
+    return ok;
 }
 
 bool MakeDirectories(const std::string& dir) {

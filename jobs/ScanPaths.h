@@ -17,5 +17,11 @@ struct CScanPaths {
 // can climb out of the folder.
 std::string JobFileStem(const std::string& jobName);
 
+// Moves a job's log (with its older part) and reference list to the files of
+// its new name, so a renamed job keeps its history. A file is left where it
+// is when the new name already has one. False when a move failed.
+bool MoveJobFiles(const std::string& stateRoot, const std::string& oldName,
+                  const std::string& newName);
+
 // Creates dir and its missing parents with owner-only rights for the new ones.
 bool MakeDirectories(const std::string& dir);

@@ -5,12 +5,16 @@
 #include "Job.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
+#include "ScanPaths.h"
 #include "TempStateRoot.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <utility>
 
 namespace {
 
@@ -201,10 +205,27 @@ TEST_F(JobResultStoreTest, RenameMovesDeleteRemovesAndANewJobStartsWithout) {
     ASSERT_TRUE(WriteJobResult("Dom", Sample()));
     ASSERT_TRUE(WriteJobResult("Praca", CJobResult::NotStarted(100)));
 
+    // The scanner's files of the job: log, its older part, reference list.
+    const CScanPaths before = CScanPaths::ForJob(m_root.Path(), "Dom");
+    const CScanPaths after = CScanPaths::ForJob(m_root.Path(), "Dom i ogród");
+    ASSERT_TRUE(MakeDirectories(m_root.Path() + "/scanner/logs"));
+    ASSERT_TRUE(MakeDirectories(m_root.Path() + "/scanner/references"));
+    for (const std::string& path : {before.m_strLog, before.m_strLog + ".1", before.m_strReference})
+        std::ofstream(path) << path << "\n";
+
     CJob job;
     ASSERT_TRUE(m_store.ReadJob("Dom", &job));
     job.SetName("Dom i ogród");
     ASSERT_TRUE(m_store.WriteJob(job, 3, "Dom"));
+    for (const auto& [from, to] : {std::pair{before.m_strLog, after.m_strLog},
+                                   std::pair{before.m_strLog + ".1", after.m_strLog + ".1"},
+                                   std::pair{before.m_strReference, after.m_strReference}}) {
+        EXPECT_FALSE(std::filesystem::exists(from)) << from;
+        std::ifstream in(to);
+        std::string line;
+        EXPECT_TRUE(std::getline(in, line)) << to;
+        EXPECT_EQ(line, from); // the same file, under the new name
+    }
     EXPECT_FALSE(Has("Dom"));
     CJobResult r;
     ASSERT_TRUE(ReadJobResult("Dom i ogród", r));
