@@ -58,10 +58,14 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
         CJob job;
         if (!store.ReadJob(name.c_str(), &job))
             continue;
+        // The start is stamped on the job as read, and not at all when it
+        // was deleted or changed in the meantime; then nothing starts.
+        if (store.StampStart(job, COleDateTime::GetCurrentTime()) !=
+            CRegInterface::EWriteIf::Written)
+            continue;
+        ++written;
         // Read for every job, as the installation may change it meanwhile.
         job.Run(ScannerPath().c_str());
-        if (store.WriteJob(job, kHintJobChanged, nullptr))
-            ++written;
     }
     return written;
 }

@@ -180,6 +180,10 @@ bool CVigilDoc::ImportFile(const std::string& strPath) {
     CJob job;
     JobFileStatus status = header;
     while (status == JobFileStatus::Ok && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
+        if (job.CheckStorable() != CJob::EFault::None) {
+            AfxMessageBox(FormatMessageText(kMsgCannotCarryOut, job.GetName()).c_str(), MB_OK);
+            continue;
+        }
         if (m_store.ReadJob(job.GetName(), nullptr)) {
             const std::string question = FormatMessageText(kMsgReplaceJob, job.GetName());
             // The replaced job keeps the last start the file carries.
@@ -239,8 +243,15 @@ bool CVigilDoc::ExportFile(const std::string& strPath) {
     std::vector<std::vector<BYTE>> records;
     CJob job;
     DWORD index = 0;
-    while (m_store.EnumJob(&index, &job))
+    CRegInterface::EEnum step;
+    while ((step = m_store.NextJob(&index, &job)) == CRegInterface::EEnum::Job)
         records.push_back(job.Store());
+    // A store that cannot be read to its end must not replace a good file
+    // with part of the jobs.
+    if (step == CRegInterface::EEnum::Failed) {
+        AfxMessageBox(FormatMessageText(kMsgCannotReadStore, strPath.c_str()).c_str(), MB_OK);
+        return false;
+    }
     if (SaveJobFile(strPath, EncodeJobFile(records)))
         return true;
     AfxMessageBox(FormatMessageText(kMsgCannotWriteFile, strPath.c_str()).c_str(), MB_OK);
