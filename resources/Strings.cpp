@@ -64,10 +64,10 @@ const StringEntry kStrings[] = {
     {177, "Plik \"%s\" już istnieje. Zastąpić?"},
     {178, "Nie mogę zapisać pliku \"%s\"."},
     {179, "Nie mogę otworzyć pliku \"%s\"."},
-    {191, "Ustawień analizy \"%s\" nie można zapisać ani wykonać (nazwa dłuższa niż 259 bajtów "
-          "albo opcja poza zakresem). Zostały pominięte."},
     {190, "Nie mogę odczytać wszystkich ustawień analiz z bazy danych. Plik \"%s\" nie został "
           "zapisany."},
+    {191, "Ustawień analizy \"%s\" nie można zapisać ani wykonać (nazwa dłuższa niż 259 bajtów "
+          "albo opcja poza zakresem). Zostały pominięte."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},
