@@ -68,6 +68,10 @@ const StringEntry kStrings[] = {
           "zapisany."},
     {191, "Ustawień analizy \"%s\" nie można zapisać ani wykonać (nazwa dłuższa niż 259 bajtów "
           "albo opcja poza zakresem). Zostały pominięte."},
+    {192, "Dane programu \"%s\" należą do innego użytkownika albo mogą je zmieniać inni. "
+          "Program z nich nie skorzysta."},
+    {193, "Zdarzenie \"%s\" należy do innego użytkownika albo mogą go używać inni. Program z "
+          "niego nie skorzysta."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -5,7 +5,9 @@
 #include "Job.h"
 #include "JobCommands.h"
 #include "ModalSeam.h"
+#include "NamedEvent.h"
 #include "ResourceIds.h"
+#include "StatePaths.h"
 #include "StringTable.h"
 #include "VigilView.h"
 
@@ -95,6 +97,20 @@ CVigilDoc::~CVigilDoc() {
 bool CVigilDoc::OnNewDocument() {
     if (m_store.IsOpen())
         return true;
+    // What another user could change is not used at all.
+    const CStateProblem problem = CheckStateRoot();
+    if (problem.kind != CStateProblem::None) {
+        AfxMessageBox(FormatMessageText(kMsgUnsafeState, problem.strPath.c_str()).c_str(), MB_OK);
+        return false;
+    }
+    for (const char* pszEvent : {kServerEventName, kClientEventName}) {
+        std::string strError;
+        if (!CNamedEvent::CheckOwner(pszEvent, strError)) {
+            const std::string name = CNamedEvent::SemaphoreName(pszEvent);
+            AfxMessageBox(FormatMessageText(kMsgUnsafeEvent, name.c_str()).c_str(), MB_OK);
+            return false;
+        }
+    }
     m_store.SetDocument(this);
     m_store.SetMessageSink(this);
     if (m_store.Open(LoadResString(kJobKeyId)))

@@ -53,6 +53,32 @@ TEST_F(DocTest, StoreThatCannotBeOpenedEndsWithMessage162) {
     EXPECT_EQ(m_messages[0].id, 162u);
 }
 
+TEST_F(DocTest, StateRootOthersMayChangeEndsWithMessage192) {
+    ASSERT_EQ(chmod(m_root.Path().c_str(), 0777), 0);
+    CVigilDoc doc;
+    EXPECT_FALSE(doc.OnNewDocument());
+    chmod(m_root.Path().c_str(), 0700);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text.toStdString(),
+              "Dane programu \"" + m_root.Path() +
+                  "\" należą do innego użytkownika albo mogą je zmieniać inni. Program z nich nie "
+                  "skorzysta.");
+}
+
+TEST_F(DocTest, ImportPassesOverAJobNothingCanCarryOutAndNamesIt) {
+    auto endless = MakeJob("Bez końca", 6, 0);
+    endless->GetScanParameter().m_nEndMode = 0xFFFFFFFF;
+    auto fine = MakeJob("Dobra", 7, 0);
+    const std::string path = PathIn("mixed.scj");
+    Write(path, EncodeJobFile({endless->Store(), fine->Store()}));
+    OpenView();
+    EXPECT_TRUE(m_doc->ImportFile(path));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.startsWith(QString::fromUtf8("Ustawień analizy \"Bez końca\"")))
+        << m_messages[0].text.toStdString();
+    EXPECT_EQ(StoredNames(), std::vector<std::string>{"Dobra"});
+}
+
 TEST_F(DocTest, ExportThenImportIntoEmptyStoreRecreatesJobsWithoutLastStarts) {
     auto a = MakeJob("Dyski", 13, 0, 0, "/home");
     a->SetLastStart(COleDateTime(LocalTime(kYear, kMonth, kDay, 9, 0)), true);
