@@ -5,6 +5,7 @@
 #include "FileOps.h"
 #include "ScanParameterLaunch.h"
 #include "ScanPaths.h"
+#include "SignatureDb.h"
 #include "TempStateRoot.h"
 
 namespace {
@@ -76,12 +77,15 @@ TEST_F(FullDiskTest, ScannerCountsALogItCannotWrite) {
         out << BuildCommandFileText(params, "Pełny dysk");
     }
     ::chmod(command.c_str(), 0600);
+    const std::string signatures = MakeTestSignatures(m_root.Path() + "/signatures");
     const CRunResult r =
-        CProgram({VEXSCAN_PATH, "-c", command},
-                 {{"RAMPART_ROOT", Small()}, {"VEX_WINDOW", "hidden"}}, m_root.Path())
+        CProgram(
+            {VEXSCAN_PATH, "-c", command},
+            {{"RAMPART_ROOT", Small()}, {"VEX_WINDOW", "hidden"}, {"VEX_SIGNATURES", signatures}},
+            m_root.Path())
             .Wait();
     EXPECT_EQ(r.code, 2) << r.err;
-    EXPECT_NE(r.err.find("cannot write the log"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nie można zapisać protokołu " + log), std::string::npos) << r.err;
 }
 
 TEST_F(FullDiskTest, InstallLeavesNoEmptyDatabaseAndSaysWhy) {
