@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kStoreHintChanged = 3;
-
 // Job names come from the store: keep each log entry on one line.
 std::string Printable(const std::string& text) {
     std::string out;

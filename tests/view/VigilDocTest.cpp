@@ -65,6 +65,36 @@ TEST_F(DocTest, StateRootOthersMayChangeEndsWithMessage192) {
                   "skorzysta.");
 }
 
+TEST_F(DocTest, ExportOfAStoreThatCannotBeReadWholeKeepsTheFile) {
+    // Jobs with long folders over many pages; then one page in the middle
+    // is spoiled behind the database's back.
+    for (int i = 0; i < 80; ++i) {
+        auto job = MakeJob(("Analiza " + std::to_string(i)).c_str(), 6, 0);
+        job->GetScanParameter().m_strDirectory =
+            "/znacznik-" + std::to_string(1000 + i) + "/" + std::string(300, 'd');
+        Store(*job);
+    }
+    const std::string path = PathIn("kopia.scj");
+    Write(path, {1, 2, 3});
+    const std::string db = RegHivePath(HKEY_LOCAL_MACHINE);
+    QByteArray bytes = Contents(db);
+    const qsizetype at = bytes.indexOf("/znacznik-1040/");
+    ASSERT_GT(at, 4096);
+    bytes.replace(at / 4096 * 4096, 8, QByteArray(8, '\x7f'));
+    QFile file(QString::fromStdString(db));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    CVigilDoc doc;
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_FALSE(doc.ExportFile(path));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.startsWith(
+        QString::fromUtf8("Nie mogę odczytać wszystkich ustawień analiz")));
+    EXPECT_EQ(Contents(path), QByteArray("\x01\x02\x03", 3));
+}
+
 TEST_F(DocTest, ImportPassesOverAJobNothingCanCarryOutAndNamesIt) {
     auto endless = MakeJob("Bez końca", 6, 0);
     endless->GetScanParameter().m_nEndMode = 0xFFFFFFFF;
