@@ -88,6 +88,16 @@ public:
     int GetRowIndex() const { return m_nRowIndex; }
     void SetRowIndex(int n) { m_nRowIndex = n; }
 
+    // What keeps a job from being stored or carried out.
+    enum class EFault { None, NoName, LongName, Option, Directory };
+    // What the store accepts (JobCheck.cpp): a name of 1 to kMaxNameLength
+    // bytes and scan options within their choices. A loaded job may break
+    // these rules, so that any stored value can still be listed and deleted.
+    EFault CheckStorable() const;
+    // What may come in from outside (job files, the clipboard): storable,
+    // and a folder the scanner takes, so that the job can also be run.
+    EFault CheckCarriable() const;
+
     // Size of the stored form.
     int GetStoreSize() const;
     // Allocates a buffer of exactly the stored size with new[], writes the

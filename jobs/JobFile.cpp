@@ -1,11 +1,11 @@
 #include "JobFile.h"
 
+#include "AtomicFile.h"
 #include "ByteReader.h"
 #include "Job.h"
 #include "StringTable.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 constexpr unsigned kSignatureId = 166;
@@ -74,16 +74,8 @@ std::vector<BYTE> EncodeJobFile(const std::vector<std::vector<BYTE>>& records) {
     return out;
 }
 
-bool SaveJobFile(const std::string& path, const std::vector<BYTE>& bytes) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+bool SaveJobFile(const std::string& path, const std::vector<BYTE>& bytes, std::string* pstrError) {
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), pstrError);
 }
 
 JobFileStatus ReadFileBytes(const std::string& path, std::vector<BYTE>& out) {

@@ -38,8 +38,10 @@ std::string JobFileSignature();
 std::vector<BYTE> EncodeJobFile(const std::vector<std::vector<BYTE>>& records);
 
 // Writes bytes to path through a temporary file beside it that is renamed
-// into place, so an existing file stays whole when writing fails.
-bool SaveJobFile(const std::string& path, const std::vector<BYTE>& bytes);
+// into place, so an existing file stays whole when writing fails. On failure
+// *pstrError (optional) says why.
+bool SaveJobFile(const std::string& path, const std::vector<BYTE>& bytes,
+                 std::string* pstrError = nullptr);
 
 // Reads a file of at most kMaxJobFileSize bytes. CannotOpen when it cannot be
 // opened or read; Damaged when it is larger than the limit.
@@ -65,6 +67,9 @@ public:
 
     // Records read successfully so far.
     DWORD GetRead() const { return m_nRead; }
+    // Bytes after the last record read; after End, what follows the records
+    // that the count announced.
+    size_t GetUnread() const { return m_n - m_pos; }
 
 private:
     const BYTE* m_p;

@@ -46,7 +46,8 @@ CRegInterface::~CRegInterface() {
 
 bool CRegInterface::Open(const char* pszKey) {
     Close();
-    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, pszKey, &m_hKey) != ERROR_SUCCESS)
+    m_nLastError = RegOpenKeyEx(HKEY_LOCAL_MACHINE, pszKey, &m_hKey);
+    if (m_nLastError != ERROR_SUCCESS)
         m_hKey = nullptr;
     return m_hKey != nullptr;
 }
@@ -66,7 +67,8 @@ bool CRegInterface::AddJob(CJob& job) {
 }
 
 bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
-    if (!m_hKey)
+    // A job that nothing could show, run or delete by name is not stored.
+    if (!m_hKey || job.CheckStorable() != CJob::EFault::None)
         return false;
     const std::vector<BYTE> data = job.Store();
     const char* pszName = job.GetName();
@@ -114,8 +116,28 @@ bool CRegInterface::ReadJob(const char* pszName, CJob* pJob) {
 }
 
 bool CRegInterface::EnumJob(DWORD* pIndex, CJob* pJob) {
-    if (!m_hKey || !pIndex || !pJob)
-        return false;
+    return NextJob(pIndex, pJob) == EEnum::Job;
+}
+
+namespace {
+
+// The name of the value at index, for telling which one was passed over.
+std::string ValueNameAt(HKEY hKey, DWORD index) {
+    std::vector<char> name(REG_MAX_VALUE_NAME + 1);
+    auto length = static_cast<DWORD>(name.size());
+    if (RegEnumValue(hKey, index, name.data(), &length, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return std::string();
+    return std::string(name.data(), length);
+}
+
+} // namespace
+
+CRegInterface::EEnum CRegInterface::NextJob(DWORD* pIndex, CJob* pJob,
+                                            std::vector<std::string>* pSkipped) {
+    if (!m_hKey || !pIndex || !pJob) {
+        m_nLastError = ERROR_INVALID_HANDLE;
+        return EEnum::Failed;
+    }
     // Each index is one read, so a value cannot change between learning its
     // size and reading it. The value names are not needed: a job carries its
     // name in its stored form.
@@ -126,14 +148,51 @@ bool CRegInterface::EnumJob(DWORD* pIndex, CJob* pJob) {
                 return RegEnumValue(m_hKey, index, nullptr, nullptr, nullptr, pData, pcbData);
             },
             pJob, bLoaded);
-        if (result == ERROR_NO_MORE_ITEMS || (result != ERROR_SUCCESS && result != ERROR_MORE_DATA))
-            return false;
+        if (result == ERROR_NO_MORE_ITEMS)
+            return EEnum::End;
+        if (result != ERROR_SUCCESS) {
+            m_nLastError = result;
+            return EEnum::Failed;
+        }
         if (bLoaded) {
             *pIndex = index + 1;
-            return true;
+            return EEnum::Job;
         }
+        if (pSkipped)
+            pSkipped->push_back(ValueNameAt(m_hKey, index));
     }
-    return false;
+    return EEnum::End;
+}
+
+CRegInterface::EWriteIf CRegInterface::WriteJobIf(const std::vector<BYTE>& expected, CJob& job) {
+    if (!m_hKey)
+        return EWriteIf::Failed;
+    const std::vector<BYTE> data = job.Store();
+    const LONG result = RegUpdateValue(
+        m_hKey, job.GetName(),
+        [&](DWORD, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData) -> LONG {
+            // Compared in the stored form the program writes, so bytes that
+            // loading ignores make no difference.
+            CJob stored;
+            if (cbData > kMaxJobSize || !stored.Load(pData, cbData) || stored.Store() != expected)
+                return ERROR_REVISION_MISMATCH;
+            newData = data;
+            return ERROR_SUCCESS;
+        });
+    if (result == ERROR_SUCCESS)
+        return EWriteIf::Written;
+    if (result == ERROR_REVISION_MISMATCH || result == ERROR_FILE_NOT_FOUND)
+        return EWriteIf::Changed;
+    return EWriteIf::Failed;
+}
+
+CRegInterface::EWriteIf CRegInterface::StampStart(CJob& job, const COleDateTime& t) {
+    const std::vector<BYTE> read = job.Store();
+    job.SetLastStart(t, true);
+    const EWriteIf result = WriteJobIf(read, job);
+    if (result != EWriteIf::Written)
+        job.Load(read.data(), read.size());
+    return result;
 }
 
 bool CRegInterface::SetJobActive(const char* pszName, bool bActive) {

@@ -6,7 +6,11 @@
 
 #include "Registry.h"
 
+#include <string>
+#include <vector>
+
 class CJob;
+class COleDateTime;
 
 // Key of the jobs below HKEY_LOCAL_MACHINE (string-table entry 139).
 inline constexpr const char* kJobKeyPath = "Software\\Kestrow\\Rampart 8\\VexServ\\Jobs";
@@ -39,9 +43,35 @@ public:
     // alone). False when no job follows; *pIndex then stays. Start at 0 and
     // call until false.
     virtual bool EnumJob(DWORD* pIndex, CJob* pJob);
+
+    // How one step of NextJob ended.
+    enum class EEnum { Job, End, Failed };
+    // EnumJob for callers that must see every job: the end of the jobs and a
+    // store that cannot be read (a damaged file, a lock held too long) are
+    // told apart. Failed leaves *pIndex alone; GetLastError() says why.
+    // Values that do not load as a job are passed over as in EnumJob, and
+    // their names appended to pSkipped when given.
+    EEnum NextJob(DWORD* pIndex, CJob* pJob, std::vector<std::string>* pSkipped = nullptr);
+    // The registry's result of the last failed Open or NextJob.
+    LONG GetLastError() const { return m_nLastError; }
+    // Outcome of a conditional write.
+    enum class EWriteIf { Written, Changed, Failed };
+    // Writes job under its name only when the job stored there still has
+    // the stored form expected (the job as the caller read it), checked and
+    // written in one transaction: Changed, writing nothing, when it was
+    // deleted, switched or edited meanwhile; Failed when the store cannot
+    // be written.
+    virtual EWriteIf WriteJobIf(const std::vector<BYTE>& expected, CJob& job);
+    // A start of job, as read from the store, stamped at t: the last start
+    // is written only when the stored job is still the one read (see
+    // WriteJobIf). Unless Written, job keeps its earlier last start, and the
+    // caller must not start the scan.
+    EWriteIf StampStart(CJob& job, const COleDateTime& t);
+
     // Switches a stored job on or off; writes nothing when nothing changes.
     virtual bool SetJobActive(const char* pszName, bool bActive);
 
 protected:
     HKEY m_hKey = nullptr;
+    LONG m_nLastError = ERROR_SUCCESS;
 };

@@ -43,6 +43,12 @@ public:
     // when the scanner runs (ScanParameterLaunch.cpp).
     bool Launch(const char* pszScanner, const char* pszJobName) const;
 
+    // Whether the scanner can carry the options out: every number within its
+    // choices, and a folder that is an absolute path of at most 4095 bytes
+    // without line breaks (JobCheck.cpp).
+    bool CheckOptions() const;
+    bool CheckDirectory() const;
+
     bool operator==(const CScanParameter& other) const = default;
 
     bool m_bHeuristic;            // heuristic search

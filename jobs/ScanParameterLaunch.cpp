@@ -85,7 +85,7 @@ bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName) cons
     const std::string scanner = pszScanner ? pszScanner : "";
     // Nothing to start, or a folder that would not survive the trip: no
     // command file is left behind for a scanner that never comes.
-    if (!IsExecutableFile(scanner) || HasLineBreak(m_strDirectory))
+    if (!IsExecutableFile(scanner) || HasLineBreak(m_strDirectory) || !CheckOptions())
         return false;
     const std::string commandFile = WriteCommandFile(BuildCommandFileText(*this, pszJobName));
     if (commandFile.empty())

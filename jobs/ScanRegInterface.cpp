@@ -37,6 +37,18 @@ bool CScanRegInterface::WriteJob(CJob& job, int nHint, const char* pszOldName) {
     return true;
 }
 
+CScanRegInterface::EWriteIf CScanRegInterface::WriteJobIf(const std::vector<BYTE>& expected,
+                                                          CJob& job) {
+    const EWriteIf result = CRegInterface::WriteJobIf(expected, job);
+    if (result == EWriteIf::Failed)
+        m_pSink->ShowMessage(kMsgCannotSave);
+    if (result != EWriteIf::Written)
+        return result;
+    UpdateViews(kHintJobChanged, &job);
+    m_event.Set();
+    return result;
+}
+
 bool CScanRegInterface::DeleteJob(const char* pszName) {
     if (!CRegInterface::DeleteJob(pszName)) {
         m_pSink->ShowMessage(kMsgCannotDelete);

@@ -27,6 +27,7 @@ public:
     bool AddJob(CJob& job) override;
     bool WriteJob(CJob& job, int nHint, const char* pszOldName) override;
     bool DeleteJob(const char* pszName) override;
+    EWriteIf WriteJobIf(const std::vector<BYTE>& expected, CJob& job) override;
 
 private:
     void UpdateViews(int nHint, CJob* pJob);

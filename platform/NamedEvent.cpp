@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,8 +54,34 @@ void CNamedEvent::Remove(const char* pszName) {
     sem_unlink(SemaphoreName(pszName).c_str());
 }
 
+bool CNamedEvent::CheckOwner(const char* pszName, std::string& strError) {
+    // Linux keeps named semaphores as files "sem.NAME" in /dev/shm, whose
+    // sticky bit keeps others from replacing ours once checked.
+    const std::string name = SemaphoreName(pszName);
+    const std::string path = "/dev/shm/sem." + name.substr(1);
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return true;
+    if (st.st_uid != geteuid()) {
+        strError = "the event " + path + " belongs to user " + std::to_string(st.st_uid) +
+                   ", not to you; remove it (as that user or root) and start again";
+        return false;
+    }
+    if (st.st_mode & (S_IWGRP | S_IWOTH | S_IRGRP | S_IROTH)) {
+        strError = "the event " + path + " is open to other users; remove it and start again";
+        return false;
+    }
+    return true;
+}
+
 CNamedEvent::CNamedEvent(const char* pszName) {
-    m_pSem = sem_open(SemaphoreName(pszName).c_str(), O_CREAT, 0600, 0);
+    const std::string name = SemaphoreName(pszName);
+    m_pSem = sem_open(name.c_str(), O_CREAT | O_EXCL, 0600, 0);
+    if (m_pSem != SEM_FAILED || errno != EEXIST)
+        return;
+    // Made by someone else before us: use it only when it is our own.
+    if (CheckOwner(pszName, m_strError))
+        m_pSem = sem_open(name.c_str(), 0);
 }
 
 CNamedEvent::~CNamedEvent() {

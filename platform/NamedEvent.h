@@ -21,8 +21,18 @@ public:
     CNamedEvent(const CNamedEvent&) = delete;
     CNamedEvent& operator=(const CNamedEvent&) = delete;
 
-    // False when the semaphore could not be created; every call then fails.
+    // False when the semaphore could not be created or was refused; every
+    // call then fails.
     bool IsValid() const { return m_pSem != SEM_FAILED; }
+    // Why the event is not valid; empty when it is, or when the system gave
+    // no reason.
+    const std::string& Error() const { return m_strError; }
+
+    // An existing semaphore of another user, or one that others may post or
+    // drain, is refused: whoever can post it can keep the server busy. True
+    // when the event pszName of the current state root is safe to use
+    // (also when it does not exist yet); otherwise strError says why.
+    static bool CheckOwner(const char* pszName, std::string& strError);
 
     // Signals the event. Uses only sem_getvalue and sem_post, so a signal
     // handler may call it.
@@ -43,6 +53,7 @@ private:
     void Drain();
 
     sem_t* m_pSem = SEM_FAILED;
+    std::string m_strError;
 };
 
 // The names the program uses.

@@ -3,8 +3,11 @@
 #include "RegistryDb.h"
 #include "StatePaths.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 // A hive root is a predefined handle: it carries only which hive it names.
@@ -72,6 +75,26 @@ bool IsValidName(const char* pszName) {
     return std::strlen(pszName) <= REG_MAX_VALUE_NAME;
 }
 
+// Makes a new hive whole beside its place and links it in only then, so
+// that a failure (a full disk, say) leaves no empty or half-made database
+// behind. A hive that another process made meanwhile is kept.
+LONG CreateHiveFile(const std::string& path) {
+    std::string temp = path + ".new-XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+    close(fd);
+    LONG result;
+    {
+        CRegistryDb db;
+        result = db.Open(temp, true);
+    }
+    if (result == ERROR_SUCCESS && link(temp.c_str(), path.c_str()) != 0 && errno != EEXIST)
+        result = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_REGISTRY_IO_FAILED;
+    unlink(temp.c_str());
+    return result;
+}
+
 // Opens the hive of hKey (a predefined root or an open key) in a new
 // connection and resolves the sub-key below it.
 LONG OpenOrCreate(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool bCreate,
@@ -86,9 +109,17 @@ LONG OpenOrCreate(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool bCreat
         return ERROR_INVALID_PARAMETER;
 
     const std::string path = RegHivePath(hKey);
+    // A database in a place that others can change is not ours to trust.
+    if (CheckStateRoot().kind != CStateProblem::None)
+        return ERROR_ACCESS_DENIED;
     if (bCreate) {
         if (!EnsureStateRoot())
             return ERROR_ACCESS_DENIED;
+        if (!FileExists(path)) {
+            const LONG result = CreateHiveFile(path);
+            if (result != ERROR_SUCCESS)
+                return result;
+        }
     } else if (!FileExists(path)) {
         return ERROR_FILE_NOT_FOUND;
     }
@@ -169,6 +200,35 @@ LONG CheckWrite(HKEY hKey, const char* pszName, DWORD cbData, const BYTE* pData)
 
 RegKey* const HKEY_LOCAL_MACHINE = &g_machine;
 RegKey* const HKEY_CURRENT_USER = &g_user;
+
+const char* RegErrorText(LONG nResult) {
+    switch (nResult) {
+    case ERROR_SUCCESS:
+        return "no error";
+    case ERROR_FILE_NOT_FOUND:
+        return "the database or key does not exist";
+    case ERROR_ACCESS_DENIED:
+        return "access denied";
+    case ERROR_INVALID_HANDLE:
+        return "the key is not open";
+    case ERROR_INVALID_PARAMETER:
+        return "invalid name or value";
+    case ERROR_BUSY:
+        return "the database is locked by another program";
+    case ERROR_DISK_FULL:
+        return "the disk is full";
+    case ERROR_MORE_DATA:
+        return "the value kept changing while it was read";
+    case ERROR_BADDB:
+        return "the database file is damaged";
+    case ERROR_REVISION_MISMATCH:
+        return "the value was changed by another program meanwhile";
+    case ERROR_REGISTRY_IO_FAILED:
+        return "the database file cannot be read or written (input/output error)";
+    default:
+        return "unknown error";
+    }
+}
 
 std::string RegHivePath(HKEY hHive) {
     if (!hHive || hHive->nHive < 0)
@@ -261,6 +321,16 @@ LONG RegReplaceValue(HKEY hKey, const char* pszOldName, const char* pszValueName
     if (pszOldName && !IsValidName(pszOldName))
         pszOldName = nullptr; // cannot exist
     return hKey->pDb->SetValue(hKey->nKeyId, pszOldName, pszValueName, dwType, pData, cbData);
+}
+
+LONG RegUpdateValue(HKEY hKey, const char* pszValueName, const RegUpdateFn& update) {
+    if (!IsOpenKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    if (!pszValueName)
+        pszValueName = "";
+    if (!IsValidName(pszValueName))
+        return ERROR_FILE_NOT_FOUND;
+    return hKey->pDb->UpdateValue(hKey->nKeyId, pszValueName, update);
 }
 
 LONG RegDeleteValue(HKEY hKey, const char* pszValueName) {

@@ -15,7 +15,9 @@
 // connection, so a key handle must not be used by two threads at once.
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 using BYTE = std::uint8_t;
 using DWORD = std::uint32_t;
@@ -42,10 +44,12 @@ enum : LONG {
     ERROR_ACCESS_DENIED = 5,
     ERROR_INVALID_HANDLE = 6,
     ERROR_INVALID_PARAMETER = 87,
+    ERROR_DISK_FULL = 112,
     ERROR_BUSY = 170,
     ERROR_MORE_DATA = 234,
     ERROR_NO_MORE_ITEMS = 259,
     ERROR_BADDB = 1009,
+    ERROR_REVISION_MISMATCH = 1306, // a conditional change found other data
     ERROR_REGISTRY_IO_FAILED = 1016,
 };
 
@@ -89,6 +93,15 @@ LONG RegSetValueEx(HKEY hKey, const char* pszValueName, DWORD dwType, const BYTE
 LONG RegReplaceValue(HKEY hKey, const char* pszOldName, const char* pszValueName, DWORD dwType,
                      const BYTE* pData, DWORD cbData);
 
+// Reads, checks and rewrites one existing value in a single transaction, so
+// that no other writer can come in between: update gets the stored type and
+// data and either fills the new data and returns ERROR_SUCCESS, or returns
+// another result (ERROR_REVISION_MISMATCH, say), which RegUpdateValue passes
+// on after changing nothing. ERROR_FILE_NOT_FOUND when there is no such value.
+using RegUpdateFn =
+    std::function<LONG(DWORD dwType, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData)>;
+LONG RegUpdateValue(HKEY hKey, const char* pszValueName, const RegUpdateFn& update);
+
 // ERROR_FILE_NOT_FOUND when there is no such value.
 LONG RegDeleteValue(HKEY hKey, const char* pszValueName);
 
@@ -96,6 +109,10 @@ LONG RegDeleteValue(HKEY hKey, const char* pszValueName);
 // returns, so this only checks the handle; kept so callers state where a
 // change must be on disk.
 LONG RegFlushKey(HKEY hKey);
+
+// What a registry result means, in a few English words, for logs and
+// messages ("the database is locked by another program").
+const char* RegErrorText(LONG nResult);
 
 // The database file behind a hive, for diagnostics and tests.
 std::string RegHivePath(HKEY hHive);

@@ -120,6 +120,8 @@ LONG CRegistryDb::Error(int rc) const {
     case SQLITE_FORMAT:
     case SQLITE_SCHEMA:
         return ERROR_BADDB;
+    case SQLITE_FULL:
+        return ERROR_DISK_FULL;
     case SQLITE_TOOBIG:
     case SQLITE_RANGE:
     case SQLITE_MISMATCH:
@@ -386,4 +388,23 @@ LONG CRegistryDb::SetValue(std::int64_t nKeyId, const char* pszOldName, const ch
 
 LONG CRegistryDb::DeleteValue(std::int64_t nKeyId, const char* pszName) {
     return InWriteTransaction([&]() { return RemoveValue(nKeyId, FoldName(pszName)); });
+}
+
+LONG CRegistryDb::UpdateValue(std::int64_t nKeyId, const char* pszName, const RegUpdateFn& update) {
+    return InWriteTransaction([&]() -> LONG {
+        Value value;
+        LONG result = FindValue(nKeyId, pszName, value);
+        std::vector<BYTE> newData;
+        if (result == ERROR_SUCCESS)
+            result = update(value.nType, static_cast<const BYTE*>(value.pData),
+                            static_cast<DWORD>(value.nSize), newData);
+        const DWORD nType = value.nType;
+        ResetFind();
+        if (result != ERROR_SUCCESS)
+            return result;
+        if (newData.size() > REG_MAX_VALUE_SIZE)
+            return ERROR_INVALID_PARAMETER;
+        return UpsertValue(nKeyId, pszName, nType, newData.data(),
+                           static_cast<DWORD>(newData.size()));
+    });
 }

@@ -51,6 +51,8 @@ public:
     LONG SetValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName, DWORD dwType,
                   const BYTE* pData, DWORD cbData);
     LONG DeleteValue(std::int64_t nKeyId, const char* pszName);
+    // Read, check and rewrite of one existing value under one write lock.
+    LONG UpdateValue(std::int64_t nKeyId, const char* pszName, const RegUpdateFn& update);
 
     // Writes committed through this connection; the readers' cache uses it
     // because data_version does not count a connection's own commits.

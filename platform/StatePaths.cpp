@@ -47,10 +47,63 @@ std::string StatePath(const char* name) {
     return root + name;
 }
 
+namespace {
+
+// Checks one existing path; None also when it does not exist.
+CStateProblem CheckOwned(const std::string& path, bool bDirectory) {
+    CStateProblem problem;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return problem;
+    problem.strPath = path;
+    problem.nOwner = st.st_uid;
+    if (bDirectory ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
+        problem.kind = CStateProblem::NotDirectory;
+    else if (st.st_uid != geteuid())
+        problem.kind = CStateProblem::OtherOwner;
+    else if (st.st_mode & (S_IWGRP | S_IWOTH))
+        problem.kind = CStateProblem::Writable;
+    return problem;
+}
+
+} // namespace
+
+CStateProblem CheckStateRoot() {
+    CStateProblem problem = CheckOwned(StateRoot(), true);
+    if (problem.kind != CStateProblem::None)
+        return problem;
+    for (const char* name : {"machine.db", "user.db", "VexServ.lock"}) {
+        problem = CheckOwned(StatePath(name), false);
+        if (problem.kind != CStateProblem::None)
+            return problem;
+    }
+    return CStateProblem();
+}
+
+std::string DescribeStateProblem(const CStateProblem& problem) {
+    const std::string& path = problem.strPath;
+    switch (problem.kind) {
+    case CStateProblem::None:
+        return std::string();
+    case CStateProblem::NotDirectory:
+        return path + " is not a " +
+               std::string(path == StateRoot() ? "directory" : "regular file") +
+               "; remove it or choose another state root (RAMPART_ROOT)";
+    case CStateProblem::OtherOwner:
+        return path + " belongs to user " + std::to_string(problem.nOwner) + ", not to you (user " +
+               std::to_string(geteuid()) +
+               "); use a state root of your own (RAMPART_ROOT) or have it removed";
+    case CStateProblem::Writable:
+        return path + " can be changed by other users; make it yours alone with: chmod go-w '" +
+               path + "'";
+    }
+    return std::string();
+}
+
 bool EnsureStateRoot() {
     const std::string root = StateRoot();
     if (IsDirectory(root))
-        return true;
+        return CheckStateRoot().kind == CStateProblem::None;
     // mkdir -p: make each missing component in turn.
     for (size_t pos = 1; pos <= root.size(); ++pos) {
         if (pos != root.size() && root[pos] != '/')
@@ -59,5 +112,5 @@ bool EnsureStateRoot() {
         if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
             return false;
     }
-    return IsDirectory(root);
+    return IsDirectory(root) && CheckStateRoot().kind == CStateProblem::None;
 }

@@ -12,5 +12,22 @@ std::string StateRoot();
 std::string StatePath(const char* name);
 
 // Creates the state root (and missing parents) with owner-only rights when it
-// does not exist yet. False when it cannot be made or is not a directory.
+// does not exist yet. False when it cannot be made, is not a directory or
+// fails CheckStateRoot.
 bool EnsureStateRoot();
+
+// What may be wrong with the state root or a file in it.
+struct CStateProblem {
+    enum Kind { None, NotDirectory, OtherOwner, Writable } kind = None;
+    std::string strPath; // the directory or file at fault
+    unsigned nOwner = 0; // its owner's user id
+};
+
+// Whoever can write the state root or its databases controls what the server
+// runs, so both must belong to the calling user and be closed to group and
+// others. Checks the root and those of its databases and lock files that
+// exist; a missing root is no problem (it is made owner-only).
+CStateProblem CheckStateRoot();
+
+// The problem and how to mend it, in English, for logs and messages.
+std::string DescribeStateProblem(const CStateProblem& problem);

@@ -64,6 +64,14 @@ const StringEntry kStrings[] = {
     {177, "Plik \"%s\" już istnieje. Zastąpić?"},
     {178, "Nie mogę zapisać pliku \"%s\"."},
     {179, "Nie mogę otworzyć pliku \"%s\"."},
+    {190, "Nie mogę odczytać wszystkich ustawień analiz z bazy danych. Plik \"%s\" nie został "
+          "zapisany."},
+    {191, "Ustawień analizy \"%s\" nie można zapisać ani wykonać (nazwa dłuższa niż 259 bajtów "
+          "albo opcja poza zakresem). Zostały pominięte."},
+    {192, "Dane programu \"%s\" należą do innego użytkownika albo mogą je zmieniać inni. "
+          "Program z nich nie skorzysta."},
+    {193, "Zdarzenie \"%s\" należy do innego użytkownika albo mogą go używać inni. Program z "
+          "niego nie skorzysta."},
     // The job list's result column: header, then the texts of a job's last
     // result ("%llu": a count).
     {280, "Wynik"},

@@ -111,6 +111,16 @@ bool ReadCommandFile(const std::string& path, CScanCommand& cmd, std::string& er
         error = "command file " + path + " is not a regular file";
         return false;
     }
+    // Whoever can write the command file chooses what is scanned and what
+    // happens to infected files: only its owner may.
+    if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH))) {
+        ::close(fd);
+        error = "command file " + path +
+                (st.st_uid != ::geteuid() ? " belongs to another user"
+                                          : " can be changed by other users") +
+                "; refused";
+        return false;
+    }
     std::string bytes(kMaxCommandFileSize + 1, '\0');
     size_t got = 0;
     while (got < bytes.size()) {

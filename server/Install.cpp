@@ -2,6 +2,7 @@
 
 #include "RegInterface.h"
 #include "Settings.h"
+#include "StatePaths.h"
 
 #include <filesystem>
 #include <system_error>
@@ -66,6 +67,12 @@ CInstallPaths InstallPathsFor(const std::string& strExeDir) {
 }
 
 int RunInstall(const CInstallPaths& paths, std::FILE* err) {
+    const CStateProblem problem = CheckStateRoot();
+    if (problem.kind != CStateProblem::None) {
+        std::fprintf(err, "vexserv: refusing an unsafe state root: %s\n",
+                     DescribeStateProblem(problem).c_str());
+        return 2;
+    }
     HKEY jobs = nullptr;
     LONG result = CreateKey(kJobKeyPath, &jobs);
     if (result == ERROR_SUCCESS)
@@ -83,8 +90,9 @@ int RunInstall(const CInstallPaths& paths, std::FILE* err) {
         RegCloseKey(tempora);
     }
     if (result != ERROR_SUCCESS) {
-        std::fprintf(err, "vexserv: cannot write the registry in %s (error %d)\n",
-                     RegHivePath(HKEY_LOCAL_MACHINE).c_str(), static_cast<int>(result));
+        std::fprintf(err, "vexserv: cannot write the registry in %s: %s (error %d)\n",
+                     RegHivePath(HKEY_LOCAL_MACHINE).c_str(), RegErrorText(result),
+                     static_cast<int>(result));
         return 2;
     }
     return 0;

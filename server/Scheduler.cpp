@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int kStoreHintChanged = 3;
-
 // Job names come from the store: keep each log entry on one line.
 std::string Printable(const std::string& text) {
     std::string out;
@@ -74,7 +72,8 @@ int CScheduler::RunPass(CServer& server) {
     CRegInterface store;
     if (!store.Open(kJobKeyPath)) {
         if (!m_bKeyMissing)
-            Log("failure", "", "the job key cannot be opened");
+            Log("failure", "",
+                std::string("the job key cannot be opened: ") + RegErrorText(store.GetLastError()));
         m_bKeyMissing = true;
         return kMaxWaitMs;
     }
@@ -83,7 +82,10 @@ int CScheduler::RunPass(CServer& server) {
     const COleDateTime now = Now();
     double waitMs = kMaxWaitMs;
     DWORD index = 0;
-    for (CJob job; store.EnumJob(&index, &job);) {
+    std::vector<std::string> skipped;
+    CJob job;
+    CRegInterface::EEnum step;
+    while ((step = store.NextJob(&index, &job, &skipped)) == CRegInterface::EEnum::Job) {
         if (!job.IsActive() || job.GetPeriod()->IsAtStartup())
             continue;
         // As the list reads it: no result, or none after the reference,
@@ -99,36 +101,78 @@ int CScheduler::RunPass(CServer& server) {
         if (!IsWaiting(job.GetName()))
             StartJob(server, store, job, now, scanner);
     }
+    LogSkipped(skipped);
+    if (step == CRegInterface::EEnum::Failed) {
+        // The jobs after the failure were not seen: try again soon.
+        if (!m_bReadFailed)
+            Log("failure", "",
+                std::string("the job store cannot be read: ") + RegErrorText(store.GetLastError()));
+        m_bReadFailed = true;
+        return kRetryWaitMs;
+    }
+    m_bReadFailed = false;
     // A wake-up a fraction early only costs one more short pass.
     return std::max(1, static_cast<int>(std::lround(waitMs)));
 }
 
+void CScheduler::LogSkipped(const std::vector<std::string>& skipped) {
+    for (const std::string& name : skipped)
+        if (m_skippedLogged.insert(name).second)
+            Log("failure", name, "the stored job is damaged and is passed over");
+}
+
 void CScheduler::RunAtStartupJobsOnce(CServer& server) {
     const std::string boot = m_options.bootId();
-    if (!boot.empty()) {
-        if (RegGetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, "") == boot)
-            return;
-        // Recorded before the starts: a crash in between misses a start
-        // rather than repeating one.
-        if (!RegSetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, boot.c_str()))
-            Log("failure", "", "the boot cannot be recorded");
-    }
+    if (!boot.empty() &&
+        RegGetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, "") == boot)
+        return;
     CRegInterface store;
     if (!store.Open(kJobKeyPath))
         return;
+    // Every job is read before the boot is recorded: a store that cannot be
+    // read now is tried again on the next pass.
+    std::vector<std::unique_ptr<CJob>> due;
+    std::vector<std::string> skipped;
+    DWORD index = 0;
+    auto job = std::make_unique<CJob>();
+    CRegInterface::EEnum step;
+    while ((step = store.NextJob(&index, job.get(), &skipped)) == CRegInterface::EEnum::Job) {
+        if (job->IsActive() && job->GetPeriod()->IsAtStartup()) {
+            due.push_back(std::move(job));
+            job = std::make_unique<CJob>();
+        }
+    }
+    LogSkipped(skipped);
+    if (step == CRegInterface::EEnum::Failed) {
+        Log("failure", "",
+            std::string("the job store cannot be read: ") + RegErrorText(store.GetLastError()));
+        m_bBootChecked = false;
+        return;
+    }
+    // Recorded before the starts: a crash in between misses a start rather
+    // than repeating one.
+    if (!boot.empty() &&
+        !RegSetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, boot.c_str()))
+        Log("failure", "", "the boot cannot be recorded");
     const std::string scanner = RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "");
     const COleDateTime now = Now();
-    DWORD index = 0;
-    for (CJob job; store.EnumJob(&index, &job);) {
-        if (job.IsActive() && job.GetPeriod()->IsAtStartup() && !IsWaiting(job.GetName()))
-            StartJob(server, store, job, now, scanner);
-    }
+    for (const auto& pJob : due)
+        if (!IsWaiting(pJob->GetName()))
+            StartJob(server, store, *pJob, now, scanner);
 }
 
 bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, const COleDateTime& now,
                           const std::string& scanner) {
-    job.SetLastStart(now, true);
-    if (!store.WriteJob(job, kStoreHintChanged, nullptr)) {
+    const std::vector<BYTE> before = job.Store();
+    switch (store.StampStart(job, now)) {
+    case CRegInterface::EWriteIf::Written:
+        break;
+    case CRegInterface::EWriteIf::Changed:
+        // Deleted, switched off or edited since it was read: the next pass
+        // reads it afresh.
+        Log("skipped", job.GetName(), "the job was changed meanwhile");
+        return false;
+    case CRegInterface::EWriteIf::Failed:
         // Not started either: a start that cannot be recorded would repeat
         // on every pass.
         Log("failure", job.GetName(), "the start cannot be recorded");
@@ -136,7 +180,7 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, cons
     }
     server.SignalClients();
     if (job.GetPeriod()->GetIdle()) {
-        StartWorker(job, scanner);
+        StartWorker(job, before, scanner);
         return true;
     }
     job.m_strScanner = scanner;
@@ -146,7 +190,8 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, cons
     return true;
 }
 
-void CScheduler::StartWorker(CJob& job, const std::string& scanner) {
+void CScheduler::StartWorker(CJob& job, const std::vector<BYTE>& before,
+                             const std::string& scanner) {
     // The worker gets a copy of its own, which lives until it is reaped.
     auto copy = std::make_unique<CJob>();
     const std::vector<BYTE> bytes = job.Store();
@@ -156,17 +201,29 @@ void CScheduler::StartWorker(CJob& job, const std::string& scanner) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Worker& worker = m_workers.emplace_back();
     worker.job = std::move(copy);
+    worker.before = before;
+    worker.stamped = bytes;
     try {
         worker.thread = std::thread([this, &worker] {
             worker.job->m_hThread = std::this_thread::get_id();
             const CJob::ERunResult result = worker.job->Execute();
             LogResult(worker.job->GetName(), result);
+            if (result == CJob::ERunResult::Cancelled)
+                Rearm(worker);
             worker.done = true;
         });
     } catch (...) {
         m_workers.pop_back();
         LogLocked("failure", job.GetName(), "no thread for the idle wait");
     }
+}
+
+void CScheduler::Rearm(Worker& worker) {
+    CJob earlier;
+    CRegInterface store;
+    if (!earlier.Load(worker.before.data(), worker.before.size()) || !store.Open(kJobKeyPath) ||
+        store.WriteJobIf(worker.stamped, earlier) == CRegInterface::EWriteIf::Failed)
+        Log("failure", worker.job->GetName(), "the cancelled start cannot be taken back");
 }
 
 void CScheduler::ReapWorkers() {

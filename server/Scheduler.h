@@ -16,8 +16,10 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Key and value in which the server keeps the boot it last served; never in
 // the job key, where every value is a job.
@@ -31,6 +33,8 @@ public:
     // The longest wait between two passes, so that clock changes, suspend
     // and daylight-saving shifts are noticed.
     static constexpr int kMaxWaitMs = 60 * 1000;
+    // The wait before another try when the job store cannot be read.
+    static constexpr int kRetryWaitMs = 5 * 1000;
 
     struct Options {
         std::function<COleDateTime()> now;   // default: the local clock
@@ -56,16 +60,24 @@ public:
 private:
     struct Worker {
         std::unique_ptr<CJob> job;
+        std::vector<BYTE> before;  // the stored form before the start was stamped
+        std::vector<BYTE> stamped; // and after
         std::thread thread;
         std::atomic<bool> done{false};
     };
 
     COleDateTime Now() const;
     void RunAtStartupJobsOnce(CServer& server);
-    // Stamps, writes back and starts one job; false when it could not be written.
+    // Stamps the start of one job as read, when the store still holds it
+    // unchanged, and then starts it; false when it was not started.
     bool StartJob(CServer& server, CRegInterface& store, CJob& job, const COleDateTime& now,
                   const std::string& scanner);
-    void StartWorker(CJob& job, const std::string& scanner);
+    void StartWorker(CJob& job, const std::vector<BYTE>& before, const std::string& scanner);
+    // A run cancelled in its idle wait gets its earlier last start back, so
+    // that the next server starts it again.
+    void Rearm(Worker& worker);
+    // Logs the names of values that are not jobs, each once.
+    void LogSkipped(const std::vector<std::string>& skipped);
     void ReapWorkers();
     bool IsWaiting(const std::string& name);
     void Log(const char* what, const std::string& name, const std::string& detail = "");
@@ -76,6 +88,8 @@ private:
     CJobRunSeams m_seams;
     bool m_bBootChecked = false;
     bool m_bKeyMissing = false; // said once, not every minute
-    std::mutex m_mutex;         // guards m_workers and the log
+    bool m_bReadFailed = false; // likewise
+    std::set<std::string> m_skippedLogged;
+    std::mutex m_mutex; // guards m_workers and the log
     std::list<Worker> m_workers;
 };

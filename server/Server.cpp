@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
+#include <unistd.h>
 
 namespace {
 
@@ -13,6 +15,13 @@ std::atomic<CServer*> g_pStopTarget{nullptr};
 void OnStopSignal(int) {
     if (CServer* pServer = g_pStopTarget.load())
         pServer->RequestStop();
+}
+
+// SIGHUP, as daemons take it: read everything again, which the next pass
+// does anyway; so it only needs to come now.
+void OnReloadSignal(int) {
+    if (CServer* pServer = g_pStopTarget.load())
+        pServer->RequestPass();
 }
 
 } // namespace
@@ -29,15 +38,32 @@ CServer::~CServer() {
 }
 
 bool CServer::Start(std::string& strError) {
+    const CStateProblem problem = CheckStateRoot();
+    if (problem.kind != CStateProblem::None) {
+        strError = "refusing to serve an unsafe state root: " + DescribeStateProblem(problem);
+        return false;
+    }
     if (!m_lock.TryLock()) {
-        m_bAnotherRunning = CNamedMutex::IsHeld(kServerMutexName);
-        strError = m_bAnotherRunning
-                       ? "another scan server is already running for " + StateRoot()
-                       : "cannot create the lock file " + CNamedMutex::LockPath(kServerMutexName);
+        const long holder = CNamedMutex::HolderUid(kServerMutexName);
+        m_bAnotherRunning = holder >= 0 || CNamedMutex::IsHeld(kServerMutexName);
+        if (holder >= 0 && holder != static_cast<long>(geteuid()))
+            strError = "user " + std::to_string(holder) + " holds the scan server's name for " +
+                       StateRoot() + "; refusing to start";
+        else if (m_bAnotherRunning)
+            strError = "another scan server is already running for " + StateRoot();
+        else
+            strError = "cannot create the lock file " + CNamedMutex::LockPath(kServerMutexName);
         return false;
     }
     m_pServerEvent = std::make_unique<CNamedEvent>(kServerEventName);
     m_pClientEvent = std::make_unique<CNamedEvent>(kClientEventName);
+    for (const CNamedEvent* pEvent : {m_pServerEvent.get(), m_pClientEvent.get()}) {
+        if (!pEvent->Error().empty()) {
+            strError = "refusing to start: " + pEvent->Error();
+            m_lock.Unlock();
+            return false;
+        }
+    }
     m_pWakeEvent.store(m_pServerEvent.get());
     return true;
 }
@@ -49,6 +75,13 @@ void CServer::HandleStopSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = OnReloadSignal;
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+void CServer::RequestPass() {
+    if (CNamedEvent* pEvent = m_pWakeEvent.load())
+        pEvent->Set();
 }
 
 void CServer::RequestStop() {
@@ -64,6 +97,13 @@ void CServer::SignalClients() {
 
 int CServer::Run(IServerWork* pWork) {
     while (!IsStopRequested()) {
+        // A deleted lock file would let a second server in unseen by the
+        // windows' presence test: make it anew.
+        if (!m_lock.Verify()) {
+            std::fprintf(stderr, "vexserv: the lock %s cannot be taken again; stopping\n",
+                         CNamedMutex::LockPath(kServerMutexName).c_str());
+            break;
+        }
         const int nWaitMs = pWork ? pWork->RunPass(*this) : -1;
         if (IsStopRequested())
             break;

@@ -3,7 +3,7 @@
 // The scan server's frame: it owns the "VexServ" lock for its whole life,
 // creates the events "TemporaServer" (it waits on it) and "TemporaClient"
 // (it signals the windows with it), and runs its work between waits until
-// SIGTERM or SIGINT asks it to stop.
+// SIGTERM or SIGINT asks it to stop; SIGHUP asks for a pass at once.
 
 #include "NamedEvent.h"
 #include "NamedMutex.h"
@@ -25,8 +25,9 @@ public:
     bool Start(std::string& strError);
     bool IsAnotherRunning() const { return m_bAnotherRunning; }
 
-    // Routes SIGTERM and SIGINT to RequestStop of this server. Call it before
-    // Start, so that a stop request never finds the default action.
+    // Routes SIGTERM and SIGINT to RequestStop of this server, and SIGHUP to
+    // RequestPass. Call it before Start, so that a signal never finds the
+    // default action (which would end the server).
     void HandleStopSignals();
 
     // Runs pWork (may be null: the server then only waits) until a stop is
@@ -35,6 +36,9 @@ public:
 
     // Safe from a signal handler: sets a flag and wakes the wait.
     void RequestStop();
+    // Safe from a signal handler: ends the current wait, so that the work
+    // runs a pass at once.
+    void RequestPass();
     bool IsStopRequested() const { return m_bStop.load(); }
 
     // Tells every open window to re-read the store.

@@ -6,6 +6,7 @@
 #include "Job.h"
 #include "Monthly.h"
 #include "Once.h"
+#include "Registry.h"
 #include "Weekly.h"
 
 #include <array>
@@ -369,13 +370,13 @@ bool SplitArguments(const std::vector<std::string>& args, const std::vector<COpt
     return true;
 }
 
-bool ValidateName(const std::string& name, std::string& error) {
+bool ValidateName(const std::string& name, std::string& error, size_t nMaxLength) {
     if (name.empty()) {
         error = "nazwa analizy nie może być pusta";
         return false;
     }
-    if (name.size() > CJob::kMaxNameLength) {
-        error = "nazwa analizy może mieć najwyżej 259 bajtów";
+    if (name.size() > nMaxLength) {
+        error = "nazwa analizy może mieć najwyżej " + std::to_string(nMaxLength) + " bajtów";
         return false;
     }
     return true;
@@ -452,7 +453,11 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
         return true;
     default:
         request.strName = positional[0];
-        if (!ValidateName(request.strName, strError))
+        // Only a new job's name is held to the limit: a longer one already
+        // stored must still be shown, switched and deleted by its name.
+        if (!ValidateName(request.strName, strError,
+                          request.command == TemporaCommand::Add ? CJob::kMaxNameLength
+                                                                 : REG_MAX_VALUE_NAME))
             return false;
         return request.command != TemporaCommand::Add ||
                CAddBuilder(options, request, strError).Build();

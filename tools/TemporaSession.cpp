@@ -88,6 +88,57 @@ bool AskOnTerminal(const std::string& strName) {
     return answer == "t" || answer == "T" || answer == "tak" || answer == "y" || answer == "yes";
 }
 
+std::string StateProblemText(const CStateProblem& problem) {
+    const std::string path = PlainText(problem.strPath);
+    switch (problem.kind) {
+    case CStateProblem::NotDirectory:
+        return "\"" + path + "\" ma niewłaściwy typ; usuń go albo wskaż inny katalog stanu " +
+               "(RAMPART_ROOT).";
+    case CStateProblem::OtherOwner:
+        return "\"" + path + "\" należy do innego użytkownika (" + std::to_string(problem.nOwner) +
+               "); wskaż własny katalog stanu (RAMPART_ROOT) albo usuń ten.";
+    case CStateProblem::Writable:
+        return "\"" + path +
+               "\" mogą zmieniać inni użytkownicy; napraw to poleceniem: chmod go-w " +
+               Quoted(problem.strPath) + ".";
+    case CStateProblem::None:
+        break;
+    }
+    return std::string();
+}
+
+// Why a job cannot be stored or run, for the user.
+const char* FaultText(CJob::EFault fault) {
+    switch (fault) {
+    case CJob::EFault::NoName:
+        return "brak nazwy";
+    case CJob::EFault::LongName:
+        return "nazwa dłuższa niż 259 bajtów";
+    case CJob::EFault::Option:
+        return "opcja analizy poza zakresem";
+    case CJob::EFault::Directory:
+        return "folder nie jest ścieżką bezwzględną bez znaków końca wiersza (najwyżej 4095 "
+               "bajtów)";
+    case CJob::EFault::None:
+        break;
+    }
+    return "";
+}
+
+std::string StoreErrorText(LONG nResult) {
+    switch (nResult) {
+    case ERROR_BUSY:
+        return "baza analiz jest zablokowana przez inny program";
+    case ERROR_BADDB:
+        return "plik bazy analiz jest uszkodzony";
+    case ERROR_ACCESS_DENIED:
+        return "brak dostępu do bazy analiz";
+    default:
+        return "błąd odczytu bazy analiz (" + std::to_string(nResult) + ": " +
+               RegErrorText(nResult) + ")";
+    }
+}
+
 } // namespace
 
 CTemporaSession::CTemporaSession(std::FILE* out, std::FILE* err)
@@ -103,13 +154,27 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         std::fputs(TemporaHelp(), m_out);
         return kExitOk;
     }
+    const CStateProblem problem = CheckStateRoot();
+    if (problem.kind != CStateProblem::None)
+        return Refuse(StateProblemText(problem));
+    for (const char* pszEvent : {kServerEventName, kClientEventName}) {
+        std::string strError;
+        if (!CNamedEvent::CheckOwner(pszEvent, strError))
+            return Refuse("odmawiam pracy: " + strError);
+    }
     CSessionMessageSink sink(m_err);
     CWindowRefresh windows;
     CScanRegInterface store(&sink);
     store.SetDocument(&windows);
-    if (!store.Open(LoadResString(139)))
-        return Refuse(std::string(LoadResString(kMsgCannotOpenDb)) +
-                      " (vexserv --install zakłada bazę analiz)");
+    if (!store.Open(LoadResString(139))) {
+        // Only a missing database is mended by the installation.
+        const LONG result = store.GetLastError();
+        return Refuse(std::string(LoadResString(kMsgCannotOpenDb)) + " (" +
+                      (result == ERROR_FILE_NOT_FOUND
+                           ? std::string("vexserv --install zakłada bazę analiz")
+                           : StoreErrorText(result)) +
+                      ")");
+    }
 
     switch (request.command) {
     case TemporaCommand::List:
@@ -149,15 +214,32 @@ bool CTemporaSession::ReadExisting(CScanRegInterface& store, const std::string& 
     return false;
 }
 
+bool CTemporaSession::ForEachJob(CScanRegInterface& store,
+                                 const std::function<void(const CJob&)>& each) {
+    CJob job;
+    std::vector<std::string> skipped;
+    DWORD index = 0;
+    CRegInterface::EEnum step;
+    while ((step = store.NextJob(&index, &job, &skipped)) == CRegInterface::EEnum::Job)
+        each(job);
+    for (const std::string& name : skipped)
+        std::fprintf(m_err, "tempora: pominięto uszkodzony wpis %s.\n", Quoted(name).c_str());
+    if (step == CRegInterface::EEnum::End)
+        return true;
+    Refuse("nie mogę odczytać wszystkich analiz: " + StoreErrorText(store.GetLastError()) +
+           "; nic nie zapisano.");
+    return false;
+}
+
 int CTemporaSession::List(CScanRegInterface& store, bool bJson) {
     const time_t now = CurrentTime();
     std::vector<CJobReport> reports;
-    CJob job;
     CJobResultReader results;
-    for (DWORD index = 0; store.EnumJob(&index, &job);) {
-        reports.push_back(MakeJobReport(job, now));
-        AddLastResult(reports.back(), results);
-    }
+    if (!ForEachJob(store, [&](const CJob& job) {
+            reports.push_back(MakeJobReport(job, now));
+            AddLastResult(reports.back(), results);
+        }))
+        return kExitRefused;
     std::stable_sort(reports.begin(), reports.end(), NameLess);
     if (bJson) {
         std::fputs(FormatJsonArray(reports).c_str(), m_out);
@@ -213,13 +295,25 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     CJob job;
     if (!ReadExisting(store, strName, job))
         return kExitRefused;
+    if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None)
+        return Refuse("analizy " + Quoted(strName) + " nie można uruchomić: " + FaultText(fault) +
+                      ".");
     job.m_strScanner =
         RegGetString(HKEY_LOCAL_MACHINE, LoadResString(kStrSettingsKey), "vexexe", "");
-    // The run stamps the last start whether or not the scanner starts; the
-    // job is written back either way, as the window's run-now does.
+    // The start is stamped whether or not the scanner starts, as the window's
+    // run-now does; but only on the job as read, never over a change or a
+    // deletion that came in between.
+    switch (store.StampStart(job, COleDateTime::GetCurrentTime())) {
+    case CRegInterface::EWriteIf::Written:
+        break;
+    case CRegInterface::EWriteIf::Changed:
+        return Refuse("analiza " + Quoted(strName) +
+                      " została w międzyczasie zmieniona lub usunięta; nie uruchomiono jej.");
+    case CRegInterface::EWriteIf::Failed:
+        return kExitRefused; // the store said why
+    }
+    // A scanner that cannot start is the job's result.
     const CJob::ERunResult result = job.Execute();
-    if (!store.WriteJob(job, kHintJobChanged, nullptr))
-        return kExitRefused;
     if (result == CJob::ERunResult::LaunchFailed)
         WriteNotStartedResult(job.GetName());
     if (result != CJob::ERunResult::Started)
@@ -230,11 +324,11 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
 
 int CTemporaSession::Export(CScanRegInterface& store, const std::string& strFile) {
     std::vector<std::vector<BYTE>> records;
-    CJob job;
-    for (DWORD index = 0; store.EnumJob(&index, &job);)
-        records.push_back(job.Store());
-    if (!SaveJobFile(strFile, EncodeJobFile(records)))
-        return Refuse(FormatMessage(kMsgCannotWriteFile, strFile));
+    if (!ForEachJob(store, [&](const CJob& job) { records.push_back(job.Store()); }))
+        return kExitRefused;
+    std::string strError;
+    if (!SaveJobFile(strFile, EncodeJobFile(records), &strError))
+        return Refuse(FormatMessage(kMsgCannotWriteFile, strFile) + " (" + strError + ")");
     std::fprintf(m_out, "Wyeksportowano analiz: %zu (%s).\n", records.size(),
                  PlainText(strFile).c_str());
     return kExitOk;
@@ -262,41 +356,49 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
     size_t added = 0;
     size_t replaced = 0;
     size_t kept = 0;
+    size_t refused = 0;
     CJob job;
     JobFileStatus status = bFailed ? JobFileStatus::Damaged : JobFileStatus::Ok;
+    // A record that cannot be stored is named with its cause and passed
+    // over; the records after it are still imported.
     while (!bFailed && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
         const std::string name = job.GetName();
-        if (name.empty()) {
-            Refuse("pominięto analizę bez nazwy.");
-            bFailed = true;
+        if (const CJob::EFault fault = job.CheckStorable(); fault != CJob::EFault::None) {
+            Refuse("pominięto analizę " + Quoted(name) + " (rekord " +
+                   std::to_string(reader.GetRead()) + "): " + FaultText(fault) + ".");
+            ++refused;
             continue;
         }
-        if (store.ReadJob(name.c_str(), nullptr)) {
-            if (!ShouldReplace(name, request.conflict)) {
-                ++kept;
-                continue;
-            }
-            // A replaced job keeps the last start that the file carries.
-            if (store.WriteJob(job, kHintJobChanged, nullptr))
-                ++replaced;
-            else
-                bFailed = true;
+        const bool bExists = store.ReadJob(name.c_str(), nullptr);
+        if (bExists && !ShouldReplace(name, request.conflict)) {
+            ++kept;
             continue;
         }
-        job.ClearLastStart();
-        if (store.AddJob(job))
-            ++added;
-        else
-            bFailed = true;
+        // A replaced job keeps the last start that the file carries.
+        if (!bExists)
+            job.ClearLastStart();
+        // The store names its own failure (a write error, a name taken since).
+        if (!(bExists ? store.WriteJob(job, kHintJobChanged, nullptr) : store.AddJob(job))) {
+            Refuse("nie zapisano analizy " + Quoted(name) + ".");
+            ++refused;
+            continue;
+        }
+        ++(bExists ? replaced : added);
     }
     if (status == JobFileStatus::Damaged) {
         Refuse(FormatMessage(kMsgFileDamaged, request.strFile) + " (wczytano analiz: " +
                std::to_string(reader.GetRead()) + " z " + std::to_string(reader.GetCount()) + ")");
         bFailed = true;
+    } else if (reader.GetUnread() > 0) {
+        std::fprintf(m_err,
+                     "tempora: ostrzeżenie: plik %s ma za ostatnią zapowiedzianą analizą "
+                     "(%u) jeszcze %zu bajtów; pominięto je.\n",
+                     Quoted(request.strFile).c_str(), static_cast<unsigned>(reader.GetCount()),
+                     reader.GetUnread());
     }
-    std::fprintf(m_out, "Dodano: %zu, zastąpiono: %zu, pozostawiono: %zu.\n", added, replaced,
-                 kept);
-    return bFailed ? kExitRefused : kExitOk;
+    std::fprintf(m_out, "Dodano: %zu, zastąpiono: %zu, pozostawiono: %zu, pominięto: %zu.\n", added,
+                 replaced, kept, refused);
+    return bFailed || refused > 0 ? kExitRefused : kExitOk;
 }
 
 int CTemporaSession::Log(CScanRegInterface& store, const std::string& strName, unsigned nRuns) {

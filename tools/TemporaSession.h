@@ -43,6 +43,10 @@ private:
     // Reads the named job; reports a missing or damaged one. False then.
     bool ReadExisting(CScanRegInterface& store, const std::string& strName, CJob& job);
     std::vector<std::string> JobNames(CScanRegInterface& store);
+    // Calls each for every job of the store. False, with a message, when the
+    // store cannot be read to its end; values that are not jobs are named on
+    // the error stream and passed over.
+    bool ForEachJob(CScanRegInterface& store, const std::function<void(const CJob&)>& each);
     int Refuse(const std::string& strMessage);
     bool ShouldReplace(const std::string& strName, ImportConflict conflict);
 

@@ -60,14 +60,17 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
         CJob job;
         if (!store.ReadJob(name.c_str(), &job))
             continue;
+        // The start is stamped on the job as read, and not at all when it
+        // was deleted or changed in the meantime; then nothing starts.
+        if (store.StampStart(job, COleDateTime::GetCurrentTime()) !=
+            CRegInterface::EWriteIf::Written)
+            continue;
+        ++written;
         // Read for every job, as the installation may change it meanwhile.
         job.m_strScanner = ScannerPath();
-        // A scanner that cannot start is the job's result; recorded first,
-        // so that the row the write updates shows it.
+        // A scanner that cannot start is the job's result.
         if (job.Execute() == CJob::ERunResult::LaunchFailed)
             WriteNotStartedResult(job.GetName());
-        if (store.WriteJob(job, kHintJobChanged, nullptr))
-            ++written;
     }
     return written;
 }

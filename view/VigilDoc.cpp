@@ -5,7 +5,9 @@
 #include "Job.h"
 #include "JobCommands.h"
 #include "ModalSeam.h"
+#include "NamedEvent.h"
 #include "ResourceIds.h"
+#include "StatePaths.h"
 #include "StringTable.h"
 #include "VigilView.h"
 
@@ -95,6 +97,20 @@ CVigilDoc::~CVigilDoc() {
 bool CVigilDoc::OnNewDocument() {
     if (m_store.IsOpen())
         return true;
+    // What another user could change is not used at all.
+    const CStateProblem problem = CheckStateRoot();
+    if (problem.kind != CStateProblem::None) {
+        AfxMessageBox(FormatMessageText(kMsgUnsafeState, problem.strPath.c_str()).c_str(), MB_OK);
+        return false;
+    }
+    for (const char* pszEvent : {kServerEventName, kClientEventName}) {
+        std::string strError;
+        if (!CNamedEvent::CheckOwner(pszEvent, strError)) {
+            const std::string name = CNamedEvent::SemaphoreName(pszEvent);
+            AfxMessageBox(FormatMessageText(kMsgUnsafeEvent, name.c_str()).c_str(), MB_OK);
+            return false;
+        }
+    }
     m_store.SetDocument(this);
     m_store.SetMessageSink(this);
     if (m_store.Open(LoadResString(kJobKeyId)))
@@ -180,6 +196,10 @@ bool CVigilDoc::ImportFile(const std::string& strPath) {
     CJob job;
     JobFileStatus status = header;
     while (status == JobFileStatus::Ok && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
+        if (job.CheckStorable() != CJob::EFault::None) {
+            AfxMessageBox(FormatMessageText(kMsgCannotCarryOut, job.GetName()).c_str(), MB_OK);
+            continue;
+        }
         if (m_store.ReadJob(job.GetName(), nullptr)) {
             const std::string question = FormatMessageText(kMsgReplaceJob, job.GetName());
             // The replaced job keeps the last start the file carries.
@@ -239,8 +259,15 @@ bool CVigilDoc::ExportFile(const std::string& strPath) {
     std::vector<std::vector<BYTE>> records;
     CJob job;
     DWORD index = 0;
-    while (m_store.EnumJob(&index, &job))
+    CRegInterface::EEnum step;
+    while ((step = m_store.NextJob(&index, &job)) == CRegInterface::EEnum::Job)
         records.push_back(job.Store());
+    // A store that cannot be read to its end must not replace a good file
+    // with part of the jobs.
+    if (step == CRegInterface::EEnum::Failed) {
+        AfxMessageBox(FormatMessageText(kMsgCannotReadStore, strPath.c_str()).c_str(), MB_OK);
+        return false;
+    }
     if (SaveJobFile(strPath, EncodeJobFile(records)))
         return true;
     AfxMessageBox(FormatMessageText(kMsgCannotWriteFile, strPath.c_str()).c_str(), MB_OK);

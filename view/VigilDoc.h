@@ -22,6 +22,10 @@ enum : unsigned {
     kMsgDamagedFile = 176,     // the job file %s is damaged; the import stops there
     kMsgReplaceFile = 177,     // the file %s exists; replace it?
     kMsgCannotWriteFile = 178, // the file %s cannot be written
+    kMsgCannotReadStore = 190, // the store cannot be read whole; %s not written
+    kMsgCannotCarryOut = 191,  // the job %s cannot be stored or run; passed over
+    kMsgUnsafeState = 192,     // the state root or its file %s is not the user's alone
+    kMsgUnsafeEvent = 193,     // the event %s is not the user's alone
     kMsgCannotReadFile = 179,  // the file %s cannot be opened
 };
 

@@ -312,6 +312,7 @@ TEST_F(RegistryTest, ReadOnlyDatabaseRefusesWritesButStillReads) {
     m_key = nullptr;
     chmod(m_root.Path().c_str(), 0755);
     chmod(RegHivePath(HKEY_LOCAL_MACHINE).c_str(), 0444);
+    ASSERT_TRUE(HandToChild({m_root.Path(), RegHivePath(HKEY_LOCAL_MACHINE)}));
     const int result = RunInChildWithoutRoot([] {
         HKEY key = nullptr;
         if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kJobKey, &key) != ERROR_SUCCESS)

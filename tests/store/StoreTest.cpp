@@ -308,6 +308,7 @@ TEST_F(StoreTest, ReadOnlyDatabaseReportsCannotSaveAndCannotDelete) {
     m_store.Close();
     chmod(m_root.Path().c_str(), 0755);
     chmod(RegHivePath(HKEY_LOCAL_MACHINE).c_str(), 0444);
+    ASSERT_TRUE(HandToChild({m_root.Path(), RegHivePath(HKEY_LOCAL_MACHINE)}));
     const int result = RunInChildWithoutRoot([] {
         // The child's events carry its own user id; remove them when done.
         struct CCleanUp {

@@ -53,6 +53,62 @@ TEST_F(DocTest, StoreThatCannotBeOpenedEndsWithMessage162) {
     EXPECT_EQ(m_messages[0].id, 162u);
 }
 
+TEST_F(DocTest, StateRootOthersMayChangeEndsWithMessage192) {
+    ASSERT_EQ(chmod(m_root.Path().c_str(), 0777), 0);
+    CVigilDoc doc;
+    EXPECT_FALSE(doc.OnNewDocument());
+    chmod(m_root.Path().c_str(), 0700);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text.toStdString(),
+              "Dane programu \"" + m_root.Path() +
+                  "\" należą do innego użytkownika albo mogą je zmieniać inni. Program z nich nie "
+                  "skorzysta.");
+}
+
+TEST_F(DocTest, ExportOfAStoreThatCannotBeReadWholeKeepsTheFile) {
+    // Jobs with long folders over many pages; then one page in the middle
+    // is spoiled behind the database's back.
+    for (int i = 0; i < 80; ++i) {
+        auto job = MakeJob(("Analiza " + std::to_string(i)).c_str(), 6, 0);
+        job->GetScanParameter().m_strDirectory =
+            "/znacznik-" + std::to_string(1000 + i) + "/" + std::string(300, 'd');
+        Store(*job);
+    }
+    const std::string path = PathIn("kopia.scj");
+    Write(path, {1, 2, 3});
+    const std::string db = RegHivePath(HKEY_LOCAL_MACHINE);
+    QByteArray bytes = Contents(db);
+    const qsizetype at = bytes.indexOf("/znacznik-1040/");
+    ASSERT_GT(at, 4096);
+    bytes.replace(at / 4096 * 4096, 8, QByteArray(8, '\x7f'));
+    QFile file(QString::fromStdString(db));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    CVigilDoc doc;
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_FALSE(doc.ExportFile(path));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.startsWith(
+        QString::fromUtf8("Nie mogę odczytać wszystkich ustawień analiz")));
+    EXPECT_EQ(Contents(path), QByteArray("\x01\x02\x03", 3));
+}
+
+TEST_F(DocTest, ImportPassesOverAJobNothingCanCarryOutAndNamesIt) {
+    auto endless = MakeJob("Bez końca", 6, 0);
+    endless->GetScanParameter().m_nEndMode = 0xFFFFFFFF;
+    auto fine = MakeJob("Dobra", 7, 0);
+    const std::string path = PathIn("mixed.scj");
+    Write(path, EncodeJobFile({endless->Store(), fine->Store()}));
+    OpenView();
+    EXPECT_TRUE(m_doc->ImportFile(path));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.startsWith(QString::fromUtf8("Ustawień analizy \"Bez końca\"")))
+        << m_messages[0].text.toStdString();
+    EXPECT_EQ(StoredNames(), std::vector<std::string>{"Dobra"});
+}
+
 TEST_F(DocTest, ExportThenImportIntoEmptyStoreRecreatesJobsWithoutLastStarts) {
     auto a = MakeJob("Dyski", 13, 0, 0, "/home");
     a->SetLastStart(COleDateTime(LocalTime(kYear, kMonth, kDay, 9, 0)), true);

@@ -1,0 +1,102 @@
+// A full file system: what was good before stays good, and the program says
+// that it failed.
+#include "CommandFile.h"
+#include "FaultUtil.h"
+#include "FileOps.h"
+#include "ScanParameterLaunch.h"
+#include "ScanPaths.h"
+#include "SignatureDb.h"
+#include "TempStateRoot.h"
+
+namespace {
+
+class FullDiskTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.IsValid());
+        m_fs = std::make_unique<CSmallFileSystem>(m_root.Path() + "-small");
+    }
+    void TearDown() override {
+        m_fs.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(m_root.Path() + "-small", ec);
+    }
+    std::string Small() const { return m_root.Path() + "-small"; }
+
+    CTempStateRoot m_root;
+    std::unique_ptr<CSmallFileSystem> m_fs;
+};
+
+} // namespace
+
+TEST_F(FullDiskTest, ExportKeepsTheOldFileAndFails) {
+    SKIP_UNLESS_MOUNTED(*m_fs);
+    MakeJobKey();
+    CRegInterface store;
+    ASSERT_TRUE(store.Open(kJobKeyPath));
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(store.AddJob(*DueJob("Analiza " + std::to_string(i), "/srv/dane")));
+    const std::string file = Small() + "/kopia.scj";
+    ASSERT_EQ(RunProgram({TEMPORA_PATH, "export", file}, m_root.Path(), m_root.Path()).code, 0);
+    const std::string good = ReadWhole(file);
+    ASSERT_GT(good.size(), 2000u);
+
+    m_fs->Fill();
+    const CRunResult r = RunProgram({TEMPORA_PATH, "export", file}, m_root.Path(), m_root.Path());
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("kopia.scj"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadWhole(file), good);
+    // Nothing of the attempt is left beside it.
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Small()))
+        entries += entry.path().filename() != "filler";
+    EXPECT_EQ(entries, 1u);
+}
+
+TEST_F(FullDiskTest, ScannerCountsALogItCannotWrite) {
+    SKIP_UNLESS_MOUNTED(*m_fs);
+    const std::string tree = m_root.Path() + "/tree";
+    std::filesystem::create_directory(tree);
+    std::ofstream(tree + "/a.txt") << "clean";
+    // The log lives in the state root on the small file system; its folder
+    // and file are there before the disk fills up.
+    const std::string log = CScanPaths::ForJob(Small(), "Pełny dysk").m_strLog;
+    std::filesystem::create_directories(std::filesystem::path(log).parent_path());
+    std::ofstream(log).close();
+    m_fs->Fill();
+
+    CScanParameter params;
+    params.m_strDirectory = tree;
+    params.m_nLogMode = kLogDetailed;
+    params.m_nReferenceCheck = 0;
+    params.m_nEndMode = 2;
+    const std::string command = m_root.Path() + "/command";
+    {
+        std::ofstream out(command, std::ios::binary);
+        out << BuildCommandFileText(params, "Pełny dysk");
+    }
+    ::chmod(command.c_str(), 0600);
+    const std::string signatures = MakeTestSignatures(m_root.Path() + "/signatures");
+    const CRunResult r =
+        CProgram(
+            {VEXSCAN_PATH, "-c", command},
+            {{"RAMPART_ROOT", Small()}, {"VEX_WINDOW", "hidden"}, {"VEX_SIGNATURES", signatures}},
+            m_root.Path())
+            .Wait();
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("nie można zapisać protokołu " + log), std::string::npos) << r.err;
+}
+
+TEST_F(FullDiskTest, InstallLeavesNoEmptyDatabaseAndSaysWhy) {
+    SKIP_UNLESS_MOUNTED(*m_fs);
+    m_fs->Fill();
+    const CRunResult r = RunProgram({VEXSERV_PATH, "--install"}, Small(), m_root.Path());
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("disk is full"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(Small() + "/machine.db"));
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Small()))
+        entries += entry.path().filename() != "filler";
+    EXPECT_EQ(entries, 0u);
+}

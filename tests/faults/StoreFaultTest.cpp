@@ -1,0 +1,133 @@
+// A store that cannot be read is not an empty store: whoever must see every
+// job fails loudly, and a single damaged value is named, not hidden.
+#include "FaultUtil.h"
+#include "TempStateRoot.h"
+
+#include <csignal>
+
+namespace {
+
+class StoreFaultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.IsValid());
+        MakeJobKey();
+    }
+    CRunResult Tempora(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{TEMPORA_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return RunProgram(argv, m_root.Path(), m_root.Path());
+    }
+    // Many jobs, each with a long folder that names it, spread over many
+    // pages of the database.
+    void AddMany(int n) {
+        CRegInterface store;
+        ASSERT_TRUE(store.Open(kJobKeyPath));
+        for (int i = 0; i < n; ++i) {
+            char marker[32];
+            std::snprintf(marker, sizeof marker, "/znacznik-%04d/", i);
+            const std::string dir = "/dane" + std::string(marker) + std::string(300, 'd');
+            auto job = DueJob("Analiza " + std::to_string(i), dir);
+            job->SetActive(false); // read by the server, never started
+            ASSERT_TRUE(store.AddJob(*job));
+        }
+    }
+    // Spoils the header of the table page that holds the marked folder.
+    void DamagePageOf(const std::string& marker) {
+        const std::string db = RegHivePath(HKEY_LOCAL_MACHINE);
+        std::string bytes = ReadWhole(db);
+        const size_t at = bytes.find(marker);
+        ASSERT_NE(at, std::string::npos);
+        const size_t page = at / 4096 * 4096;
+        ASSERT_GT(page, 0u);
+        for (size_t i = 0; i < 8; ++i)
+            bytes[page + i] = '\x7f';
+        std::ofstream(db, std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    CTempStateRoot m_root;
+};
+
+} // namespace
+
+TEST_F(StoreFaultTest, DamagedPageMidwayFailsListAndExportKeepsTheBackup) {
+    AddMany(120);
+    const std::string backup = m_root.Path() + "/kopia.scj";
+    ASSERT_EQ(Tempora({"export", backup}).code, 0);
+    const std::string good = ReadWhole(backup);
+    DamagePageOf("znacznik-0060");
+
+    const CRunResult list = Tempora({"list"});
+    EXPECT_EQ(list.code, 1);
+    EXPECT_EQ(list.out, "");
+    EXPECT_NE(list.err.find("uszkodzony"), std::string::npos) << list.err;
+    const CRunResult json = Tempora({"list", "--json"});
+    EXPECT_EQ(json.code, 1);
+    EXPECT_EQ(json.out, "");
+
+    const CRunResult exported = Tempora({"export", backup});
+    EXPECT_EQ(exported.code, 1);
+    EXPECT_EQ(exported.out, "");
+    EXPECT_EQ(ReadWhole(backup), good);
+}
+
+TEST_F(StoreFaultTest, DamagedValueIsNamedAndPassedOver) {
+    AddMany(2);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key), ERROR_SUCCESS);
+    const BYTE junk[] = {1, 2, 3};
+    ASSERT_EQ(RegSetValueEx(key, "Zepsuta", REG_BINARY, junk, sizeof junk), ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    const CRunResult list = Tempora({"list"});
+    EXPECT_EQ(list.code, 0);
+    EXPECT_NE(list.out.find("Analiza 1"), std::string::npos);
+    EXPECT_NE(list.err.find("\"Zepsuta\""), std::string::npos) << list.err;
+    const CRunResult exported = Tempora({"export", m_root.Path() + "/dwie.scj"});
+    EXPECT_EQ(exported.code, 0);
+    EXPECT_NE(exported.out.find(": 2 "), std::string::npos) << exported.out;
+    EXPECT_NE(exported.err.find("\"Zepsuta\""), std::string::npos);
+
+    // The server names it once, however often it passes; SIGHUP asks for a
+    // pass and is no reason to end.
+    CProgram server({VEXSERV_PATH}, {{"RAMPART_ROOT", m_root.Path()}, {"TMPDIR", m_root.Path()}},
+                    m_root.Path());
+    ASSERT_TRUE(WaitUntil([&] { return server.Err().find("Zepsuta") != std::string::npos; }));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(kill(server.Pid(), SIGHUP), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    CRunResult ended;
+    EXPECT_FALSE(server.HasEnded(ended)) << ended.err;
+    const std::string log = server.Err();
+    EXPECT_EQ(log.find("Zepsuta"), log.rfind("Zepsuta")) << log;
+    kill(server.Pid(), SIGTERM);
+    EXPECT_EQ(server.Wait().code, 0);
+}
+
+TEST_F(StoreFaultTest, ServerLogsAStoreItCannotReadAndKeepsTrying) {
+    AddMany(120);
+    DamagePageOf("znacznik-0060");
+    CProgram server({VEXSERV_PATH}, {{"RAMPART_ROOT", m_root.Path()}, {"TMPDIR", m_root.Path()}},
+                    m_root.Path());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return server.Err().find("cannot be read: the database file is damaged") !=
+                   std::string::npos;
+        },
+        10000))
+        << server.Err();
+    CRunResult ended;
+    EXPECT_FALSE(server.HasEnded(ended)) << ended.err;
+    kill(server.Pid(), SIGTERM);
+    EXPECT_EQ(server.Wait().code, 0);
+}
+
+TEST_F(StoreFaultTest, DamagedDatabaseIsNotCalledMissing) {
+    std::ofstream(RegHivePath(HKEY_LOCAL_MACHINE), std::ios::binary | std::ios::trunc)
+        << std::string(8192, 'x');
+    const CRunResult r = Tempora({"list"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.find("--install"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("uszkodzony"), std::string::npos) << r.err;
+}
