@@ -8,7 +8,9 @@
 #include "SpinButtonCtrl.h"
 #include "StringTable.h"
 
+#include <QFontMetrics>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 #include <QToolButton>
 
@@ -295,6 +297,32 @@ TEST_F(PlanDialogTest, TypedHourlyMinutesKeepTheirOrder) {
         ASSERT_EQ(dlg.DoModal(), IDOK);
         EXPECT_EQ(dlg.m_hourly.GetMinute(), std::atoi(typed));
     }
+}
+
+// The one-off date names the weekday and the month in full; the longest
+// Polish names fit, and the time picker keeps out of the date's way.
+TEST_F(PlanDialogTest, LongestOnceDateIsShownWhole) {
+    COnce once;
+    SYSTEMTIME st{2027, 10, 2, 25, 9, 30, 0, 0}; // Monday 25 October 2027
+    once.Set(true, &st);
+    m_dlg.InitFromPeriod(once);
+    m_dlg.setLocale(QLocale(QLocale::Polish, QLocale::Poland)); // the pickers' names
+    m_script.Then([this](QDialog& d) -> int {
+        EXPECT_EQ(Date().text().toStdString(), "poniedziałek 25.października 2027");
+        auto* edit = Date().findChild<QLineEdit*>();
+        if (edit == nullptr) {
+            ADD_FAILURE() << "no line edit";
+            return Click(d, IDCANCEL);
+        }
+        // The line edit keeps two pixels on either side of its text.
+        const int room = edit->contentsRect().width() - 4;
+        EXPECT_LE(QFontMetrics(Date().font()).horizontalAdvance(Date().text()), room);
+        EXPECT_GE(Date().width(), Date().WidthForLongestText());
+        EXPECT_GE(Time().width(), Time().WidthForLongestText());
+        EXPECT_LT(Date().geometry().right(), Time().geometry().left());
+        return Click(d, IDCANCEL);
+    });
+    EXPECT_EQ(m_dlg.DoModal(), IDCANCEL);
 }
 
 TEST_F(PlanDialogTest, PickersStayInsideTheTimeGroupInEveryKind) {
