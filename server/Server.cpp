@@ -8,7 +8,17 @@
 
 namespace {
 
+constexpr long long kMinuteMs = 60 * 1000;
+// Wakes just past the boundary, so that the new minute is the one seen.
+constexpr long long kBoundarySlackMs = 5;
+
 std::atomic<CServer*> g_pStopTarget{nullptr};
+
+long long SystemWallClock() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 void OnStopSignal(int) {
     if (CServer* pServer = g_pStopTarget.load())
@@ -21,7 +31,7 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from
 static_assert(std::atomic<CServer*>::is_always_lock_free, "read from a signal handler");
 static_assert(std::atomic<CNamedEvent*>::is_always_lock_free, "read from a signal handler");
 
-CServer::CServer() : m_lock(kServerMutexName) {}
+CServer::CServer() : m_lock(kServerMutexName), m_wallClock(SystemWallClock) {}
 
 CServer::~CServer() {
     CServer* self = this;
@@ -37,7 +47,7 @@ bool CServer::Start(std::string& strError) {
         return false;
     }
     m_pServerEvent = std::make_unique<CNamedEvent>(kServerEventName);
-    m_pClientEvent = std::make_unique<CNamedEvent>(kClientEventName);
+    m_pClientEvent = std::make_unique<CNamedBroadcast>(kClientEventName);
     m_pWakeEvent.store(m_pServerEvent.get());
     return true;
 }
@@ -63,15 +73,29 @@ void CServer::SignalClients() {
 }
 
 int CServer::Run(IServerWork* pWork) {
+    long long minute = m_wallClock() / kMinuteMs;
     while (!IsStopRequested()) {
         const int nWaitMs = pWork ? pWork->RunPass(*this) : -1;
         if (IsStopRequested())
             break;
-        WaitForWake(nWaitMs);
+        WaitForWake(UntilNextMinute(nWaitMs));
+        // A new minute changes every countdown the windows show.
+        const long long now = m_wallClock() / kMinuteMs;
+        if (now != minute) {
+            minute = now;
+            SignalClients();
+        }
     }
     if (pWork)
         pWork->Stop();
     return 0;
+}
+
+int CServer::UntilNextMinute(int nTimeoutMs) const {
+    const long long now = m_wallClock();
+    const long long boundary = (now / kMinuteMs + 1) * kMinuteMs;
+    const int untilBoundary = static_cast<int>(boundary - now + kBoundarySlackMs);
+    return nTimeoutMs < 0 ? untilBoundary : std::min(nTimeoutMs, untilBoundary);
 }
 
 // Waits for "TemporaServer" or the timeout. Without a usable event the

@@ -4,6 +4,7 @@
 #include "Job.h"
 #include "JobFile.h"
 #include "JobReport.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "ScanRegInterface.h"
 #include "Settings.h"
@@ -53,7 +54,7 @@ public:
     void UpdateAllViews(void*, int, CJob*) override { m_event.Set(); }
 
 private:
-    CNamedEvent m_event;
+    CNamedBroadcast m_event;
 };
 
 // Names compare as the window's list sorts them: letters folded, then bytes.

@@ -5,6 +5,7 @@
 #include "Job.h"
 #include "JobActions.h"
 #include "ModalSeam.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RefreshThread.h"
@@ -78,7 +79,7 @@ QString FoldedKey(const char* psz) {
 
 CVigilView::CVigilView(CVigilDoc* pDoc, CCommandLayer* pCommands, QWidget* pParent)
     : QTableWidget(pParent), m_pDoc(pDoc), m_pCommands(pCommands),
-      m_pRefreshEvent(std::make_shared<CNamedEvent>(kClientEventName)) {
+      m_pRefreshEvent(std::make_shared<CNamedBroadcast>(kClientEventName)) {
     m_nDisplayMode = static_cast<int>(RegGetDword(HKEY_CURRENT_USER, SettingsKey(), "cdm", 1));
 
     setSelectionBehavior(QAbstractItemView::SelectRows);

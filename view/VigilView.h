@@ -9,7 +9,7 @@
 
 class CCommandLayer;
 class CJob;
-class CNamedEvent;
+class CNamedBroadcast;
 class CRefreshThread;
 class CVigilDoc;
 class QMenu;
@@ -114,7 +114,7 @@ private:
     QSet<quint32> m_rowKeys;
     // Key of the row whose job the edit command is editing; -1 otherwise.
     qint64 m_nEditRowKey = -1;
-    std::shared_ptr<CNamedEvent> m_pRefreshEvent;
+    std::shared_ptr<CNamedBroadcast> m_pRefreshEvent;
     std::unique_ptr<CRefreshThread> m_pRefreshThread;
     long m_nStoreReads = 0;
 };

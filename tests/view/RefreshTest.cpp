@@ -60,7 +60,7 @@ TEST_F(RefreshTest, ServerHeldByAnotherProcessMeansNoNotice) {
 }
 
 TEST_F(RefreshTest, SignalsCollapseAndNothingArrivesAfterTheStop) {
-    auto event = std::make_shared<CNamedEvent>(kClientEventName);
+    auto event = std::make_shared<CNamedBroadcast>(kClientEventName);
     std::atomic<int> refreshes{0};
     CRefreshThread thread(event, [&] { ++refreshes; });
     thread.Start();
