@@ -84,18 +84,27 @@ public:
     // Store reads made by the view so far (sorting and row updates).
     long GetStoreReads() const { return m_nStoreReads; }
 
+    // The header's sort mark for a direction, drawn in the header's colours.
+    QIcon SortMarkIcon(bool bAscending) const;
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void CreateColumns();
+    // A column's width before the user has set one, scaled to the font.
+    int DefaultColumnWidth(int nColumn) const;
     void ReadSortSettings();
     void RegisterCommands();
     void SetSortMark();
+    // The first selected row's cell when the user can see it, else null.
+    QTableWidgetItem* VisibleSelectedItem() const;
     void SetRowTexts(int nRow, const CJob& job);
     quint32 NewRowKey() const;
     int FindRowByKey(quint32 nKey) const;
     void OnItemChanged(QTableWidgetItem* pItem);
+    void OnActivated(const QModelIndex& index);
     void OnCheckChanged(const QString& strName, bool bTicked);
     bool ReadStoreJob(const char* pszName, CJob* pJob);
     void FillFromStore(bool bFindFirst);
