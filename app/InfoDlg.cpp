@@ -19,8 +19,11 @@ constexpr unsigned IDS_INFO_CREDITS = 175;
 // Size of the pictures; also the size of the box when a picture is missing.
 constexpr int kPictureWidth = 530;
 constexpr int kPictureHeight = 258;
-constexpr int kTextLeft = 300;
+// The artwork fills the pictures' left part up to this column; the texts keep
+// from it the margin they keep from the right edge.
+constexpr int kArtworkRight = 300;
 constexpr int kTextRightMargin = 20;
+constexpr int kTextLeft = kArtworkRight + kTextRightMargin;
 constexpr int kTitleTop = 35;
 constexpr int kCreditsTop = 100;
 const QColor kPlainBackground(0xF4, 0xF3, 0xEC);

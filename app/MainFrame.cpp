@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -23,6 +24,20 @@ QString FirstLine(unsigned id) {
     return text.section(QLatin1Char('\n'), 0, 0);
 }
 
+// A menu item's text without its mnemonic marks and key names.
+QString MenuItemText(unsigned nMenuId, unsigned nCommandId) {
+    if (const res::MenuDef* menu = res::FindMenu(nMenuId))
+        for (const auto& popup : menu->popups)
+            for (const res::MenuItemDef& item : popup.items)
+                if (item.id == nCommandId) {
+                    QString text = QString::fromUtf8(item.text).section(QLatin1Char('\t'), 0, 0);
+                    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+                    text.remove(QLatin1Char('&'));
+                    return text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+                }
+    return QString();
+}
+
 constexpr unsigned kIndicatorIds[3] = {res::ID_INDICATOR_CAPS, res::ID_INDICATOR_NUM,
                                        res::ID_INDICATOR_SCRL};
 constexpr LockKey kIndicatorKeys[3] = {LockKey::Caps, LockKey::Num, LockKey::Scroll};
@@ -32,6 +47,7 @@ constexpr unsigned kSettingsKeyId = 141;
 // Size on a user's first start.
 constexpr int kDefaultWidth = 820;
 constexpr int kDefaultHeight = 480;
+constexpr int kFrameSettleMs = 200;
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* pParent)
@@ -65,6 +81,8 @@ void CMainFrame::CreateMenus() {
 void CMainFrame::CreateToolBar() {
     m_pToolBar = new QToolBar(this);
     m_pToolBar->setObjectName(QStringLiteral("ToolBar"));
+    // The title names the bar in the context menu of the bars and when it floats.
+    m_pToolBar->setWindowTitle(MenuItemText(res::IDR_MAINFRAME, res::ID_VIEW_TOOLBAR));
     m_pToolBar->setIconSize(QSize(16, 15));
     m_pToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
@@ -139,6 +157,16 @@ void CMainFrame::RegisterCommands() {
     cmd.Action(res::ID_PREV_PANE);
     // The tool bar's visibility can also change through its own context menu.
     connect(m_pToolBar, &QToolBar::visibilityChanged, &cmd, &CCommandLayer::UpdateAll);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_bShown)
+        return;
+    m_bShown = true;
+    // Only the window manager's frame tells how much room the title bar
+    // takes; once it is there, the window is fitted again with it.
+    QTimer::singleShot(kFrameSettleMs, this, [this] { FitWindowToScreen(this); });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

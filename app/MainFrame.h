@@ -37,6 +37,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateMenus();
@@ -52,4 +53,5 @@ private:
     CKeyIndicators m_keyIndicators;
     std::function<void()> m_closeHandler;
     bool m_bClosed = false;
+    bool m_bShown = false;
 };

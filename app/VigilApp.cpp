@@ -17,6 +17,9 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace {
 constexpr unsigned kSettingsKeyId = 141;
@@ -33,6 +36,7 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
     // No display name: the window system would append it to every window
     // title, and the main window's title is its own text alone.
     QGuiApplication::setDesktopFileName(QStringLiteral("vex-tempora"));
+    LoadToolkitTranslation();
     // The first argument that is no option names a job file to open;
     // "--log NAME" asks for the log viewer of a job alone. The toolkit has
     // taken its own options out of argv by now.
@@ -54,6 +58,19 @@ CVigilApp::~CVigilApp() {
     // The window goes before the document whose store its list reads.
     m_pFrame.reset();
     m_pDoc.reset();
+    if (m_pToolkitTranslator)
+        QCoreApplication::removeTranslator(m_pToolkitTranslator.get());
+}
+
+void CVigilApp::LoadToolkitTranslation() {
+    // The toolkit's catalogue for the user's locale; without one (English,
+    // or the translations not installed) its texts stay as they are.
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    QCoreApplication::installTranslator(translator.get());
+    m_pToolkitTranslator = std::move(translator);
 }
 
 bool CVigilApp::InitInstance() {

@@ -10,13 +10,15 @@ class CMainFrame;
 class CVigilDoc;
 class CVigilView;
 class QApplication;
+class QTranslator;
 
 // The application object: it owns the toolkit's application, the one
 // document, the main frame and its job list, and carries the start-up, the
 // command line and the help command.
 class CVigilApp {
 public:
-    // Makes the toolkit's application unless one exists already.
+    // Makes the toolkit's application unless one exists already, and gives
+    // the toolkit's own texts (file dialogs, edit menus) the user's language.
     CVigilApp(int& argc, char** argv);
     ~CVigilApp();
     CVigilApp(const CVigilApp&) = delete;
@@ -51,8 +53,10 @@ public:
 private:
     void RegisterCommands();
     void OnFrameClosing();
+    void LoadToolkitTranslation();
 
     std::unique_ptr<QApplication> m_pOwnApp;
+    std::unique_ptr<QTranslator> m_pToolkitTranslator;
     std::unique_ptr<CVigilDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
     CVigilView* m_pView = nullptr;

@@ -11,7 +11,14 @@ class QWidget;
 void SaveWindowRect(const QWidget* pWnd, const char* pszKey);
 
 // Moves the window to the stored rectangle (relative to the parent for a
-// child window). Returns false, leaving the window alone, when no value can
-// be read or it does not describe a usable rectangle: empty, absurdly large,
-// or entirely off every screen.
+// child window); a top-level window is then fitted into its screen. Returns
+// false, leaving the window alone, when no value can be read or it does not
+// describe a usable rectangle: empty, absurdly large, or entirely off every
+// screen.
 bool RestoreWindowRect(QWidget* pWnd, const char* pszKey);
+
+// Moves and, where it must, shrinks a top-level window so that it lies,
+// frame and title bar included, within the available area of the screen
+// that shows most of it. A rectangle saved at another screen size or scale
+// thus never comes back with its title bar out of reach.
+void FitWindowToScreen(QWidget* pWnd);

@@ -1,10 +1,14 @@
 #include "DateTimePickCtrl.h"
 
 #include <QCalendarWidget>
+#include <QDateTime>
 #include <QEvent>
+#include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionSpinBox>
+
+#include <algorithm>
 
 namespace {
 
@@ -68,8 +72,7 @@ COleDateTime FromQt(const QDateTime& dt) {
 CDateTimePickCtrl::CDateTimePickCtrl(QWidget* pParent) : QDateTimeEdit(pParent) {
     // Wall-clock fields without daylight-saving gaps.
     setTimeSpec(Qt::UTC);
-    setMinimumDateTime(QDateTime(QDate(100, 1, 1), QTime(0, 0), Qt::UTC));
-    setMaximumDateTime(QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC));
+    SetFullRange();
     // Each field runs round within its range, as the picker's arrows do.
     setWrapping(true);
     connect(this, &QDateTimeEdit::dateTimeChanged, this, &CDateTimePickCtrl::OnEdited);
@@ -103,15 +106,28 @@ bool CDateTimePickCtrl::SetTime(const COleDateTime& value) {
     return true;
 }
 
-bool CDateTimePickCtrl::SetFormat(const char* pszFormat) {
+bool CDateTimePickCtrl::SetFormat(const char* pszFormat, bool bKeepCursor) {
     const QString qtFormat = ToQtFormat(QString::fromUtf8(pszFormat != nullptr ? pszFormat : ""));
     if (qtFormat.isEmpty())
         return false;
+    if (qtFormat == displayFormat())
+        return true;
+    const int cursor = lineEdit()->cursorPosition();
     const bool bSetting = m_bSetting;
     m_bSetting = true; // a format change is not a change of the value
     setDisplayFormat(qtFormat);
+    // A format without a date part narrows the range to the shown day; the
+    // next format may show the date again, so the whole range comes back.
+    SetFullRange();
     m_bSetting = bSetting;
+    if (bKeepCursor)
+        lineEdit()->setCursorPosition(std::min(cursor, static_cast<int>(text().size())));
     return displayFormat() == qtFormat;
+}
+
+void CDateTimePickCtrl::SetFullRange() {
+    setDateTimeRange(QDateTime(QDate(100, 1, 1), QTime(0, 0), Qt::UTC),
+                     QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC));
 }
 
 int CDateTimePickCtrl::WidthForLongestText() const {

@@ -30,7 +30,10 @@ public:
     // A valid value is shown; any other clears the picker (no value).
     bool SetTime(const COleDateTime& value);
     // False when the format holds no field; the previous format then stays.
-    bool SetFormat(const char* pszFormat);
+    // The range stays the whole calendar whatever fields the format shows.
+    // bKeepCursor leaves the text cursor where it was, for a change made
+    // while the user types.
+    bool SetFormat(const char* pszFormat, bool bKeepCursor = false);
 
     // The width that shows the current format whole for any weekday and
     // month name, arrows or drop-down button included.
@@ -52,6 +55,7 @@ protected:
 private:
     void OnEdited(const QDateTime& dateTime);
     void SetNone(bool bNone);
+    void SetFullRange();
 
     bool m_bNone = false;
     bool m_bSetting = false;

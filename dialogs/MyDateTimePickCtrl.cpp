@@ -29,5 +29,7 @@ void CMyDateTimePickCtrl::OnDateTimeChange(const COleDateTime& value) {
     const size_t pos = format.find("%s");
     if (pos != std::string::npos)
         format.replace(pos, 2, word);
-    SetFormat(format.c_str());
+    // Only the word after the minute changes, so the cursor keeps its place
+    // and the user's typing goes on where it was.
+    SetFormat(format.c_str(), true);
 }

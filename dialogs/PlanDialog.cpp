@@ -75,8 +75,11 @@ bool CPlanDialog::OnInitDialog() {
     // The pickers keep to the "Czas" frame, with the margin they have on the left.
     m_nRight = width();
     for (const CBuiltControl& c : Controls().All())
-        if (c.pTemplate->kind == res::ControlKind::GroupBox && c.pWidget->geometry().contains(rect))
+        if (c.pTemplate->kind == res::ControlKind::GroupBox &&
+            c.pWidget->geometry().contains(rect)) {
+            m_pTimeFrame = c.pWidget;
             m_nRight = c.pWidget->geometry().right() + 1 - (m_nLeft - c.pWidget->x());
+        }
     if (m_nKind >= PERIOD_ONCE && m_nKind <= PERIOD_AT_STARTUP) {
         const int kind = m_nKind;
         m_nKind = -1;
@@ -140,9 +143,16 @@ void CPlanDialog::OnKind(int nKind) {
 void CPlanDialog::ShowOnce() {
     m_dtpDate->SetDisplayFormat(LoadResString(IDS_ONCE_DATE), false);
     m_dtpTime->SetDisplayFormat(LoadResString(IDS_ONCE_TIME), false);
-    const int timeLeft = m_nLeft + Scaled(190);
+    // The date takes what its longest weekday and month names need; the time
+    // follows it, as far right as the frame allows.
+    const int gap = Scaled(10);
+    const int dateWidth = std::max(Scaled(180), m_dtpDate->WidthForLongestText());
+    const int timeWidth = std::max(m_nTimeWidth, m_dtpTime->WidthForLongestText());
+    WidenTimeFrame(m_nLeft + dateWidth + gap + timeWidth);
+    const int timeLeft =
+        std::min(m_nLeft + std::max(Scaled(190), dateWidth + gap), m_nRight - timeWidth);
     Place(m_dtpTime, timeLeft, m_nTimeWidth, m_nRight);
-    Place(m_dtpDate, m_nLeft, Scaled(180), timeLeft - Scaled(10));
+    Place(m_dtpDate, m_nLeft, Scaled(180), timeLeft - gap);
     COleDateTime value = COleDateTime::GetCurrentTime();
     if (m_once.IsValid()) {
         SYSTEMTIME st{};
@@ -306,6 +316,23 @@ bool CPlanDialog::WriteChosenKind() {
     default:
         return false;
     }
+}
+
+void CPlanDialog::WidenTimeFrame(int nRight) {
+    if (nRight <= m_nRight || m_pTimeFrame == nullptr)
+        return;
+    // The frame may grow to the right edge of the buttons above it, which
+    // is the dialog's own margin; long month and weekday names need it with
+    // wider fonts.
+    const int margin = m_nLeft - m_pTimeFrame->x();
+    int limit = width() - m_pTimeFrame->x();
+    if (QWidget* ok = GetDlgItem(IDOK))
+        limit = ok->geometry().right() + 1;
+    const int frameRight = std::min(nRight + margin, limit);
+    if (frameRight <= m_pTimeFrame->geometry().right() + 1)
+        return;
+    m_pTimeFrame->resize(frameRight - m_pTimeFrame->x(), m_pTimeFrame->height());
+    m_nRight = frameRight - margin;
 }
 
 int CPlanDialog::Scaled(int nPixels) const {

@@ -63,6 +63,9 @@ private:
     // Moves the picker to nX on the pickers' row with at least nWidth pixels,
     // more when its longest text needs them, but never past nRight.
     void Place(CMyDateTimePickCtrl* pPicker, int nX, int nWidth, int nRight);
+    // Widens the "Czas" frame so that the pickers' room reaches nRight,
+    // as far as the dialog's right margin.
+    void WidenTimeFrame(int nRight);
     void SetPickers(const COleDateTime& value);
     void ShowPickers(bool bDate, bool bTime);
 
@@ -73,4 +76,5 @@ private:
     int m_nHeight = 0;
     int m_nTimeWidth = 55;
     int m_nRight = 0; // right edge of the pickers' room inside the "Czas" frame
+    QWidget* m_pTimeFrame = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "DataExchange.h"
 #include "ModalSeam.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -11,6 +12,18 @@
 
 namespace {
 constexpr int kEndModeAlwaysExit = 2;
+
+// The folder the browser opens on: the field's folder, or the nearest folder
+// above it that exists; the user's home when the field names none.
+QString BrowseStart(const std::string& strField) {
+    const QString field = QString::fromStdString(strField).trimmed();
+    if (field.isEmpty() || !QDir::isAbsolutePath(field))
+        return QDir::homePath();
+    QDir dir(QDir::cleanPath(field));
+    while (!dir.exists() && !dir.isRoot())
+        dir.setPath(QDir::cleanPath(dir.absoluteFilePath(QStringLiteral(".."))));
+    return dir.exists() ? dir.absolutePath() : QDir::homePath();
+}
 } // namespace
 
 CScanParamDialog::CScanParamDialog(QWidget* pParent)
@@ -61,6 +74,7 @@ void CScanParamDialog::OnBrowse() {
     QFileDialog browser(this, QString::fromUtf8(BrowseTitle()));
     browser.setFileMode(QFileDialog::Directory);
     browser.setOption(QFileDialog::ShowDirsOnly);
+    browser.setDirectory(BrowseStart(m_strDirectory));
     if (RunModal(browser) != QDialog::Accepted)
         return;
     // Only a plain directory path is taken; anything else leaves the field.

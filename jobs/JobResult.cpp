@@ -1,6 +1,7 @@
 #include "JobResult.h"
 
 #include "ByteReader.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "StringTable.h"
 
@@ -71,7 +72,7 @@ private:
 };
 
 void SignalWindows() {
-    CNamedEvent(kClientEventName).Set();
+    CNamedBroadcast(kClientEventName).Set();
 }
 
 } // namespace

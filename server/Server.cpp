@@ -10,7 +10,17 @@
 
 namespace {
 
+constexpr long long kMinuteMs = 60 * 1000;
+// Wakes just past the boundary, so that the new minute is the one seen.
+constexpr long long kBoundarySlackMs = 5;
+
 std::atomic<CServer*> g_pStopTarget{nullptr};
+
+long long SystemWallClock() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 void OnStopSignal(int) {
     if (CServer* pServer = g_pStopTarget.load())
@@ -30,7 +40,7 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from
 static_assert(std::atomic<CServer*>::is_always_lock_free, "read from a signal handler");
 static_assert(std::atomic<CNamedEvent*>::is_always_lock_free, "read from a signal handler");
 
-CServer::CServer() : m_lock(kServerMutexName) {}
+CServer::CServer() : m_lock(kServerMutexName), m_wallClock(SystemWallClock) {}
 
 CServer::~CServer() {
     CServer* self = this;
@@ -56,13 +66,15 @@ bool CServer::Start(std::string& strError) {
         return false;
     }
     m_pServerEvent = std::make_unique<CNamedEvent>(kServerEventName);
-    m_pClientEvent = std::make_unique<CNamedEvent>(kClientEventName);
-    for (const CNamedEvent* pEvent : {m_pServerEvent.get(), m_pClientEvent.get()}) {
-        if (!pEvent->Error().empty()) {
-            strError = "refusing to start: " + pEvent->Error();
-            m_lock.Unlock();
-            return false;
-        }
+    m_pClientEvent = std::make_unique<CNamedBroadcast>(kClientEventName);
+    if (!m_pServerEvent->Error().empty() || !m_pClientEvent->IsValid()) {
+        strError = "refusing to start: " +
+                   (m_pServerEvent->Error().empty()
+                        ? std::string("the event TemporaClient cannot be used (it belongs to "
+                                      "another user, or others may write it)")
+                        : m_pServerEvent->Error());
+        m_lock.Unlock();
+        return false;
     }
     m_pWakeEvent.store(m_pServerEvent.get());
     return true;
@@ -96,6 +108,7 @@ void CServer::SignalClients() {
 }
 
 int CServer::Run(IServerWork* pWork) {
+    long long minute = m_wallClock() / kMinuteMs;
     while (!IsStopRequested()) {
         // A deleted lock file would let a second server in unseen by the
         // windows' presence test: make it anew.
@@ -107,11 +120,24 @@ int CServer::Run(IServerWork* pWork) {
         const int nWaitMs = pWork ? pWork->RunPass(*this) : -1;
         if (IsStopRequested())
             break;
-        WaitForWake(nWaitMs);
+        WaitForWake(UntilNextMinute(nWaitMs));
+        // A new minute changes every countdown the windows show.
+        const long long now = m_wallClock() / kMinuteMs;
+        if (now != minute) {
+            minute = now;
+            SignalClients();
+        }
     }
     if (pWork)
         pWork->Stop();
     return 0;
+}
+
+int CServer::UntilNextMinute(int nTimeoutMs) const {
+    const long long now = m_wallClock();
+    const long long boundary = (now / kMinuteMs + 1) * kMinuteMs;
+    const int untilBoundary = static_cast<int>(boundary - now + kBoundarySlackMs);
+    return nTimeoutMs < 0 ? untilBoundary : std::min(nTimeoutMs, untilBoundary);
 }
 
 // Waits for "TemporaServer" or the timeout. Without a usable event the

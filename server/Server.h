@@ -3,13 +3,18 @@
 // The scan server's frame: it owns the "VexServ" lock for its whole life,
 // creates the events "TemporaServer" (it waits on it) and "TemporaClient"
 // (it signals the windows with it), and runs its work between waits until
-// SIGTERM or SIGINT asks it to stop; SIGHUP asks for a pass at once.
+// SIGTERM or SIGINT asks it to stop; SIGHUP asks for a pass at once. It also
+// wakes at every minute boundary of the wall clock and signals the windows
+// then, so that their countdowns to the next start stay true without a timer
+// of their own.
 
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "ServerWork.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,13 +49,20 @@ public:
     // Tells every open window to re-read the store.
     void SignalClients();
 
+    // Milliseconds since the epoch; tests put a clock near a minute's end.
+    using WallClock = std::function<long long()>;
+    void SetWallClock(WallClock clock) { m_wallClock = std::move(clock); }
+
 private:
     void WaitForWake(int nTimeoutMs);
+    // nTimeoutMs cut to the next minute boundary (a negative one: until it).
+    int UntilNextMinute(int nTimeoutMs) const;
 
     CNamedMutex m_lock;
     std::unique_ptr<CNamedEvent> m_pServerEvent;
-    std::unique_ptr<CNamedEvent> m_pClientEvent;
+    std::unique_ptr<CNamedBroadcast> m_pClientEvent;
     std::atomic<CNamedEvent*> m_pWakeEvent{nullptr}; // what a signal handler may touch
     std::atomic<bool> m_bStop{false};
     bool m_bAnotherRunning = false;
+    WallClock m_wallClock;
 };

@@ -6,6 +6,7 @@
 #include "JobReport.h"
 #include "JobResult.h"
 #include "LogRuns.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "ScanPaths.h"
 #include "ScanRegInterface.h"
@@ -58,7 +59,7 @@ public:
     void UpdateAllViews(void*, int, CJob*) override { m_event.Set(); }
 
 private:
-    CNamedEvent m_event;
+    CNamedBroadcast m_event;
 };
 
 // Names compare as the window's list sorts them: letters folded, then bytes.
@@ -157,11 +158,12 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
         return Refuse(StateProblemText(problem));
-    for (const char* pszEvent : {kServerEventName, kClientEventName}) {
-        std::string strError;
-        if (!CNamedEvent::CheckOwner(pszEvent, strError))
-            return Refuse("odmawiam pracy: " + strError);
-    }
+    std::string strError;
+    if (!CNamedEvent::CheckOwner(kServerEventName, strError))
+        return Refuse("odmawiam pracy: " + strError);
+    if (!CNamedBroadcast(kClientEventName).IsValid())
+        return Refuse("odmawiam pracy: zdarzenie " + CNamedBroadcast::SharedName(kClientEventName) +
+                      " należy do innego użytkownika albo mogą go używać inni.");
     CSessionMessageSink sink(m_err);
     CWindowRefresh windows;
     CScanRegInterface store(&sink);

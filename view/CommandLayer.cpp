@@ -85,6 +85,11 @@ void CCommandLayer::FillMenu(QMenu* pMenu, unsigned nMenuID, int nPopup, bool bA
         } else {
             action = Action(item.id);
             action->setText(text);
+            // The toolkit writes an action's keys beside a menu text that
+            // names none; such an item gets an alias without keys, so the menu
+            // shows exactly its text while the keys keep working.
+            if (!text.contains(QLatin1Char('\t')) && !action->shortcuts().isEmpty())
+                action = CreateAlias(item.id, text, pMenu);
         }
         pMenu->addAction(action);
     }

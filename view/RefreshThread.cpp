@@ -1,6 +1,6 @@
 #include "RefreshThread.h"
 
-#include "NamedEvent.h"
+#include "NamedBroadcast.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -18,7 +18,7 @@ constexpr int kPollMs = 100;
 } // namespace
 
 struct CRefreshThread::State {
-    std::shared_ptr<CNamedEvent> pEvent;
+    std::shared_ptr<CNamedBroadcast> pEvent;
     std::atomic<bool> bRunning{false};
     // Read and cleared on the user-interface thread only.
     std::function<void()> onRefresh;
@@ -27,7 +27,8 @@ struct CRefreshThread::State {
     std::thread thread;
 };
 
-CRefreshThread::CRefreshThread(std::shared_ptr<CNamedEvent> pEvent, std::function<void()> onRefresh)
+CRefreshThread::CRefreshThread(std::shared_ptr<CNamedBroadcast> pEvent,
+                               std::function<void()> onRefresh)
     : m_pState(std::make_shared<State>()) {
     m_pState->pEvent = std::move(pEvent);
     m_pState->onRefresh = std::move(onRefresh);

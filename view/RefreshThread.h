@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-class CNamedEvent;
+class CNamedBroadcast;
 
 // The job list's refresh thread: it waits on the named event "TemporaClient"
 // and turns each signal into a call of the refresh function on the user
@@ -13,7 +13,7 @@ class CRefreshThread {
 public:
     // onRefresh runs on the thread that owns the application object; pEvent
     // is the event to wait on.
-    CRefreshThread(std::shared_ptr<CNamedEvent> pEvent, std::function<void()> onRefresh);
+    CRefreshThread(std::shared_ptr<CNamedBroadcast> pEvent, std::function<void()> onRefresh);
     // Stops the thread (see Stop).
     ~CRefreshThread();
     CRefreshThread(const CRefreshThread&) = delete;

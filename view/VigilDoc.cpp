@@ -5,6 +5,7 @@
 #include "Job.h"
 #include "JobCommands.h"
 #include "ModalSeam.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "ResourceIds.h"
 #include "StatePaths.h"
@@ -103,13 +104,16 @@ bool CVigilDoc::OnNewDocument() {
         AfxMessageBox(FormatMessageText(kMsgUnsafeState, problem.strPath.c_str()).c_str(), MB_OK);
         return false;
     }
-    for (const char* pszEvent : {kServerEventName, kClientEventName}) {
-        std::string strError;
-        if (!CNamedEvent::CheckOwner(pszEvent, strError)) {
-            const std::string name = CNamedEvent::SemaphoreName(pszEvent);
-            AfxMessageBox(FormatMessageText(kMsgUnsafeEvent, name.c_str()).c_str(), MB_OK);
-            return false;
-        }
+    // The server's wake-up event and the windows' refresh broadcast.
+    std::string strError;
+    std::string unsafe;
+    if (!CNamedEvent::CheckOwner(kServerEventName, strError))
+        unsafe = CNamedEvent::SemaphoreName(kServerEventName);
+    else if (!CNamedBroadcast(kClientEventName).IsValid())
+        unsafe = CNamedBroadcast::SharedName(kClientEventName);
+    if (!unsafe.empty()) {
+        AfxMessageBox(FormatMessageText(kMsgUnsafeEvent, unsafe.c_str()).c_str(), MB_OK);
+        return false;
     }
     m_store.SetDocument(this);
     m_store.SetMessageSink(this);

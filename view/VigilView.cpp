@@ -2,17 +2,18 @@
 
 #include "Clock.h"
 #include "CommandLayer.h"
+#include "DialogBuilder.h"
 #include "Job.h"
 #include "JobActions.h"
 #include "JobResult.h"
 #include "ModalSeam.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RefreshThread.h"
 #include "ResourceIds.h"
 #include "Settings.h"
 #include "StringTable.h"
-#include "Toolbar.h"
 #include "VigilDoc.h"
 
 #include <QContextMenuEvent>
@@ -20,6 +21,9 @@
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygonF>
 #include <QTimer>
 
 #include <algorithm>
@@ -96,7 +100,7 @@ QString FoldedKey(const char* psz) {
 
 CVigilView::CVigilView(CVigilDoc* pDoc, CCommandLayer* pCommands, QWidget* pParent)
     : QTableWidget(pParent), m_pDoc(pDoc), m_pCommands(pCommands),
-      m_pRefreshEvent(std::make_shared<CNamedEvent>(kClientEventName)),
+      m_pRefreshEvent(std::make_shared<CNamedBroadcast>(kClientEventName)),
       m_pResults(std::make_unique<CJobResultReader>()) {
     m_nDisplayMode = static_cast<int>(RegGetDword(HKEY_CURRENT_USER, SettingsKey(), "cdm", 1));
 
@@ -116,11 +120,16 @@ CVigilView::CVigilView(CVigilDoc* pDoc, CCommandLayer* pCommands, QWidget* pPare
     CreateColumns();
     ReadSortSettings();
     SetSortMark();
+    horizontalHeader()->installEventFilter(this);
 
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CVigilView::OnColumnClick);
     connect(this, &QTableWidget::itemChanged, this, &CVigilView::OnItemChanged);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CVigilView::UpdateCommands);
+    // Enter and a double click (or what the style makes the activation) on a
+    // row open its job, as the edit command does; a click in the check box
+    // is no activation.
+    connect(this, &QAbstractItemView::activated, this, &CVigilView::OnActivated);
     if (m_pDoc != nullptr)
         m_pDoc->AddView(this);
     if (m_pCommands != nullptr)
@@ -138,12 +147,19 @@ void CVigilView::CreateColumns() {
     for (int col = 0; col < ColCount; ++col) {
         const char* title = LoadResString(kHeaderIds[col]);
         setHorizontalHeaderItem(col, new QTableWidgetItem(Utf8(title)));
-        DWORD width = RegGetDword(HKEY_CURRENT_USER, SettingsKey(), title,
-                                  static_cast<DWORD>(kDefaultWidths[col]));
+        const auto fallback = static_cast<DWORD>(DefaultColumnWidth(col));
+        DWORD width = RegGetDword(HKEY_CURRENT_USER, SettingsKey(), title, fallback);
         if (width > kMaxColumnWidth)
-            width = static_cast<DWORD>(kDefaultWidths[col]);
+            width = fallback;
         horizontalHeader()->resizeSection(col, static_cast<int>(width));
     }
+}
+
+int CVigilView::DefaultColumnWidth(int nColumn) const {
+    // The widths suit a font of average letter width 6 pixels; they grow and
+    // shrink with the list's font as dialog units do.
+    const CDialogUnits units(font());
+    return (kDefaultWidths[nColumn] * units.BaseX() + 3) / 6;
 }
 
 void CVigilView::ReadSortSettings() {
@@ -323,18 +339,36 @@ void CVigilView::SortRows() {
                 break;
             }
         }
+        // The selected row that the user can see stays in sight wherever the
+        // sort puts it; one scrolled away is left where it is.
+        QTableWidgetItem* shown = VisibleSelectedItem();
         ++m_nUpdatingRows;
         sortItems(ColName, m_bSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
         --m_nUpdatingRows;
+        if (shown != nullptr)
+            scrollToItem(shown, QAbstractItemView::EnsureVisible);
     }
     // The schedule column and unknown columns compare all rows equal: the
     // order stays as it is.
     SetSortMark();
 }
 
+QTableWidgetItem* CVigilView::VisibleSelectedItem() const {
+    QModelIndex index = currentIndex();
+    if (!index.isValid() || !selectionModel()->isRowSelected(index.row(), QModelIndex())) {
+        const QModelIndexList rows = selectionModel()->selectedRows();
+        if (rows.isEmpty())
+            return nullptr;
+        index = rows.first();
+    }
+    QTableWidgetItem* cell = item(index.row(), ColName);
+    if (cell == nullptr || !visualItemRect(cell).intersects(viewport()->rect()))
+        return nullptr;
+    return cell;
+}
+
 void CVigilView::SetSortMark() {
-    const QIcon mark(QStringLiteral(":/images/") +
-                     QString::fromLatin1(res::SortMarkImage(m_bSortAscending)));
+    const QIcon mark = SortMarkIcon(m_bSortAscending);
     for (int col = 0; col < columnCount(); ++col) {
         QTableWidgetItem* header = horizontalHeaderItem(col);
         if (header == nullptr)
@@ -343,6 +377,38 @@ void CVigilView::SetSortMark() {
         header->setIcon(marked ? mark : QIcon());
         header->setData(Qt::UserRole, marked ? QVariant(m_bSortAscending) : QVariant());
     }
+}
+
+QIcon CVigilView::SortMarkIcon(bool bAscending) const {
+    // A solid triangle in the header's own text colour, so that it reads on
+    // whatever the header's background is: pointing down for ascending,
+    // up for descending.
+    const QColor colour = horizontalHeader()->palette().color(QPalette::ButtonText);
+    const int height = std::max(5, fontMetrics().height() * 2 / 5);
+    const int width = 2 * height;
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(QSize(width, height) * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    const qreal w = width;
+    const qreal h = height;
+    if (bAscending)
+        painter.drawPolygon(QPolygonF{{0, 0}, {w, 0}, {w / 2, h}});
+    else
+        painter.drawPolygon(QPolygonF{{0, h}, {w, h}, {w / 2, 0}});
+    return QIcon(picture);
+}
+
+bool CVigilView::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // The header's colours reach it after the view's; the mark follows them.
+    if (pWatched == horizontalHeader() &&
+        (pEvent->type() == QEvent::PaletteChange || pEvent->type() == QEvent::StyleChange))
+        SetSortMark();
+    return QTableWidget::eventFilter(pWatched, pEvent);
 }
 
 int CVigilView::GetSortMarkColumn(bool* pbAscending) const {
@@ -516,6 +582,15 @@ void CVigilView::OnRefresh() {
 void CVigilView::OnToggleDisplayMode() {
     m_nDisplayMode = m_nDisplayMode != 0 ? 0 : 1;
     OnUpdate(nullptr, 3, nullptr);
+}
+
+void CVigilView::OnActivated(const QModelIndex& index) {
+    if (!index.isValid())
+        return;
+    if (m_pCommands != nullptr)
+        m_pCommands->Execute(res::ID_JOB_EDIT);
+    else
+        OnEditJob();
 }
 
 void CVigilView::OnEditJob() {

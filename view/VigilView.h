@@ -10,7 +10,7 @@
 class CCommandLayer;
 class CJob;
 class CJobResultReader;
-class CNamedEvent;
+class CNamedBroadcast;
 class CRefreshThread;
 class CVigilDoc;
 class QMenu;
@@ -93,18 +93,27 @@ public:
     // Store reads made by the view so far (sorting and row updates).
     long GetStoreReads() const { return m_nStoreReads; }
 
+    // The header's sort mark for a direction, drawn in the header's colours.
+    QIcon SortMarkIcon(bool bAscending) const;
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void CreateColumns();
+    // A column's width before the user has set one, scaled to the font.
+    int DefaultColumnWidth(int nColumn) const;
     void ReadSortSettings();
     void RegisterCommands();
     void SetSortMark();
+    // The first selected row's cell when the user can see it, else null.
+    QTableWidgetItem* VisibleSelectedItem() const;
     void SetRowTexts(int nRow, const CJob& job);
     quint32 NewRowKey() const;
     int FindRowByKey(quint32 nKey) const;
     void OnItemChanged(QTableWidgetItem* pItem);
+    void OnActivated(const QModelIndex& index);
     void OnCheckChanged(const QString& strName, bool bTicked);
     bool ReadStoreJob(const char* pszName, CJob* pJob);
     void FillFromStore(bool bFindFirst);
@@ -123,7 +132,7 @@ private:
     QSet<quint32> m_rowKeys;
     // Key of the row whose job the edit command is editing; -1 otherwise.
     qint64 m_nEditRowKey = -1;
-    std::shared_ptr<CNamedEvent> m_pRefreshEvent;
+    std::shared_ptr<CNamedBroadcast> m_pRefreshEvent;
     std::unique_ptr<CRefreshThread> m_pRefreshThread;
     // Each job's last result, read through one key kept open (GUI thread only).
     std::unique_ptr<CJobResultReader> m_pResults;

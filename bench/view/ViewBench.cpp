@@ -5,6 +5,7 @@
 #include "Job.h"
 #include "MainFrame.h"
 #include "ModalSeam.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RegInterface.h"
@@ -52,7 +53,7 @@ struct Store {
         server.TryLock();
     }
     ~Store() {
-        CNamedEvent::Remove(kClientEventName);
+        CNamedBroadcast::Remove(kClientEventName);
         CNamedEvent::Remove(kServerEventName);
     }
 

@@ -18,10 +18,6 @@ std::span<const unsigned> ToolbarButtons(unsigned id) {
     return {};
 }
 
-const char* SortMarkImage(bool ascending) {
-    return ascending ? "sort_down.png" : "sort_up.png";
-}
-
 const char* AppIconImage() {
     return "app.png";
 }

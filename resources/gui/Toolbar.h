@@ -8,9 +8,6 @@ namespace res {
 // Empty when no tool bar has that identifier.
 std::span<const unsigned> ToolbarButtons(unsigned id);
 
-// Pictures of the header's sort marks, under ":/images/".
-const char* SortMarkImage(bool ascending);
-
 // The main window's icon, under ":/images/".
 const char* AppIconImage();
 

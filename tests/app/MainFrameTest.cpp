@@ -73,6 +73,25 @@ TEST_F(MainFrameTest, MenuBarHasTheFourMenusWithTheirEntries) {
                                                         QString::fromUtf8("&Zawartość i treść")}));
 }
 
+// A menu item shows its text as the menus give it: the keys of a command
+// whose text names none stay off the item (and still work), and the tool
+// bar's own menu names the bar.
+TEST_F(MainFrameTest, MenuItemsShowTheirTextsAloneAndTheToolBarHasItsTitle) {
+    CMainFrame frame;
+    int aliases = 0;
+    for (int menu = 0; menu < 4; ++menu)
+        for (QAction* a : MenuAt(frame, menu)->actions()) {
+            if (a->isSeparator() || a->text().contains('\t'))
+                continue;
+            EXPECT_TRUE(a->shortcuts().isEmpty()) << a->text().toStdString();
+            ++aliases;
+        }
+    EXPECT_GT(aliases, 2);
+    EXPECT_EQ(frame.Commands().Action(res::ID_FILE_OPEN)->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(frame.ToolBar()->windowTitle(), QString("Pasek symboli"));
+    EXPECT_EQ(frame.ToolBar()->toggleViewAction()->text(), QString("Pasek symboli"));
+}
+
 TEST_F(MainFrameTest, ActionsCarryShortcutsPromptsAndToolTips) {
     CMainFrame frame;
     CCommandLayer& cmd = frame.Commands();

@@ -2,11 +2,13 @@
 #include "Clock.h"
 #include "CommandLayer.h"
 #include "Daily.h"
+#include "DialogBuilder.h"
 #include "Job.h"
 #include "JobFile.h"
 #include "LogViewDlg.h"
 #include "MainFrame.h"
 #include "ModalSeam.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RegInterface.h"
@@ -21,6 +23,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -50,7 +54,7 @@ protected:
 
     void TearDown() override {
         m_hook.reset();
-        CNamedEvent::Remove(kClientEventName);
+        CNamedBroadcast::Remove(kClientEventName);
         CNamedEvent::Remove(kServerEventName);
     }
 
@@ -102,6 +106,29 @@ int g_argc = 1;
 char g_name[] = "vex-tempora";
 char* g_argv[] = {g_name, nullptr};
 } // namespace
+
+// The toolkit's own texts (the folder browser, every edit field's context
+// menu) speak the user's language while the application lives.
+TEST_F(VigilAppTest, ToolkitTextsFollowTheUsersLocale) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
+    {
+        CVigilApp app(g_argc, g_argv);
+        EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");
+        QLineEdit edit;
+        std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction* action : menu->actions())
+            if (!action->isSeparator())
+                texts << action->text();
+        EXPECT_FALSE(texts.isEmpty());
+        for (const char* english : {"&Undo", "&Paste", "Select All"})
+            EXPECT_FALSE(texts.contains(QString::fromLatin1(english)))
+                << texts.join('|').toStdString();
+    }
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");
+    QLocale::setDefault(before);
+}
 
 TEST_F(VigilAppTest, MissingJobStoreEndsTheStartWithMessage162) {
     CVigilApp app(g_argc, g_argv);
@@ -161,7 +188,9 @@ TEST_F(VigilAppTest, ClosingWritesSettingsAndStopsTheThread) {
     }
     EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "cdm", 7), 0u);
     EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "SortCol", 7), 0u);
-    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "Nazwa", 7), 180u);
+    // The list's default width, grown with the font as the list grows it.
+    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "Nazwa", 7),
+              static_cast<DWORD>((180 * CDialogUnits(QApplication::font()).BaseX() + 3) / 6));
     CWindowRect rect;
     ASSERT_TRUE(RegGetWindowRect(kSettingsKey, rect));
     EXPECT_EQ(rect.left, 30);

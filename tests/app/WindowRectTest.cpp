@@ -5,6 +5,7 @@
 #include "TestApp.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,24 @@ TEST_F(WindowRectTest, MaximisedWindowReturnsAsNormalWindowOfThatSize) {
     CMainFrame again;
     EXPECT_FALSE(again.isMaximized());
     EXPECT_EQ(again.geometry(), maximised);
+}
+
+// Saved at another scale: larger than the screen and partly above it.
+TEST_F(WindowRectTest, OversizedRectangleIsFittedIntoTheScreen) {
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    RegSetWindowRect(kKey, CWindowRect{avail.left() - 100, avail.top() - 60, avail.right() + 2000,
+                                       avail.bottom() + 1500});
+    CMainFrame frame;
+    EXPECT_TRUE(avail.contains(frame.frameGeometry()))
+        << frame.geometry().x() << "," << frame.geometry().y() << " " << frame.geometry().width()
+        << "x" << frame.geometry().height();
+    EXPECT_EQ(frame.geometry().topLeft(), avail.topLeft());
+
+    // Within the screen a rectangle stays exactly as saved.
+    RegSetWindowRect(kKey, CWindowRect{avail.left() + 30, avail.top() + 40, avail.left() + 330,
+                                       avail.top() + 240});
+    CMainFrame again;
+    EXPECT_EQ(again.geometry(), QRect(avail.left() + 30, avail.top() + 40, 300, 200));
 }
 
 TEST_F(WindowRectTest, UnusableValuesLeaveTheWindowAlone) {

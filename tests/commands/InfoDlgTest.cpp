@@ -158,6 +158,8 @@ TEST_F(InfoDlgWindow, DrawsThePictureWithTheTextsOnItsRightPart) {
     EXPECT_GT(darkPixels(CInfoDlg::CreditsRect(kPicture)), 20);
     EXPECT_EQ(darkPixels(QRect(300, 0, 230, 35)), 0);
     EXPECT_EQ(darkPixels(QRect(510, 35, 20, 223)), 0);
+    // Nor do they touch the artwork: the same margin on the left.
+    EXPECT_EQ(darkPixels(QRect(300, 35, 20, 223)), 0);
 }
 
 TEST_F(InfoDlgWindow, ClosesOnALeftClickAnywhereOrEscape) {

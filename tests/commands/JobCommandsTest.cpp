@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QInputDevice>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -306,4 +307,47 @@ TEST_F(JobCommands, CtrlEOpensTheSelectedJobForEditing) {
     }
     EXPECT_EQ(shown, "CJobDialog");
     EXPECT_FALSE(title.isEmpty());
+}
+
+// Enter on the selected row and a double click on a row open that job's
+// dialog, as Ctrl+E does.
+TEST_F(JobCommands, EnterAndDoubleClickOpenTheRowsJob) {
+    StoreStarted({{"A", 1}, {"B", 2}});
+    OpenView();
+    ShowInWindow();
+    std::vector<QString> opened;
+    ScopedModalHook hook([&](QDialog& dialog) {
+        for (const QLineEdit* edit : dialog.findChildren<QLineEdit*>())
+            if (edit->text() == "A" || edit->text() == "B")
+                opened.push_back(edit->text());
+        return IDCANCEL;
+    });
+    const int rowB = m_view->FindJobRow("B");
+    m_view->setCurrentIndex(m_view->model()->index(rowB, 1));
+    QTest::keyClick(m_view.get(), Qt::Key_Return);
+    ASSERT_EQ(opened, std::vector<QString>{"B"});
+
+    const QModelIndex cellA = m_view->model()->index(m_view->FindJobRow("A"), 2);
+    const QPoint pos = m_view->visualRect(cellA).center();
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, pos);
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, pos);
+    EXPECT_EQ(opened, (std::vector<QString>{"B", "A"}));
+}
+
+// A re-sort that moves the selected row far down keeps it in sight.
+TEST_F(JobCommands, SelectedRowStaysInViewAfterAResort) {
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "Job" + std::to_string(100 + i);
+        Store(*MakeJob(name.c_str(), 13, 0));
+    }
+    OpenView();
+    ShowInWindow();
+    m_view->resize(600, 150);
+    Select({"Job100"}); // the first row, in sight
+    m_view->setCurrentIndex(m_view->model()->index(m_view->FindJobRow("Job100"), 0));
+    m_view->OnColumnClick(CVigilView::ColName); // descending: now the last row
+    const int row = m_view->FindJobRow("Job100");
+    ASSERT_EQ(row, 39);
+    EXPECT_TRUE(
+        m_view->visualRect(m_view->model()->index(row, 0)).intersects(m_view->viewport()->rect()));
 }

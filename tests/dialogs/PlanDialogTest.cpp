@@ -8,12 +8,16 @@
 #include "SpinButtonCtrl.h"
 #include "StringTable.h"
 
+#include <QFontMetrics>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <initializer_list>
 #include <memory>
 
 namespace {
@@ -220,6 +224,105 @@ TEST_F(PlanDialogTest, SwitchingKindsAndBackShowsTheStoredValues) {
     EXPECT_EQ(day, 4); // today, a Wednesday
     EXPECT_EQ(h, 10);
     EXPECT_EQ(m, 17);
+}
+
+// A time-only kind shown first must not narrow the picker to one day: the
+// kinds that show a weekday or a day of the month still reach every value.
+TEST_F(PlanDialogTest, DateKindsKeepTheirWholeRangeAfterATimeOnlyKind) {
+    m_dlg.InitFromPeriod(CDaily()); // the kind a new job opens on
+    m_script.Then([this](QDialog& d) {
+        Click(d, IDC_PLAN_WEEKLY);
+        Time().setCurrentSection(QDateTimeEdit::DaySection);
+        QTest::keyClick(&Time(), Qt::Key_Up); // Wednesday -> Thursday
+        EXPECT_EQ(ValueOf(Time()).GetDayOfWeek(), 5);
+        Click(d, IDC_PLAN_HOURLY);
+        Click(d, IDC_PLAN_MONTHLY);
+        Time().setSelectedSection(QDateTimeEdit::DaySection); // as Tab selects it
+        QTest::keyClicks(&Time(), "31");
+        EXPECT_EQ(ValueOf(Time()).GetDay(), 31);
+        EXPECT_EQ(Time().text().toStdString(), "10:17 w 31. dzień miesiąca");
+        return Click(d, IDOK);
+    });
+    ASSERT_EQ(m_dlg.DoModal(), IDOK);
+    int h = 0, m = 0, day = 0;
+    m_dlg.m_monthly.Get(&h, &m, &day);
+    EXPECT_EQ(day, 31);
+    EXPECT_EQ(h, 10);
+    EXPECT_EQ(m, 17);
+}
+
+// A look at another kind and back leaves a stored schedule exactly as it was.
+TEST_F(PlanDialogTest, StoredWeeklyAndMonthlySurviveALookAtOtherKinds) {
+    CMonthly monthly;
+    monthly.Set(true, 23, 15, 31);
+    CWeekly weekly;
+    weekly.Set(true, 10, 0, 6); // Friday 10:00
+    for (CPeriod* stored : std::initializer_list<CPeriod*>{&monthly, &weekly}) {
+        CPlanDialog dlg;
+        dlg.InitFromPeriod(*stored);
+        const int kindId = IDC_PLAN_ONCE + stored->GetKind();
+        m_script.Then([kindId](QDialog& d) {
+            Click(d, IDC_PLAN_HOURLY);
+            Click(d, IDC_PLAN_DAILY);
+            Click(d, IDC_PLAN_ONCE);
+            Click(d, kindId);
+            return Click(d, IDOK);
+        });
+        ASSERT_EQ(dlg.DoModal(), IDOK);
+        ASSERT_NE(dlg.m_pResult, nullptr);
+        EXPECT_TRUE(dlg.m_pResult->IsEqual(*stored)) << stored->GetKind();
+    }
+}
+
+// The unit word after the minute changes while the user types the minute;
+// the digits land where they were typed.
+TEST_F(PlanDialogTest, TypedHourlyMinutesKeepTheirOrder) {
+    for (const char* typed : {"25", "15", "1"}) {
+        CPlanDialog dlg;
+        CHourly hourly;
+        hourly.SetMinute(true, 0);
+        dlg.InitFromPeriod(hourly);
+        m_script.Then([&dlg, typed](QDialog& d) {
+            CMyDateTimePickCtrl& time = *dlg.TimePicker();
+            time.setFocus();
+            time.setSelectedSection(QDateTimeEdit::MinuteSection); // as Tab selects it
+            QTest::keyClicks(&time, typed);
+            const QString word =
+                QString::fromUtf8(std::string(typed) == "1" ? "Minuta" : "Minut(y)");
+            EXPECT_EQ(
+                time.text().toStdString(),
+                (QString::fromUtf8(typed) + " " + word + " po pełnej godzinie").toStdString());
+            return Click(d, IDOK);
+        });
+        ASSERT_EQ(dlg.DoModal(), IDOK);
+        EXPECT_EQ(dlg.m_hourly.GetMinute(), std::atoi(typed));
+    }
+}
+
+// The one-off date names the weekday and the month in full; the longest
+// Polish names fit, and the time picker keeps out of the date's way.
+TEST_F(PlanDialogTest, LongestOnceDateIsShownWhole) {
+    COnce once;
+    SYSTEMTIME st{2027, 10, 2, 25, 9, 30, 0, 0}; // Monday 25 October 2027
+    once.Set(true, &st);
+    m_dlg.InitFromPeriod(once);
+    m_dlg.setLocale(QLocale(QLocale::Polish, QLocale::Poland)); // the pickers' names
+    m_script.Then([this](QDialog& d) -> int {
+        EXPECT_EQ(Date().text().toStdString(), "poniedziałek 25.października 2027");
+        auto* edit = Date().findChild<QLineEdit*>();
+        if (edit == nullptr) {
+            ADD_FAILURE() << "no line edit";
+            return Click(d, IDCANCEL);
+        }
+        // The line edit keeps two pixels on either side of its text.
+        const int room = edit->contentsRect().width() - 4;
+        EXPECT_LE(QFontMetrics(Date().font()).horizontalAdvance(Date().text()), room);
+        EXPECT_GE(Date().width(), Date().WidthForLongestText());
+        EXPECT_GE(Time().width(), Time().WidthForLongestText());
+        EXPECT_LT(Date().geometry().right(), Time().geometry().left());
+        return Click(d, IDCANCEL);
+    });
+    EXPECT_EQ(m_dlg.DoModal(), IDCANCEL);
 }
 
 TEST_F(PlanDialogTest, PickersStayInsideTheTimeGroupInEveryKind) {

@@ -159,4 +159,41 @@ TEST(ScanParamDialog, BrowseTakesAChosenFolderOnly) {
     EXPECT_TRUE(script.Done());
 }
 
+// The browser opens on the field's folder (or the nearest one above it that
+// exists), on the user's home when the field is empty, never on the
+// program's working folder.
+TEST(ScanParamDialog, BrowseOpensOnTheFieldsFolder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString inner = dir.filePath("a/b");
+    ASSERT_TRUE(QDir().mkpath(inner));
+    const struct {
+        std::string field;
+        QString start;
+    } cases[] = {
+        {inner.toStdString(), inner},
+        {(inner + "/gone/deeper").toStdString(), inner},
+        {"", QDir::homePath()},
+    };
+    for (const auto& c : cases) {
+        CScanParamDialog dlg;
+        dlg.m_strDirectory = c.field;
+        ModalScript script;
+        script.Then([](QDialog& d) {
+            Click(d, IDC_SCAN_BROWSE);
+            return Click(d, IDCANCEL);
+        });
+        script.Then([&c](QDialog& d) {
+            auto* browser = qobject_cast<QFileDialog*>(&d);
+            EXPECT_NE(browser, nullptr);
+            if (browser != nullptr) {
+                EXPECT_EQ(browser->directory().absolutePath(), c.start) << c.field;
+            }
+            return QDialog::Rejected;
+        });
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+        EXPECT_TRUE(script.Done());
+    }
+}
+
 } // namespace

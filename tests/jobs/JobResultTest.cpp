@@ -3,6 +3,7 @@
 #include "JobResult.h"
 #include "Daily.h"
 #include "Job.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
 #include "ScanPaths.h"
@@ -180,7 +181,7 @@ protected:
 };
 
 TEST_F(JobResultStoreTest, WriteIsReadBackAndTellsTheWindows) {
-    CNamedEvent windows(kClientEventName);
+    CNamedBroadcast windows(kClientEventName);
     windows.Wait(0);
     EXPECT_FALSE(Has("Dom")); // no results key yet
     ASSERT_TRUE(WriteJobResult("Dom", Sample()));

@@ -3,6 +3,7 @@
 #include "Daily.h"
 #include "Hourly.h"
 #include "JobResult.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
 #include "Server.h"
@@ -38,7 +39,7 @@ protected:
         ASSERT_TRUE(m_store.Open(kJobKeyPath));
         std::string error;
         ASSERT_TRUE(m_server.Start(error)) << error;
-        m_client = std::make_unique<CNamedEvent>(kClientEventName);
+        m_client = std::make_unique<CNamedBroadcast>(kClientEventName);
         m_client->Wait(0);
         SetNow(COleDateTime(2026, 12, 7, 13, 30, 20));
     }
@@ -91,7 +92,7 @@ protected:
     CTempStateRoot m_root;
     CRegInterface m_store;
     CServer m_server;
-    std::unique_ptr<CNamedEvent> m_client;
+    std::unique_ptr<CNamedBroadcast> m_client;
     std::unique_ptr<CScheduler> m_scheduler;
     std::atomic<double> m_now{0};
     std::atomic<int> m_load{0};

@@ -55,6 +55,8 @@ TEST(Server, WorkRunsAfterEachSignalUntilStopped) {
     EXPECT_FALSE(second.Start(error));
     EXPECT_TRUE(second.IsAnotherRunning());
 
+    // A clock that stands still: no minute boundary wakes the server here.
+    server.SetWallClock([] { return 1000LL; });
     CCountingWork work(-1); // wait for signals only
     int result = -1;
     std::thread thread([&] { result = server.Run(&work); });
@@ -84,10 +86,37 @@ TEST(Server, WorkDecidesHowLongToSleep) {
     thread.join();
 
     // The server tells the windows to refresh through "TemporaClient".
-    CNamedEvent client(kClientEventName);
+    CNamedBroadcast client(kClientEventName);
     EXPECT_FALSE(client.Wait(0));
     server.SignalClients();
     EXPECT_TRUE(client.Wait(0));
+}
+
+// The windows' countdowns count minutes: the server signals them as each
+// minute begins, even when its work has nothing to wait for.
+TEST(Server, SignalsTheWindowsAtEveryMinuteBoundary) {
+    CTempStateRoot root;
+    CServer server;
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
+    const auto start = std::chrono::steady_clock::now();
+    const long long beforeBoundary = 7 * 60 * 1000LL - 80; // 80 ms before a minute ends
+    server.SetWallClock([start, beforeBoundary] {
+        return beforeBoundary + std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count();
+    });
+    CNamedBroadcast window(kClientEventName);
+    CNamedBroadcast secondWindow(kClientEventName);
+    CCountingWork work(-1);
+    std::thread thread([&] { server.Run(&work); });
+    EXPECT_TRUE(window.Wait(5000));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 80ms);
+    EXPECT_TRUE(secondWindow.Wait(0)); // every window, not one of them
+    EXPECT_TRUE(WaitFor([&] { return work.passes >= 2; }));
+    EXPECT_FALSE(window.Wait(100)); // the next boundary is a minute away
+    server.RequestStop();
+    thread.join();
 }
 
 TEST(Server, InstallPathsForBuildTreeAndInstalledLayout) {

@@ -5,6 +5,7 @@
 // semaphores of that root (even when the test pointed RAMPART_ROOT elsewhere
 // meanwhile) and the directory, and unsets RAMPART_ROOT.
 
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 
 #include <cstdlib>
@@ -22,8 +23,9 @@ public:
     ~CTempStateRoot() {
         setenv("RAMPART_ROOT", m_path.c_str(), 1);
         CNamedEvent::Remove(kServerEventName);
-        CNamedEvent::Remove(kClientEventName);
+        CNamedBroadcast::Remove(kClientEventName);
         CNamedEvent::Remove("TestEvent");
+        CNamedBroadcast::Remove("TestEvent");
         std::error_code ec;
         std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, ec);
         std::filesystem::remove_all(m_path, ec);

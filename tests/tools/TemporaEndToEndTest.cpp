@@ -1,3 +1,4 @@
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
 #include "Registry.h"
@@ -74,7 +75,7 @@ protected:
         ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "vexexe", scanner.c_str()));
 
         m_server = std::make_unique<CNamedEvent>(kServerEventName);
-        m_client = std::make_unique<CNamedEvent>(kClientEventName);
+        m_client = std::make_unique<CNamedBroadcast>(kClientEventName);
         m_server->Wait(0);
         m_client->Wait(0);
     }
@@ -82,7 +83,7 @@ protected:
         m_server.reset();
         m_client.reset();
         CNamedEvent::Remove(kServerEventName);
-        CNamedEvent::Remove(kClientEventName);
+        CNamedBroadcast::Remove(kClientEventName);
         unsetenv("RAMPART_ROOT");
     }
 
@@ -147,7 +148,7 @@ protected:
     std::string m_root;
     std::string m_scannerOut;
     std::unique_ptr<CNamedEvent> m_server;
-    std::unique_ptr<CNamedEvent> m_client;
+    std::unique_ptr<CNamedBroadcast> m_client;
 };
 
 TEST_F(TemporaEndToEndTest, AddsEveryKindAndListsItAsTextAndJson) {

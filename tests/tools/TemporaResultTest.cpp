@@ -1,6 +1,7 @@
 // Each job's last result and its log as `tempora` shows them, after real
 // scans by the built scanner on temporary trees.
 #include "JobResult.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
 #include "Registry.h"
@@ -73,7 +74,7 @@ protected:
     }
     void TearDown() override {
         CNamedEvent::Remove(kServerEventName);
-        CNamedEvent::Remove(kClientEventName);
+        CNamedBroadcast::Remove(kClientEventName);
         unsetenv("RAMPART_ROOT");
     }
 

@@ -41,6 +41,21 @@ TEST_F(RefreshTest, SignalFromAnotherProcessRewritesTheRows) {
     EXPECT_TRUE(WaitFor([&] { return m_view->rowCount() == 1 && Cell(0, 1) == "/changed"; }));
 }
 
+// Two windows open: every signal of another process refreshes both, not
+// one of them.
+TEST_F(RefreshTest, EverySignalRefreshesEveryOpenList) {
+    OpenView();
+    CVigilView second(m_doc.get(), nullptr);
+    second.OnInitialUpdate();
+    for (int i = 1; i <= 6; ++i) {
+        const std::string name = "job" + std::to_string(i);
+        Store(*MakeJob(name.c_str(), 13, 0));
+        ASSERT_TRUE(RunHelper("signal"));
+        EXPECT_TRUE(WaitFor([&] { return m_view->rowCount() == i && second.rowCount() == i; }))
+            << i << ": " << m_view->rowCount() << " and " << second.rowCount();
+    }
+}
+
 TEST_F(RefreshTest, ServerHeldByAnotherProcessMeansNoNotice) {
     QProcess holder;
     holder.start(QStringLiteral(SIGNAL_HELPER), {QStringLiteral("hold")});
@@ -60,7 +75,7 @@ TEST_F(RefreshTest, ServerHeldByAnotherProcessMeansNoNotice) {
 }
 
 TEST_F(RefreshTest, SignalsCollapseAndNothingArrivesAfterTheStop) {
-    auto event = std::make_shared<CNamedEvent>(kClientEventName);
+    auto event = std::make_shared<CNamedBroadcast>(kClientEventName);
     std::atomic<int> refreshes{0};
     CRefreshThread thread(event, [&] { ++refreshes; });
     thread.Start();

@@ -2,6 +2,7 @@
 //   signal   signals "TemporaClient" once and exits
 //   hold     holds the server's mutex "VexServ", prints "held", and keeps it
 //            until its standard input closes
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 
@@ -10,7 +11,7 @@
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "signal") == 0) {
-        CNamedEvent event(kClientEventName);
+        CNamedBroadcast event(kClientEventName);
         return event.Set() ? 0 : 1;
     }
     if (argc == 2 && std::strcmp(argv[1], "hold") == 0) {

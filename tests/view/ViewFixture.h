@@ -10,6 +10,7 @@
 #include "FixedClock.h"
 #include "Job.h"
 #include "ModalSeam.h"
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RegInterface.h"
@@ -67,7 +68,7 @@ protected:
         m_doc.reset();
         m_hook.reset();
         SetCurrentTimeForTesting(std::nullopt);
-        CNamedEvent::Remove(kClientEventName);
+        CNamedBroadcast::Remove(kClientEventName);
         CNamedEvent::Remove(kServerEventName);
     }
 

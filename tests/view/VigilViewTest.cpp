@@ -1,11 +1,15 @@
 #include "ViewFixture.h"
 
+#include "DialogBuilder.h"
 #include "ResourceIds.h"
 #include "Settings.h"
 
 #include <QAction>
 #include <QHeaderView>
+#include <QIcon>
+#include <QImage>
 #include <QMenu>
+#include <QPalette>
 
 namespace {
 constexpr const char* kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
@@ -22,12 +26,53 @@ TEST_F(ViewTest, EmptyStoreShowsSixColumnsAndTheSortMark) {
     ASSERT_EQ(m_view->columnCount(), 6);
     for (int col = 0; col < 6; ++col) {
         EXPECT_EQ(m_view->horizontalHeaderItem(col)->text(), QString::fromUtf8(titles[col]));
-        EXPECT_EQ(m_view->horizontalHeader()->sectionSize(col), widths[col]);
+        // The widths are for a font of average letter width 6, scaled to the list's.
+        const int scaled = (widths[col] * CDialogUnits(m_view->font()).BaseX() + 3) / 6;
+        EXPECT_EQ(m_view->horizontalHeader()->sectionSize(col), scaled);
     }
     bool ascending = false;
     EXPECT_EQ(m_view->GetSortMarkColumn(&ascending), 0);
     EXPECT_TRUE(ascending);
     EXPECT_TRUE(m_messages.empty());
+}
+
+namespace {
+// Rows of a mark's picture that hold a visible pixel, and how many each holds.
+std::vector<int> MarkRows(const QIcon& icon, QColor* pColour) {
+    const QImage image = icon.pixmap(QSize(32, 32)).toImage();
+    std::vector<int> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        int count = 0;
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 200) {
+                ++count;
+                *pColour = QColor(image.pixel(x, y));
+            }
+        if (count > 0)
+            rows.push_back(count);
+    }
+    return rows;
+}
+} // namespace
+
+// The marks are solid triangles in the header's text colour, on a light
+// header as on a dark one, and the two directions point opposite ways.
+TEST_F(ViewTest, SortMarksReadOnLightAndDarkHeaders) {
+    OpenView();
+    for (const bool dark : {false, true}) {
+        QPalette palette = m_view->palette();
+        palette.setColor(QPalette::Button, dark ? QColor(30, 30, 30) : QColor(240, 240, 240));
+        palette.setColor(QPalette::ButtonText, dark ? Qt::white : Qt::black);
+        m_view->setPalette(palette);
+        QColor colour;
+        const std::vector<int> down = MarkRows(m_view->horizontalHeaderItem(0)->icon(), &colour);
+        ASSERT_GE(down.size(), 4u);
+        EXPECT_EQ(colour.rgb(), dark ? QColor(Qt::white).rgb() : QColor(Qt::black).rgb());
+        EXPECT_GT(down.front(), 2 * down.back()); // wide at the top: ascending
+        const std::vector<int> up = MarkRows(m_view->SortMarkIcon(false), &colour);
+        ASSERT_GE(up.size(), 4u);
+        EXPECT_GT(up.back(), 2 * up.front()); // wide at the bottom: descending
+    }
 }
 
 TEST_F(ViewTest, RowsShowTheJobTextsChecksAndOwnKeys) {
@@ -242,7 +287,9 @@ TEST_F(ViewTest, SettingsAreWrittenAtCloseAndReadAtStart) {
     m_commands->Execute(res::ID_VIEW_COUNTDOWN);
     m_view->SaveSettings();
     EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "Katalog", 0), 222u);
-    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "Nazwa", 0), 180u);
+    const CDialogUnits units(m_view->font()); // the defaults grow with the font
+    EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "Nazwa", 0),
+              static_cast<DWORD>((180 * units.BaseX() + 3) / 6));
     EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "cdm", 9), 0u);
     EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "SortCol", 9), 4u);
     EXPECT_EQ(RegGetDword(HKEY_CURRENT_USER, kSettingsKey, "SortForw", 9), 0u);
@@ -257,7 +304,7 @@ TEST_F(ViewTest, SettingsAreWrittenAtCloseAndReadAtStart) {
     // A width that no screen could show falls back to the default.
     RegSetDword(HKEY_CURRENT_USER, kSettingsKey, "Czas", 0xFFFFFFF0u);
     CVigilView third(m_doc.get(), nullptr);
-    EXPECT_EQ(third.horizontalHeader()->sectionSize(2), 120);
+    EXPECT_EQ(third.horizontalHeader()->sectionSize(2), (120 * units.BaseX() + 3) / 6);
 }
 
 TEST_F(ViewTest, DisplayToggleSwitchesNextStartFormAndItsCheckMark) {
