@@ -3,6 +3,7 @@
 // The command line of `tempora`, the command-line companion: what the user
 // asked for, checked completely before the job store is touched.
 
+#include "JobChanges.h"
 #include "Period.h"
 #include "ScanParameter.h"
 
@@ -10,7 +11,20 @@
 #include <string>
 #include <vector>
 
-enum class TemporaCommand { Help, List, Show, Add, Enable, Disable, Delete, Run, Export, Import };
+enum class TemporaCommand {
+    Help,
+    List,
+    Show,
+    Add,
+    Enable,
+    Disable,
+    Delete,
+    Run,
+    Export,
+    Import,
+    Edit,
+    Status,
+};
 
 // What an import does with a job whose name is taken.
 enum class ImportConflict {
@@ -21,7 +35,7 @@ enum class ImportConflict {
 
 struct CTemporaRequest {
     TemporaCommand command = TemporaCommand::Help;
-    std::string strName; // show, add, enable, disable, delete, run
+    std::string strName; // show, add, edit, enable, disable, delete, run
     std::string strFile; // export, import
     bool bJson = false;  // list, show
     ImportConflict conflict = ImportConflict::Ask;
@@ -31,6 +45,10 @@ struct CTemporaRequest {
     std::unique_ptr<CPeriod> pPeriod;
     CScanParameter scan;
     bool bActive = true;
+
+    // add and edit: what the options set (for add, also folded into the
+    // fields above).
+    CJobChanges changes;
 };
 
 // Parses the arguments after the program name. False with a one-line reason
