@@ -544,6 +544,8 @@ const char* TemporaUsage() {
 const char* TemporaHelp() {
     return "tempora - analizy Vex Tempora z wiersza poleceń\n"
            "\n"
+           "Użycie: tempora POLECENIE [ARGUMENTY] [OPCJE]\n"
+           "\n"
            "Polecenia:\n"
            "  list [--json]              wszystkie analizy, po wierszu na każdą\n"
            "  show NAZWA [--json]        wszystkie ustawienia jednej analizy\n"
@@ -564,6 +566,8 @@ const char* TemporaHelp() {
            "                             wczytuje analizy z pliku .scj; zajęta nazwa:\n"
            "                             --replace zastępuje, --keep zostawia,\n"
            "                             bez opcji pytanie w terminalu\n"
+           "  --help                     ten opis\n"
+           "  --version                  wersja i licencja\n"
            "\n"
            "Harmonogram (dokładnie jeden):\n"
            "  --once \"RRRR-MM-DD GG:MM\"   jednorazowo\n"
