@@ -64,6 +64,9 @@ const StringEntry kStrings[] = {
     {177, "Plik \"%s\" już istnieje. Zastąpić?"},
     {178, "Nie mogę zapisać pliku \"%s\"."},
     {179, "Nie mogę otworzyć pliku \"%s\"."},
+    // F1 when no program opens web pages.
+    {196, "Nie mogę otworzyć strony pomocy \"%s\".\n\nDo wyświetlenia pomocy potrzebna jest "
+          "przeglądarka WWW oraz pakiet xdg-utils."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},
