@@ -17,9 +17,15 @@ const char* VexscanHelp() {
            "  --help            ten opis\n"
            "  --version         wersja i licencja\n"
            "\n"
-           "Zmienna VEX_WINDOW=hidden: bez wyniku na terminalu (analiza w tle).\n"
+           "Na wierzchu skaner pokazuje analizę w oknie \"Vex: NAZWA\", gdy jest ekran,\n"
+           "a bez ekranu wypisuje wynik na terminalu.\n"
+           "\n"
+           "Zmienne środowiska:\n"
+           "  VEX_WINDOW=hidden          analiza w tle: bez okna i bez wyniku na terminalu\n"
+           "  VEX_SIGNATURES=KATALOG     katalog baz sygnatur zamiast zapisanego\n"
+           "                             (domyślnie /var/lib/clamav, bazy z freshclam)\n"
            "Dziennik analizy: $RAMPART_ROOT/scanner/logs/.\n"
            "Kody wyjścia: 0 nic nie znaleziono, 1 znaleziono zarażone albo zmienione\n"
-           "pliki, 2 analiza się nie odbyła (na przykład katalog nie istnieje) albo\n"
-           "błędne wywołanie.\n";
+           "pliki, 2 analiza się nie odbyła albo nie objęła wszystkiego (na przykład\n"
+           "katalog nie istnieje, brak sygnatur) albo błędne wywołanie.\n";
 }

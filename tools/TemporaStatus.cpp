@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kDefaultSignatureFolder = "/var/lib/clamav";
 constexpr int kDueWindowSeconds = 24 * 60 * 60;
 
 // The status only reads: store messages are not shown.
@@ -129,12 +128,11 @@ void ReportJobs(std::FILE* out, time_t now) {
 std::string SignatureFolder() {
     if (const char* env = std::getenv("VEX_SIGNATURES"); env != nullptr && *env != '\0')
         return env;
-    const std::string root = StateRoot();
     std::error_code ec;
     // Reading a missing hive would create it; the status only reads.
     if (fs::exists(RegHivePath(HKEY_LOCAL_MACHINE), ec)) {
         const std::string stored =
-            RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Signatures", "");
+            RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSignaturesValue, "");
         if (!stored.empty())
             return stored;
     }

@@ -13,7 +13,8 @@
 bool ReportStatus(std::FILE* out);
 
 // The signature folder the scanner loads: $VEX_SIGNATURES, else the
-// "Signatures" setting, else the folder that freshclam keeps.
+// "Signatures" setting, else the folder that freshclam keeps (as vexscan
+// finds it).
 std::string SignatureFolder();
 
 // "3 godz. 12 min" style age of a span in seconds (at least "0 min").
