@@ -569,7 +569,7 @@ const char* TemporaHelp() {
            "  --help                     ten opis\n"
            "  --version                  wersja i licencja\n"
            "\n"
-           "Harmonogram (dokładnie jeden):\n"
+           "Harmonogram (dla add dokładnie jeden, dla edit najwyżej jeden):\n"
            "  --once \"RRRR-MM-DD GG:MM\"   jednorazowo\n"
            "  --hourly MM                co godzinę, MM minut po pełnej godzinie\n"
            "  --daily GG:MM [--days mon,tue,wed,thu,fri,sat,sun]\n"
