@@ -20,51 +20,15 @@ extern char** environ;
 
 namespace {
 
-// Kept byte for byte equal to packaging/vex-tempora.xml (a test compares them).
-const char kMimePackage[] = R"xml(<?xml version="1.0" encoding="UTF-8"?>
-<!-- Job files of Vex Tempora: a length byte 0x10, the 16-character signature
-     "Vex Tempora v1.0", then the job count and the job records. -->
-<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
-  <mime-type type="application/x-vigil-dokument">
-    <comment>Vgl Dokument</comment>
-    <comment xml:lang="pl">Vgl Dokument</comment>
-    <icon name="vex-tempora"/>
-    <magic priority="80">
-      <match type="string" offset="0" value="\x10Vex Tempora v1.0"/>
-    </magic>
-    <glob pattern="*.scj"/>
-  </mime-type>
-</mime-info>
-)xml";
+// The MIME package and the icon are the files of packaging/ themselves,
+// compiled in as a Qt resource (desktop_files in app/CMakeLists.txt).
+const char kMimeResource[] = ":/packaging/vex-tempora.xml";
+const char kIconResource[] = ":/packaging/icons/vex-tempora.svg";
 
-// Kept byte for byte equal to packaging/icons/vex-tempora.svg.
-const char kIconSvg[] = R"svg(<?xml version="1.0" encoding="UTF-8"?>
-<!-- Vex Tempora: a shield (the virus scan) carrying a clock face (the schedule). -->
-<svg xmlns="http://www.w3.org/2000/svg" width="64" height="64" viewBox="0 0 64 64">
-  <defs>
-    <linearGradient id="shield" x1="0" y1="0" x2="0" y2="1">
-      <stop offset="0" stop-color="#3f8ee0"/>
-      <stop offset="1" stop-color="#174f9c"/>
-    </linearGradient>
-  </defs>
-  <path d="M32 3 L56 11 V30 C56 45 46 55 32 61 C18 55 8 45 8 30 V11 Z"
-        fill="url(#shield)" stroke="#0e3463" stroke-width="2" stroke-linejoin="round"/>
-  <path d="M32 7.5 L52 14 V30 C52 42.5 44 51 32 56.5" fill="none" stroke="#ffffff"
-        stroke-opacity="0.35" stroke-width="1.5"/>
-  <circle cx="32" cy="31" r="15" fill="#ffffff" stroke="#0e3463" stroke-width="2"/>
-  <g stroke="#0e3463" stroke-width="2" stroke-linecap="round">
-    <line x1="32" y1="18.5" x2="32" y2="21.5"/>
-    <line x1="44.5" y1="31" x2="41.5" y2="31"/>
-    <line x1="32" y1="43.5" x2="32" y2="40.5"/>
-    <line x1="19.5" y1="31" x2="22.5" y2="31"/>
-  </g>
-  <g stroke-linecap="round" fill="none">
-    <line x1="32" y1="31" x2="32" y2="22.5" stroke="#0e3463" stroke-width="2.5"/>
-    <line x1="32" y1="31" x2="38.5" y2="35" stroke="#c62828" stroke-width="2.5"/>
-  </g>
-  <circle cx="32" cy="31" r="1.8" fill="#0e3463"/>
-</svg>
-)svg";
+QByteArray ReadResource(const char* path) {
+    QFile file(QString::fromLatin1(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 const char kWindowProgramName[] = "vex-tempora";
 const char kUserMarkerKey[] = "X-Vex-Tempora-Registration";
@@ -258,11 +222,11 @@ CDesktopRegistration::CDesktopRegistration(QString programPath)
       m_dataDirs(DefaultDataDirs()), m_searchPath(DefaultSearchPath()), m_bRoot(geteuid() == 0) {}
 
 QByteArray CDesktopRegistration::MimePackage() {
-    return QByteArray(kMimePackage);
+    return ReadResource(kMimeResource);
 }
 
 QByteArray CDesktopRegistration::IconSvg() {
-    return QByteArray(kIconSvg);
+    return ReadResource(kIconResource);
 }
 
 QString CDesktopRegistration::QuoteExecArgument(const QString& arg) {

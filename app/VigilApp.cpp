@@ -5,6 +5,7 @@
 #include "InfoDlg.h"
 #include "LogViewDlg.h"
 #include "MainFrame.h"
+#include "ModalSeam.h"
 #include "ResourceIds.h"
 #include "Settings.h"
 #include "StringTable.h"
@@ -23,6 +24,7 @@
 
 namespace {
 constexpr unsigned kSettingsKeyId = 141;
+constexpr unsigned kMsgHelpNotOpened = 196; // "%s": the help page
 
 const char* SettingsKey() {
     return LoadResString(kSettingsKeyId);
@@ -127,7 +129,13 @@ void CVigilApp::OnHelp() {
     // Whatever was asked for, the contents and index open: the whole file.
     if (m_strHelpFilePath.empty() || !m_urlOpener)
         return;
-    m_urlOpener(QUrl::fromLocalFile(QString::fromStdString(m_strHelpFilePath)));
+    if (m_urlOpener(QUrl::fromLocalFile(QString::fromStdString(m_strHelpFilePath))))
+        return;
+    // Nothing opened the page (no browser, no xdg-open): say so, not nothing.
+    const QString text =
+        QString::fromUtf8(LoadResString(kMsgHelpNotOpened))
+            .replace(QStringLiteral("%s"), QString::fromStdString(m_strHelpFilePath));
+    AfxMessageBox(text.toUtf8().constData(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CVigilApp::OnFrameClosing() {

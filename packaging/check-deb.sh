@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds the .deb of a fully built tree with CPack and checks its file list
-# and its scan server unit. Usage: packaging/check-deb.sh BUILD_DIR
+# Builds the .deb of a fully built tree with CPack and checks it: its file
+# list, its scan server unit, the hardening of its programs, what its
+# maintainer scripts do on install, upgrade and purge, and lintian's verdict
+# (any error or warning fails unless packaging/debian/lintian-overrides, which
+# the package carries, lists it with a reason). Usage: packaging/check-deb.sh BUILD_DIR
 # Needs the programs of that tree built (scripts/test builds everything first).
 set -euo pipefail
 build=$(cd "${1:?usage: check-deb.sh BUILD_DIR}" && pwd)
@@ -19,7 +22,14 @@ expected=(
     /usr/lib/systemd/user/vexserv.service
     /usr/share/vex-tempora/help/index.html
     /usr/share/vex-tempora/help/skorowidz.html
+    /usr/share/doc/vex-tempora/copyright
+    /usr/share/doc/vex-tempora/changelog.Debian.gz
+    /usr/share/bash-completion/completions/tempora
+    /usr/share/metainfo/vex-tempora.metainfo.xml
 )
+for page in vex-tempora vexserv vexscan tempora; do
+    expected+=("/usr/share/man/man1/$page.1.gz" "/usr/share/man/pl/man1/$page.1.gz")
+done
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/vex-tempora.png")
 done
@@ -48,9 +58,58 @@ fi
 unit=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/user/vexserv.service)
 grep -qx 'ExecStart=/usr/bin/vexserv' <<<"$unit" || { echo "unit does not start /usr/bin/vexserv"; missing=1; }
 grep -qx 'ExecStartPre=/usr/bin/vexserv --install' <<<"$unit" || { echo "unit lacks the install step"; missing=1; }
-# The package enables the server's user unit for every session.
-dpkg-deb -I "$deb" postinst | grep -q 'systemctl --global enable vexserv.service' ||
-    { echo "the .deb does not enable the scan server for sessions"; missing=1; }
+
+# Hardening: position-independent, full RELRO with immediate binding, stack
+# protector and fortified calls in every program.
+dpkg-deb -x "$deb" "$work/root"
+for program in "$work"/root/usr/bin/*; do
+    name=$(basename "$program")
+    header=$(readelf -h -d -l -W "$program")
+    symbols=$(readelf --dyn-syms -W "$program")
+    grep -q 'Type: *DYN' <<<"$header" || { echo "$name is not position-independent"; missing=1; }
+    grep -q 'GNU_RELRO' <<<"$header" || { echo "$name lacks RELRO"; missing=1; }
+    grep -q 'BIND_NOW\|FLAGS.*NOW' <<<"$header" || { echo "$name lacks immediate binding"; missing=1; }
+    grep -q '__stack_chk_fail' <<<"$symbols" || { echo "$name lacks the stack protector"; missing=1; }
+    grep -q '__[a-z_]*_chk@' <<<"$symbols" || { echo "$name lacks fortified calls"; missing=1; }
+done
+
+# The maintainer scripts, run on the unpacked tree as dpkg would: the first
+# installation enables the user unit for every session; an upgrade keeps an
+# administrator's "systemctl --global disable"; purge leaves nothing behind.
+dpkg-deb -e "$deb" "$work/control"
+wants="$work/root/etc/systemd/user/default.target.wants/vexserv.service"
+maint() { # <script> <args...>
+    local script=$1
+    shift
+    DPKG_ROOT="$work/root" DPKG_MAINTSCRIPT_PACKAGE=vex-tempora DPKG_MAINTSCRIPT_NAME="$script" \
+        sh "$work/control/$script" "$@"
+}
+maint postinst configure
+[ -L "$wants" ] || { echo "first installation does not enable the user unit"; missing=1; }
+rm -f "$wants" # the administrator disables it
+maint postinst configure "$(dpkg-deb -f "$deb" Version)"
+[ ! -e "$wants" ] && [ ! -L "$wants" ] || { echo "an upgrade re-enabled the user unit"; missing=1; }
+maint postrm purge
+if [ -n "$(find "$work/root/etc/systemd" "$work/root/var/lib/systemd" -type f -o -type l 2>/dev/null)" ]; then
+    echo "purge left systemd state behind"
+    missing=1
+fi
+
+# lintian: errors and warnings fail. The package's own overrides (shipped
+# where lintian finds them) must each give a reason in the comment above.
+overrides="$(dirname "$0")/debian/lintian-overrides"
+if ! awk '/^#/ { reason = 1; next } /^[[:space:]]*$/ { reason = 0; next }
+          { if (!reason) { print "override without a reason: " $0; bad = 1 } reason = 0 }
+          END { exit bad }' "$overrides"; then
+    missing=1
+fi
+lintian --show-overrides --no-tag-display-limit "$deb" >"$work/lintian" 2>&1 || true
+if grep -q '^[EW]: ' "$work/lintian"; then
+    sed -n 's/^\([EW]: .*\)/lintian: \1/p' "$work/lintian"
+    missing=1
+fi
+echo "lintian: $(grep -c '^[EW]: ' "$work/lintian" || true) errors and warnings," \
+    "$(grep -c '^O: ' "$work/lintian" || true) overridden"
 
 # The scanner's engine is a dependency; its signature updater a recommendation.
 control=$(dpkg-deb -f "$deb" Depends Recommends)

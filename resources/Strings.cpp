@@ -72,6 +72,9 @@ const StringEntry kStrings[] = {
           "Program z nich nie skorzysta."},
     {193, "Zdarzenie \"%s\" należy do innego użytkownika albo mogą go używać inni. Program z "
           "niego nie skorzysta."},
+    // F1 when no program opens web pages.
+    {196, "Nie mogę otworzyć strony pomocy \"%s\".\n\nDo wyświetlenia pomocy potrzebna jest "
+          "przeglądarka WWW oraz pakiet xdg-utils."},
     // The job list's result column: header, then the texts of a job's last
     // result ("%llu": a count).
     {280, "Wynik"},

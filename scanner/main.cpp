@@ -1,11 +1,13 @@
 // vexscan -c FILE: runs the scan that the command file FILE describes.
 // Exit code 0: clean; 1: infected or changed files found; 2: error.
 #include "CommandFile.h"
+#include "ProgramInfo.h"
 #include "ResultWriter.h"
 #include "ScanNotice.h"
 #include "ScanPaths.h"
 #include "ScanWindow.h"
 #include "Scanner.h"
+#include "ScannerHelp.h"
 #include "Settings.h"
 #include "StatePaths.h"
 
@@ -57,11 +59,13 @@ std::unique_ptr<QApplication> WindowToolkit(int& argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const auto code = AnswerInfoOption(argc, argv, "vexscan", VexscanHelp(), stdout))
+        return *code;
     if (argc >= 2 && std::strcmp(argv[1], "--notice") == 0)
         return CScanNotice::RunHelper(argc, argv);
     if (argc != 3 || std::strcmp(argv[1], "-c") != 0) {
-        std::fprintf(stderr, "usage: vexscan -c COMMAND-FILE\n");
-        return 2;
+        std::fprintf(stderr, "vexscan: błędne wywołanie\n%s", VexscanUsage());
+        return kExitUsageError;
     }
     const std::string commandFile = argv[2];
     CScanCommand cmd;

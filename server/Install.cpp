@@ -4,8 +4,11 @@
 #include "Settings.h"
 #include "StatePaths.h"
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -31,6 +34,42 @@ LONG SetStringIfMissing(HKEY key, const char* pszName, const std::string& text) 
         return ERROR_SUCCESS;
     return RegSetValueEx(key, pszName, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                          static_cast<DWORD>(text.size() + 1));
+}
+
+// The text of a REG_SZ value, "" when it is missing.
+std::string ReadString(HKEY key, const char* pszName) {
+    DWORD size = 0;
+    if (RegQueryValueEx(key, pszName, nullptr, nullptr, &size) != ERROR_SUCCESS || size == 0)
+        return {};
+    std::vector<BYTE> data(size);
+    if (RegQueryValueEx(key, pszName, nullptr, data.data(), &size) != ERROR_SUCCESS)
+        return {};
+    const char* text = reinterpret_cast<const char*>(data.data());
+    return std::string(text, strnlen(text, size));
+}
+
+bool IsExecutableFile(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// A recorded scanner that cannot be started (moved, deleted, a build tree
+// that is gone) is replaced by the one that belongs to this vexserv, when
+// that one can be; a working choice of the user's is left alone.
+LONG RepairScanner(HKEY key, const std::string& strScanner, std::FILE* err) {
+    const std::string recorded = ReadString(key, "vexexe");
+    if (recorded.empty() || IsExecutableFile(recorded) || recorded == strScanner ||
+        !IsExecutableFile(strScanner))
+        return ERROR_SUCCESS;
+    const LONG result =
+        RegSetValueEx(key, "vexexe", REG_SZ, reinterpret_cast<const BYTE*>(strScanner.c_str()),
+                      static_cast<DWORD>(strScanner.size() + 1));
+    if (result == ERROR_SUCCESS)
+        std::fprintf(err,
+                     "vexserv: the recorded scanner %s does not exist or is not executable; "
+                     "vexexe is now %s\n",
+                     recorded.c_str(), strScanner.c_str());
+    return result;
 }
 
 LONG CreateKey(const char* pszPath, HKEY* pKey) {
@@ -83,6 +122,8 @@ int RunInstall(const CInstallPaths& paths, std::FILE* err) {
         result = CreateKey(kSettingsKeyPath, &tempora);
     if (result == ERROR_SUCCESS) {
         result = SetStringIfMissing(tempora, "vexexe", paths.strScanner);
+        if (result == ERROR_SUCCESS)
+            result = RepairScanner(tempora, paths.strScanner, err);
         if (result == ERROR_SUCCESS)
             result = SetStringIfMissing(tempora, "HelpFile", paths.strHelpFile);
         if (result == ERROR_SUCCESS)

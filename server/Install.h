@@ -3,7 +3,8 @@
 // `vexserv --install`: prepares a state root for use. Creates the job key and
 // the machine values the window and the server rely on, when they are
 // missing; existing keys and values are left as they are, so running it
-// again changes nothing.
+// again changes nothing. The one exception: a recorded scanner that cannot
+// be started is replaced by this vexserv's own, with a message on err.
 
 #include <cstdio>
 #include <string>

@@ -2,19 +2,23 @@
 // plain "vexserv" runs the server until SIGTERM or SIGINT.
 
 #include "Install.h"
+#include "ProgramInfo.h"
 #include "Scheduler.h"
 #include "Server.h"
+#include "ServerHelp.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 int main(int argc, char** argv) {
+    if (const auto code = AnswerInfoOption(argc, argv, "vexserv", VexservHelp(), stdout))
+        return *code;
     if (argc == 2 && std::strcmp(argv[1], "--install") == 0)
         return RunInstall(InstallPathsFor(ProgramDirectory()), stderr);
     if (argc != 1) {
-        std::fprintf(stderr, "usage: vexserv [--install]\n");
-        return 2;
+        std::fprintf(stderr, "vexserv: błędne wywołanie\n%s", VexservUsage());
+        return kExitUsageError;
     }
 
     CServer server;

@@ -10,9 +10,12 @@
 #include "Weekly.h"
 
 #include <array>
+#include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <map>
 #include <optional>
+#include <system_error>
 
 namespace {
 
@@ -28,6 +31,7 @@ const CCommandName kCommands[] = {
     {"disable", TemporaCommand::Disable, 1}, {"delete", TemporaCommand::Delete, 1},
     {"run", TemporaCommand::Run, 1},         {"export", TemporaCommand::Export, 1},
     {"import", TemporaCommand::Import, 1},   {"log", TemporaCommand::Log, 1},
+    {"edit", TemporaCommand::Edit, 1},       {"status", TemporaCommand::Status, 0},
 };
 
 // Options and the number of values each takes.
@@ -56,6 +60,13 @@ const COptionSpec kAddOptions[] = {
     {"--on-reference-diff", 1},
     {"--log", 1},
     {"--inactive", 0},
+    {"--allow-missing", 0},
+};
+// What only an edit can say: switching back what add switches off, and a
+// new name.
+const COptionSpec kEditOnlyOptions[] = {
+    {"--rename", 1},    {"--no-idle", 0},         {"--subdirs", 0},    {"--program-files", 0},
+    {"--heuristic", 0}, {"--reference-check", 0}, {"--foreground", 0}, {"--active", 0},
 };
 const COptionSpec kJsonOption[] = {{"--json", 0}};
 const COptionSpec kImportOptions[] = {{"--replace", 0}, {"--keep", 0}};
@@ -69,6 +80,12 @@ std::vector<COptionSpec> OptionsOf(TemporaCommand command) {
     switch (command) {
     case TemporaCommand::Add:
         return Specs(kAddOptions);
+    case TemporaCommand::Edit: {
+        std::vector<COptionSpec> specs = Specs(kAddOptions);
+        for (const COptionSpec& spec : kEditOnlyOptions)
+            specs.push_back(spec);
+        return specs;
+    }
     case TemporaCommand::List:
     case TemporaCommand::Show:
         return Specs(kJsonOption);
@@ -127,7 +144,10 @@ bool ParseDateTime(const std::string& text, SYSTEMTIME& st) {
            when.GetAsSystemTime(st);
 }
 
-std::optional<int> ParseDayOfWeek(const std::string& text) {
+// "mon" ... "sun" in any case ("Mon", "MON").
+std::optional<int> ParseDayOfWeek(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (size_t i = 0; i < kDayNames.size(); ++i)
         if (text == kDayNames[i])
             return static_cast<int>(i) + 1;
@@ -148,10 +168,27 @@ std::optional<DWORD> ParseChoice(const std::string& text,
 
 using OptionValues = std::map<std::string, std::vector<std::string>>;
 
-class CAddBuilder {
+bool ValidateName(const std::string& name, std::string& error,
+                  size_t nMaxLength = CJob::kMaxNameLength) {
+    if (name.empty()) {
+        error = "nazwa analizy nie może być pusta";
+        return false;
+    }
+    if (name.size() > nMaxLength) {
+        error = "nazwa analizy może mieć najwyżej " + std::to_string(nMaxLength) + " bajtów";
+        return false;
+    }
+    return true;
+}
+
+// Reads the schedule and option flags of add and edit into the changes they
+// ask for. An add needs exactly one schedule; an edit at most one.
+class CChangeBuilder {
 public:
-    CAddBuilder(const OptionValues& options, CTemporaRequest& request, std::string& error)
-        : m_options(options), m_request(request), m_strError(error) {}
+    CChangeBuilder(const OptionValues& options, bool bScheduleRequired, CJobChanges& changes,
+                   std::string& error)
+        : m_options(options), m_bScheduleRequired(bScheduleRequired), m_changes(changes),
+          m_strError(error) {}
 
     bool Build() { return BuildSchedule() && BuildIdle() && BuildScan(); }
 
@@ -165,26 +202,34 @@ private:
     }
 
     bool BuildSchedule();
-    bool BuildDays(CDaily& daily);
+    bool BuildDays();
     bool BuildIdle();
     bool BuildScan();
-    bool BuildEndMode();
+    bool BuildDirectory();
+    bool BuildSwitches();
+    bool BuildChoices();
+
+    // A switch that one flag turns on and another off, both refused together.
+    bool Switch(const char* on, const char* off, std::optional<bool>& value);
 
     const OptionValues& m_options;
-    CTemporaRequest& m_request;
+    bool m_bScheduleRequired;
+    CJobChanges& m_changes;
     std::string& m_strError;
 };
 
-bool CAddBuilder::BuildSchedule() {
+bool CChangeBuilder::BuildSchedule() {
     int kinds = 0;
     for (const char* name :
          {"--once", "--hourly", "--daily", "--weekly", "--monthly", "--at-startup"})
         kinds += Has(name) ? 1 : 0;
-    if (kinds != 1)
-        return Fail(kinds == 0 ? "brak harmonogramu (--once, --hourly, --daily, --weekly, "
-                                 "--monthly albo --at-startup)"
-                               : "podaj tylko jeden harmonogram");
-    if (Has("--days") && !Has("--daily"))
+    if (kinds > 1)
+        return Fail("podaj tylko jeden harmonogram");
+    if (kinds == 0 && m_bScheduleRequired)
+        return Fail("brak harmonogramu (--once, --hourly, --daily, --weekly, "
+                    "--monthly albo --at-startup)");
+    // An edit may change the days of a stored daily schedule alone.
+    if (Has("--days") && !Has("--daily") && (m_bScheduleRequired || kinds != 0))
         return Fail("--days działa tylko z --daily");
 
     int nHour = 0;
@@ -195,46 +240,44 @@ bool CAddBuilder::BuildSchedule() {
             return Fail("--once wymaga daty i godziny \"RRRR-MM-DD GG:MM\"");
         auto once = std::make_unique<COnce>();
         once->Set(true, &st);
-        m_request.pPeriod = std::move(once);
+        m_changes.pPeriod = std::move(once);
     } else if (Has("--hourly")) {
         const auto minute = ParseNumber(Values("--hourly")[0], 0, 59);
         if (!minute)
             return Fail("--hourly wymaga minuty 0-59");
         auto hourly = std::make_unique<CHourly>();
         hourly->SetMinute(true, *minute);
-        m_request.pPeriod = std::move(hourly);
+        m_changes.pPeriod = std::move(hourly);
     } else if (Has("--daily")) {
         if (!ParseTime(Values("--daily")[0], nHour, nMinute))
             return Fail("--daily wymaga godziny GG:MM");
         auto daily = std::make_unique<CDaily>();
         daily->Set(true, &nHour, &nMinute, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                    nullptr);
-        if (Has("--days") && !BuildDays(*daily))
-            return false;
-        m_request.pPeriod = std::move(daily);
+        m_changes.pPeriod = std::move(daily);
     } else if (Has("--weekly")) {
         const auto day = ParseDayOfWeek(Values("--weekly")[0]);
         if (!day || !ParseTime(Values("--weekly")[1], nHour, nMinute))
             return Fail("--weekly wymaga dnia (mon ... sun) i godziny GG:MM");
         auto weekly = std::make_unique<CWeekly>();
         weekly->Set(true, nHour, nMinute, *day);
-        m_request.pPeriod = std::move(weekly);
+        m_changes.pPeriod = std::move(weekly);
     } else if (Has("--monthly")) {
         const auto day = ParseNumber(Values("--monthly")[0], 1, 31);
         if (!day || !ParseTime(Values("--monthly")[1], nHour, nMinute))
             return Fail("--monthly wymaga dnia miesiąca 1-31 i godziny GG:MM");
         auto monthly = std::make_unique<CMonthly>();
         monthly->Set(true, nHour, nMinute, *day);
-        m_request.pPeriod = std::move(monthly);
-    } else {
-        m_request.pPeriod = std::make_unique<CAtStartup>();
+        m_changes.pPeriod = std::move(monthly);
+    } else if (Has("--at-startup")) {
+        m_changes.pPeriod = std::make_unique<CAtStartup>();
     }
-    return true;
+    return !Has("--days") || BuildDays();
 }
 
-bool CAddBuilder::BuildDays(CDaily& daily) {
+bool CChangeBuilder::BuildDays() {
     // Flags in the order Monday ... Sunday, as the schedule keeps them.
-    int flags[7] = {0, 0, 0, 0, 0, 0, 0};
+    std::array<int, 7> flags = {0, 0, 0, 0, 0, 0, 0};
     const std::string& list = Values("--days")[0];
     size_t start = 0;
     while (start <= list.size()) {
@@ -242,77 +285,124 @@ bool CAddBuilder::BuildDays(CDaily& daily) {
         const auto day = ParseDayOfWeek(list.substr(start, comma - start));
         if (!day)
             return Fail("--days wymaga listy dni: mon,tue,wed,thu,fri,sat,sun");
-        flags[(*day + 5) % 7] = 1; // Sunday (1) is the last flag
+        int& flag = flags[(*day + 5) % 7]; // Sunday (1) is the last flag
+        if (flag)
+            return Fail("--days: dzień " + list.substr(start, comma - start) + " podany dwa razy");
+        flag = 1;
         start = comma + 1;
     }
-    daily.Set(true, nullptr, nullptr, &flags[0], &flags[1], &flags[2], &flags[3], &flags[4],
-              &flags[5], &flags[6]);
+    m_changes.days = flags;
     return true;
 }
 
-bool CAddBuilder::BuildIdle() {
+bool CChangeBuilder::BuildIdle() {
+    if (Has("--idle") && Has("--no-idle"))
+        return Fail("--idle i --no-idle wykluczają się");
+    if (Has("--no-idle"))
+        m_changes.idleMinutes = 0;
     if (!Has("--idle"))
         return true;
     const auto minutes = ParseNumber(Values("--idle")[0], 1, 30);
     if (!minutes)
         return Fail("--idle wymaga liczby minut 1-30");
-    m_request.pPeriod->SetIdle(true, *minutes);
+    m_changes.idleMinutes = *minutes;
     return true;
 }
 
-bool CAddBuilder::BuildScan() {
-    CScanParameter& scan = m_request.scan;
-    if (Has("--dir")) {
-        scan.m_strDirectory = Values("--dir")[0];
-        if (scan.m_strDirectory.empty())
-            return Fail("--dir wymaga katalogu");
+bool CChangeBuilder::BuildScan() {
+    m_changes.bAllowMissing = Has("--allow-missing");
+    if (Has("--rename")) {
+        m_changes.newName = Values("--rename")[0];
+        if (!ValidateName(*m_changes.newName, m_strError))
+            return false;
     }
-    scan.m_bSubdirectories = !Has("--no-subdirs");
-    scan.m_nFileSelection = Has("--all-files") ? 0 : 1;
-    scan.m_bHeuristic = !Has("--no-heuristic");
-    scan.m_nReferenceCheck = Has("--no-reference-check") ? 0 : 1;
+    return BuildDirectory() && BuildSwitches() && BuildChoices();
+}
+
+// A relative folder is taken from the current folder, as the shell would,
+// and stored absolute: the scanner runs elsewhere.
+bool CChangeBuilder::BuildDirectory() {
+    if (!Has("--dir"))
+        return true;
+    const std::string& dir = Values("--dir")[0];
+    if (dir.empty())
+        return Fail("--dir wymaga katalogu");
+    std::filesystem::path path(dir);
+    if (path.is_relative()) {
+        std::error_code ec;
+        path = std::filesystem::absolute(path, ec);
+        if (ec)
+            return Fail("--dir: nie mogę ustalić bieżącego katalogu dla " + dir);
+        m_changes.relativeDirectory = dir;
+    }
+    std::string absolute = path.lexically_normal().string();
+    // "/srv/data/" and "/srv/data/." both mean "/srv/data".
+    while (absolute.size() > 1 && absolute.back() == '/')
+        absolute.pop_back();
+    m_changes.directory = absolute;
+    return true;
+}
+
+bool CChangeBuilder::Switch(const char* on, const char* off, std::optional<bool>& value) {
+    if (Has(on) && Has(off))
+        return Fail(std::string(on) + " i " + off + " wykluczają się");
+    if (Has(on) || Has(off))
+        value = Has(on);
+    return true;
+}
+
+bool CChangeBuilder::BuildSwitches() {
+    return Switch("--subdirs", "--no-subdirs", m_changes.subdirectories) &&
+           Switch("--all-files", "--program-files", m_changes.allFiles) &&
+           Switch("--heuristic", "--no-heuristic", m_changes.heuristic) &&
+           Switch("--reference-check", "--no-reference-check", m_changes.referenceCheck) &&
+           Switch("--background", "--foreground", m_changes.background) &&
+           Switch("--active", "--inactive", m_changes.active);
+}
+
+bool CChangeBuilder::BuildChoices() {
     if (Has("--on-infection")) {
-        const auto action =
+        m_changes.infectionAction =
             ParseChoice(Values("--on-infection")[0], {"log", "stop", "remove", "delete", "move"});
-        if (!action)
+        if (!m_changes.infectionAction)
             return Fail("--on-infection: log, stop, remove, delete albo move");
-        scan.m_nInfectionAction = *action;
     }
     if (Has("--on-reference-diff")) {
-        const auto action =
+        m_changes.referenceDiffAction =
             ParseChoice(Values("--on-reference-diff")[0], {"log", "stop", "accept"});
-        if (!action)
+        if (!m_changes.referenceDiffAction)
             return Fail("--on-reference-diff: log, stop albo accept");
-        scan.m_nReferenceDiffAction = *action;
     }
     if (Has("--log")) {
-        const auto mode = ParseChoice(Values("--log")[0], {"none", "combined", "detailed"});
-        if (!mode)
+        m_changes.logMode = ParseChoice(Values("--log")[0], {"none", "combined", "detailed"});
+        if (!m_changes.logMode)
             return Fail("--log: none, combined albo detailed");
-        scan.m_nLogMode = *mode;
     }
-    m_request.bActive = !Has("--inactive");
-    return BuildEndMode();
+    if (Has("--end")) {
+        m_changes.endMode =
+            ParseChoice(Values("--end")[0], {"continue", "stop-on-infection", "exit"});
+        if (!m_changes.endMode)
+            return Fail("--end: continue, stop-on-infection albo exit");
+    }
+    // A scanner in the background always exits when the scan is over.
+    if (m_changes.background.value_or(false) && m_changes.endMode.value_or(2) != 2)
+        return Fail("--background kończy skaner zawsze (--end exit)");
+    return true;
 }
 
-// As in the scan options dialog, a scanner in the background always exits
-// when the scan is over.
-bool CAddBuilder::BuildEndMode() {
-    CScanParameter& scan = m_request.scan;
-    if (Has("--end")) {
-        const auto mode =
-            ParseChoice(Values("--end")[0], {"continue", "stop-on-infection", "exit"});
-        if (!mode)
-            return Fail("--end: continue, stop-on-infection albo exit");
-        scan.m_nEndMode = *mode;
-    }
-    if (Has("--background")) {
-        if (Has("--end") && scan.m_nEndMode != 2)
-            return Fail("--background kończy skaner zawsze (--end exit)");
-        scan.m_nWindowMode = 1;
-        scan.m_nEndMode = 2;
-    }
-    return true;
+// The new job of an add: the given schedule and options on a default job.
+bool BuildAddRequest(CTemporaRequest& request, std::string& error) {
+    const CJobChanges& changes = request.changes;
+    request.pPeriod.reset(changes.pPeriod->Clone());
+    if (changes.days)
+        static_cast<CDaily&>(*request.pPeriod)
+            .Set(true, nullptr, nullptr, &(*changes.days)[0], &(*changes.days)[1],
+                 &(*changes.days)[2], &(*changes.days)[3], &(*changes.days)[4], &(*changes.days)[5],
+                 &(*changes.days)[6]);
+    if (changes.idleMinutes)
+        request.pPeriod->SetIdle(true, *changes.idleMinutes);
+    request.bActive = changes.active.value_or(true);
+    return ApplyScanChanges(changes, request.scan, error);
 }
 
 const COptionSpec* FindSpec(const std::vector<COptionSpec>& specs, const std::string& name) {
@@ -366,18 +456,6 @@ bool SplitArguments(const std::vector<std::string>& args, const std::vector<COpt
             }
             values.push_back(args[i]);
         }
-    }
-    return true;
-}
-
-bool ValidateName(const std::string& name, std::string& error, size_t nMaxLength) {
-    if (name.empty()) {
-        error = "nazwa analizy nie może być pusta";
-        return false;
-    }
-    if (name.size() > nMaxLength) {
-        error = "nazwa analizy może mieć najwyżej " + std::to_string(nMaxLength) + " bajtów";
-        return false;
     }
     return true;
 }
@@ -450,6 +528,7 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
         request.strFile = positional[0];
         return true;
     case TemporaCommand::List:
+    case TemporaCommand::Status:
         return true;
     default:
         request.strName = positional[0];
@@ -459,25 +538,44 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
                           request.command == TemporaCommand::Add ? CJob::kMaxNameLength
                                                                  : REG_MAX_VALUE_NAME))
             return false;
-        return request.command != TemporaCommand::Add ||
-               CAddBuilder(options, request, strError).Build();
+        if (request.command == TemporaCommand::Add)
+            return CChangeBuilder(options, true, request.changes, strError).Build() &&
+                   BuildAddRequest(request, strError);
+        if (request.command == TemporaCommand::Edit) {
+            if (options.empty()) {
+                strError = "polecenie edit wymaga co najmniej jednej zmiany";
+                return false;
+            }
+            return CChangeBuilder(options, false, request.changes, strError).Build();
+        }
+        return true;
     }
 }
 
 const char* TemporaUsage() {
     return "Użycie: tempora list [--json] | show NAZWA [--json] | add NAZWA HARMONOGRAM [OPCJE] |\n"
+           "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
            "       tempora enable|disable|delete|run NAZWA | export PLIK |\n"
-           "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help\n";
+           "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help |\n"
+           "       tempora --version\n";
 }
 
 const char* TemporaHelp() {
     return "tempora - analizy Vex Tempora z wiersza poleceń\n"
+           "\n"
+           "Użycie: tempora POLECENIE [ARGUMENTY] [OPCJE]\n"
            "\n"
            "Polecenia:\n"
            "  list [--json]              wszystkie analizy, po wierszu na każdą\n"
            "  show NAZWA [--json]        wszystkie ustawienia jednej analizy\n"
            "  add NAZWA HARMONOGRAM [OPCJE]\n"
            "                             nowa analiza\n"
+           "  edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA]\n"
+           "                             zmienia tylko to, co podano; nowy harmonogram\n"
+           "                             liczy od teraz, bez niego ostatni start zostaje\n"
+           "  status                     czy serwer działa, gdzie są baza analiz, skaner\n"
+           "                             i sygnatury, analizy w ciągu 24 godzin\n"
+           "                             (kod wyjścia 3, gdy serwer nie działa)\n"
            "  enable NAZWA               włącza analizę\n"
            "  disable NAZWA              wyłącza analizę\n"
            "  delete NAZWA               usuwa analizę\n"
@@ -488,8 +586,10 @@ const char* TemporaHelp() {
            "                             --replace zastępuje, --keep zostawia,\n"
            "                             bez opcji pytanie w terminalu\n"
            "  log NAZWA [--runs N]       protokół analizy (ostatnie N przebiegów)\n"
+           "  --help                     ten opis\n"
+           "  --version                  wersja i licencja\n"
            "\n"
-           "Harmonogram (dokładnie jeden):\n"
+           "Harmonogram (dla add dokładnie jeden, dla edit najwyżej jeden):\n"
            "  --once \"RRRR-MM-DD GG:MM\"   jednorazowo\n"
            "  --hourly MM                co godzinę, MM minut po pełnej godzinie\n"
            "  --daily GG:MM [--days mon,tue,wed,thu,fri,sat,sun]\n"
@@ -498,9 +598,12 @@ const char* TemporaHelp() {
            "  --monthly D GG:MM          raz w miesiącu, dnia D (1-31)\n"
            "  --at-startup               przy starcie komputera\n"
            "  --idle MINUTY              w wolnym czasie, 1-30 minut\n"
+           "  --no-idle                  (edit) bez czekania na wolny czas\n"
            "\n"
            "Opcje analizy:\n"
-           "  --dir KATALOG              katalog (domyślnie /)\n"
+           "  --dir KATALOG              katalog (domyślnie /); względny liczy się\n"
+           "                             od bieżącego katalogu\n"
+           "  --allow-missing            przyjmuje katalog, którego jeszcze nie ma\n"
            "  --no-subdirs               bez podkatalogów\n"
            "  --all-files                wszystkie pliki (domyślnie tylko programowe)\n"
            "  --no-heuristic             bez poszukiwania heurystycznego\n"
@@ -512,7 +615,11 @@ const char* TemporaHelp() {
            "  --log none|combined|detailed\n"
            "  --inactive                 dodaje analizę wyłączoną\n"
            "\n"
+           "Przeciwieństwa dla edit: --subdirs, --program-files, --heuristic,\n"
+           "--foreground, --reference-check, --active.\n"
+           "Dni tygodnia (mon ... sun) można pisać dowolnymi literami (Mon, MON).\n"
+           "\n"
            "Kody wyjścia: 0 powodzenie, 1 baza odmówiła albo analiza nie istnieje,\n"
-           "2 błędne wywołanie. Katalog stanu: $RAMPART_ROOT albo\n"
-           "$XDG_DATA_HOME/rampart.\n";
+           "2 błędne wywołanie, 3 (status) serwer nie działa. Katalog stanu:\n"
+           "$RAMPART_ROOT albo $XDG_DATA_HOME/rampart.\n";
 }

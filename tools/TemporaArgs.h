@@ -3,6 +3,7 @@
 // The command line of `tempora`, the command-line companion: what the user
 // asked for, checked completely before the job store is touched.
 
+#include "JobChanges.h"
 #include "Period.h"
 #include "ScanParameter.h"
 
@@ -21,7 +22,9 @@ enum class TemporaCommand {
     Run,
     Export,
     Import,
-    Log
+    Log,
+    Edit,
+    Status,
 };
 
 // What an import does with a job whose name is taken.
@@ -33,7 +36,7 @@ enum class ImportConflict {
 
 struct CTemporaRequest {
     TemporaCommand command = TemporaCommand::Help;
-    std::string strName; // show, add, enable, disable, delete, run, log
+    std::string strName; // show, add, edit, enable, disable, delete, run, log
     std::string strFile; // export, import
     bool bJson = false;  // list, show
     ImportConflict conflict = ImportConflict::Ask;
@@ -44,6 +47,10 @@ struct CTemporaRequest {
     std::unique_ptr<CPeriod> pPeriod;
     CScanParameter scan;
     bool bActive = true;
+
+    // add and edit: what the options set (for add, also folded into the
+    // fields above).
+    CJobChanges changes;
 };
 
 // Parses the arguments after the program name. False with a one-line reason

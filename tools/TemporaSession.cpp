@@ -8,15 +8,21 @@
 #include "LogRuns.h"
 #include "NamedBroadcast.h"
 #include "NamedEvent.h"
+#include "Once.h"
+#include "ProgramInfo.h"
+#include "RegistryDb.h"
 #include "ScanPaths.h"
 #include "ScanRegInterface.h"
 #include "Settings.h"
 #include "StatePaths.h"
 #include "StringTable.h"
+#include "TemporaStatus.h"
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -155,6 +161,9 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         std::fputs(TemporaHelp(), m_out);
         return kExitOk;
     }
+    // The status reports a missing store instead of failing on it.
+    if (request.command == TemporaCommand::Status)
+        return ReportStatus(m_out) ? kExitOk : kExitServerStopped;
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
         return Refuse(StateProblemText(problem));
@@ -199,7 +208,10 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         return Import(store, request);
     case TemporaCommand::Log:
         return Log(store, request.strName, request.nRuns);
+    case TemporaCommand::Edit:
+        return Edit(store, request);
     case TemporaCommand::Help:
+    case TemporaCommand::Status:
         break;
     }
     return kExitOk;
@@ -264,7 +276,36 @@ int CTemporaSession::Show(CScanRegInterface& store, const std::string& strName, 
     return kExitOk;
 }
 
+bool CTemporaSession::CheckChanges(const CJobChanges& changes) {
+    if (changes.pPeriod && changes.pPeriod->GetKind() == PERIOD_ONCE) {
+        SYSTEMTIME st{};
+        static_cast<const COnce&>(*changes.pPeriod).Get(&st);
+        if (COleDateTime(st) <= COleDateTime(CurrentTime())) {
+            Refuse("--once: termin " + IsoMinute(COleDateTime(st)) +
+                   " już minął; analiza nigdy by się nie uruchomiła.");
+            return false;
+        }
+    }
+    if (!changes.directory)
+        return true;
+    const std::string& dir = *changes.directory;
+    if (changes.relativeDirectory)
+        std::fprintf(m_err, "tempora: katalog względny %s zapisano jako %s.\n",
+                     Quoted(*changes.relativeDirectory).c_str(), Quoted(dir).c_str());
+    std::error_code ec;
+    const auto status = std::filesystem::status(dir, ec);
+    if (changes.bAllowMissing || std::filesystem::is_directory(status))
+        return true;
+    if (std::filesystem::exists(status))
+        Refuse(Quoted(dir) + " nie jest katalogiem.");
+    else
+        Refuse("katalog " + Quoted(dir) + " nie istnieje (--allow-missing przyjmuje go mimo to).");
+    return false;
+}
+
 int CTemporaSession::Add(CScanRegInterface& store, const CTemporaRequest& request) {
+    if (!CheckChanges(request.changes))
+        return kExitRefused;
     CJob job;
     job.SetName(request.strName.c_str());
     job.GetScanParameter() = request.scan;
@@ -273,6 +314,34 @@ int CTemporaSession::Add(CScanRegInterface& store, const CTemporaRequest& reques
     job.SetActive(request.bActive);
     // The store reports a taken name (138) or a failed write (140) itself.
     return store.AddJob(job) ? kExitOk : kExitRefused;
+}
+
+// As the window's edit: the stored job read afresh, the changes applied, the
+// job written back under its new name in one replacing write.
+int CTemporaSession::Edit(CScanRegInterface& store, const CTemporaRequest& request) {
+    CJob job;
+    if (!ReadExisting(store, request.strName, job))
+        return kExitRefused;
+    if (!CheckChanges(request.changes))
+        return kExitRefused;
+    const std::string oldName = job.GetName();
+    std::string error;
+    if (!ApplyJobChanges(request.changes, job, COleDateTime(CurrentTime()), error)) {
+        std::fprintf(m_err, "tempora: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    // Another job answering to the new name; the job's own name in another
+    // case does not count (names compare folded).
+    if (request.changes.newName &&
+        CRegistryDb::FoldName(job.GetName()) != CRegistryDb::FoldName(oldName.c_str()) &&
+        store.ReadJob(job.GetName(), nullptr))
+        return Refuse(LoadResString(kMsgNameTaken));
+    if (!store.WriteJob(job, kHintJobChanged, oldName.c_str()))
+        return kExitRefused;
+    if (request.changes.active.value_or(false) && !job.IsPeriodValid())
+        return Refuse("analiza " + Quoted(job.GetName()) +
+                      " nie może być aktywna: jej harmonogram jest niekompletny.");
+    return kExitOk;
 }
 
 int CTemporaSession::SetActive(CScanRegInterface& store, const std::string& strName, bool bActive) {
@@ -424,6 +493,10 @@ int CTemporaSession::Log(CScanRegInterface& store, const std::string& strName, u
 }
 
 int RunTempora(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    if (args.size() == 1 && args[0] == "--version") {
+        std::fputs(VersionText("tempora").c_str(), out);
+        return kExitOk;
+    }
     CTemporaRequest request;
     std::string error;
     if (!ParseTemporaArgs(args, request, error)) {

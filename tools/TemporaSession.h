@@ -16,7 +16,7 @@ class CJob;
 class CScanRegInterface;
 
 // Exit codes of the program.
-enum : int { kExitOk = 0, kExitRefused = 1, kExitUsage = 2 };
+enum : int { kExitOk = 0, kExitRefused = 1, kExitUsage = 2, kExitServerStopped = 3 };
 
 class CTemporaSession {
 public:
@@ -39,6 +39,11 @@ private:
     int Export(CScanRegInterface& store, const std::string& strFile);
     int Import(CScanRegInterface& store, const CTemporaRequest& request);
     int Log(CScanRegInterface& store, const std::string& strName, unsigned nRuns);
+    int Edit(CScanRegInterface& store, const CTemporaRequest& request);
+    // Refuses what the command line could not judge alone: a --once time
+    // that has passed, a folder that does not exist. Says when a relative
+    // folder was made absolute.
+    bool CheckChanges(const CJobChanges& changes);
 
     // Reads the named job; reports a missing or damaged one. False then.
     bool ReadExisting(CScanRegInterface& store, const std::string& strName, CJob& job);

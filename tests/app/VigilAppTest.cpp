@@ -170,6 +170,20 @@ TEST_F(VigilAppTest, StartShowsTheFilledListAndTellsWhenNoServerRuns) {
     help->trigger();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile("/usr/share/help/x.html"));
+    EXPECT_EQ(m_messages, std::vector<unsigned>{172});
+
+    // Without a browser to open it, F1 says which page and what is missing.
+    app.SetUrlOpener([](const QUrl&) { return false; });
+    QString shown;
+    {
+        ScopedModalHook hook([&](QDialog& dialog) {
+            shown = MessageBoxText(dialog);
+            return IDOK;
+        });
+        help->trigger();
+    }
+    EXPECT_TRUE(shown.contains("/usr/share/help/x.html")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("xdg-utils")) << shown.toStdString();
 }
 
 TEST_F(VigilAppTest, ClosingWritesSettingsAndStopsTheThread) {

@@ -240,6 +240,9 @@ TEST_F(DesktopRegistrationTest, OddProgramPathsRoundTripThroughTheEntry) {
 }
 
 TEST(DesktopRegistrationFiles, EmbeddedCopiesMatchTheInstalledFiles) {
+    // The compiled-in files are the packaging files themselves.
+    EXPECT_FALSE(CDesktopRegistration::MimePackage().isEmpty());
+    EXPECT_FALSE(CDesktopRegistration::IconSvg().isEmpty());
     EXPECT_EQ(CDesktopRegistration::MimePackage(), ReadAll(kSource + "/packaging/vex-tempora.xml"));
     EXPECT_EQ(CDesktopRegistration::IconSvg(),
               ReadAll(kSource + "/packaging/icons/vex-tempora.svg"));

@@ -16,6 +16,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -98,12 +99,17 @@ TEST(VexServInstall, CreatesJobKeyAndMachineValuesOnceAndKeepsExistingOnes) {
     EXPECT_EQ(help.substr(help.size() - 11), "/index.html");
     EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "Signatures", ""), "/var/lib/clamav");
 
-    // Run again, after someone chose another scanner and signatures: nothing changes.
-    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", "/opt/vex/vexscan"));
+    // Run again, after someone chose another scanner that works and other
+    // signatures: nothing changes.
+    const std::string chosen = root.Path() + "/my-vexscan";
+    std::ofstream(chosen) << "#!/bin/sh\n";
+    ASSERT_EQ(chmod(chosen.c_str(), 0700), 0);
+    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", chosen.c_str()));
     ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kTemporaKey, "Signatures", "/srv/signatures"));
     ASSERT_EQ(RunServer({"--install"}, err), 0) << Contents(err);
-    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", ""), "/opt/vex/vexscan");
+    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", ""), chosen);
     EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "Signatures", ""), "/srv/signatures");
+    EXPECT_EQ(Contents(err), "");
     EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "HelpFile", ""), help);
     EXPECT_TRUE(store.Open(kJobKeyPath));
     DWORD index = 0;
@@ -111,6 +117,28 @@ TEST(VexServInstall, CreatesJobKeyAndMachineValuesOnceAndKeepsExistingOnes) {
     EXPECT_FALSE(store.EnumJob(&index, &job));
 
     EXPECT_EQ(RunServer({"--bogus"}, err), 2);
+}
+
+TEST(VexServInstall, RepairsARecordedScannerThatCannotRunAndSaysSo) {
+    CTempStateRoot root;
+    const std::string err = root.Path() + "/err.txt";
+    ASSERT_EQ(RunServer({"--install"}, err), 0) << Contents(err);
+    const std::string own = RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", "");
+
+    // A scanner that is gone, and one that is there but cannot be run.
+    const std::string notExecutable = root.Path() + "/vexscan-copy";
+    std::ofstream(notExecutable) << "#!/bin/sh\n";
+    for (const std::string& stale : {std::string("/opt/vex/vexscan"), notExecutable}) {
+        ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", stale.c_str()));
+        ASSERT_EQ(RunServer({"--install"}, err), 0) << Contents(err);
+        EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, kTemporaKey, "vexexe", ""), own);
+        const std::string said = Contents(err);
+        EXPECT_NE(said.find(stale), std::string::npos) << said;
+        EXPECT_NE(said.find(own), std::string::npos) << said;
+    }
+    // Repaired once, the next run has nothing to say.
+    ASSERT_EQ(RunServer({"--install"}, err), 0);
+    EXPECT_EQ(Contents(err), "");
 }
 
 TEST(VexServInstall, UnwritableStateRootFailsWithAMessage) {

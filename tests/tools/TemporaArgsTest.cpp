@@ -114,6 +114,35 @@ TEST(TemporaArgs, ScanOptionsDefaultAsANewJobAndFollowTheFlags) {
     EXPECT_EQ(bg.scan.m_nEndMode, 2u);
 }
 
+TEST(TemporaArgs, EditSetsOnlyWhatIsGiven) {
+    const auto r = Parse({"edit", "A", "--dir", "/srv", "--days", "MON,Fri", "--subdirs"});
+    EXPECT_EQ(r.command, TemporaCommand::Edit);
+    const CJobChanges& c = r.changes;
+    EXPECT_EQ(c.pPeriod, nullptr);
+    EXPECT_EQ(c.directory, "/srv");
+    EXPECT_FALSE(c.relativeDirectory);
+    EXPECT_EQ(c.days, (std::array<int, 7>{1, 0, 0, 0, 1, 0, 0}));
+    EXPECT_EQ(c.subdirectories, true);
+    EXPECT_FALSE(c.heuristic || c.allFiles || c.background || c.endMode || c.logMode || c.active ||
+                 c.newName || c.idleMinutes);
+
+    const auto renamed = Parse({"edit", "A", "--weekly", "Sun", "08:00", "--rename", "B",
+                                "--no-idle", "--dir", "sub/../x/"});
+    EXPECT_EQ(renamed.changes.pPeriod->GetKind(), PERIOD_WEEKLY);
+    EXPECT_EQ(renamed.changes.newName, "B");
+    EXPECT_EQ(renamed.changes.idleMinutes, 0);
+    EXPECT_EQ(renamed.changes.relativeDirectory, "sub/../x/");
+    const std::string& dir = *renamed.changes.directory;
+    EXPECT_EQ(dir.front(), '/');
+    EXPECT_EQ(dir.substr(dir.size() - 2), "/x");
+
+    for (const Args& bad : {Args{"edit", "A"}, Args{"edit", "A", "--subdirs", "--no-subdirs"},
+                            Args{"edit", "A", "--hourly", "5", "--days", "mon"},
+                            Args{"add", "A", "--daily", "08:00", "--days", "mon,MON"},
+                            Args{"add", "A", "--at-startup", "--rename", "B"}})
+        ErrorOf(bad);
+}
+
 TEST(TemporaArgs, CommandsTakeTheirNameOrFile) {
     EXPECT_EQ(Parse({"list", "--json"}).bJson, true);
     EXPECT_EQ(Parse({"show", "Zażółć gęślą"}).strName, "Zażółć gęślą");

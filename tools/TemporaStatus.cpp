@@ -1,0 +1,168 @@
+#include "TemporaStatus.h"
+
+#include "Clock.h"
+#include "Job.h"
+#include "JobReport.h"
+#include "NamedMutex.h"
+#include "ScanRegInterface.h"
+#include "Settings.h"
+#include "StatePaths.h"
+#include "StringTable.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDueWindowSeconds = 24 * 60 * 60;
+
+// The status only reads: store messages are not shown.
+class CQuietSink : public IMessageSink {
+public:
+    void ShowMessage(unsigned) override {}
+};
+
+std::string Quoted(const std::string& text) {
+    return "\"" + PlainText(text) + "\"";
+}
+
+// Files of the signature databases by their extensions.
+bool IsSignatureDatabase(const fs::path& path) {
+    static const char* const kExtensions[] = {
+        ".cvd", ".cld", ".cud",  ".hdb", ".hsb", ".mdb", ".msb",  ".ndb", ".ldb", ".cdb",
+        ".fp",  ".sfp", ".ign2", ".pdb", ".wdb", ".yar", ".yara", ".ftm", ".crb"};
+    const std::string ext = path.extension().string();
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions),
+                       [&](const char* known) { return ext == known; });
+}
+
+void ReportSignatures(std::FILE* out, time_t now) {
+    const std::string folder = SignatureFolder();
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        std::fprintf(out, "Sygnatury: %s nie istnieje (zainstaluj pakiet clamav-freshclam)\n",
+                     Quoted(folder).c_str());
+        return;
+    }
+    fs::path newest;
+    time_t newestTime = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+        struct stat st {};
+        if (!IsSignatureDatabase(entry.path()) || ::stat(entry.path().c_str(), &st) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        if (newest.empty() || st.st_mtime > newestTime) {
+            newest = entry.path();
+            newestTime = st.st_mtime;
+        }
+    }
+    if (newest.empty()) {
+        std::fprintf(out,
+                     "Sygnatury: %s, brak baz sygnatur (zainstaluj pakiet clamav-freshclam "
+                     "albo uruchom freshclam)\n",
+                     Quoted(folder).c_str());
+        return;
+    }
+    const long long age = std::max<long long>(0, now - newestTime);
+    std::fprintf(out, "Sygnatury: %s, najnowsza baza %s sprzed %s\n", Quoted(folder).c_str(),
+                 PlainText(newest.filename().string()).c_str(), AgeText(age).c_str());
+}
+
+void ReportScanner(std::FILE* out, const std::string& scanner) {
+    if (scanner.empty())
+        std::fprintf(out, "Skaner: nie zapisany (vexserv --install go zapisuje)\n");
+    else if (::access(scanner.c_str(), X_OK) != 0)
+        std::fprintf(out,
+                     "Skaner: %s nie istnieje albo nie jest wykonywalny (vexserv --install "
+                     "to poprawia)\n",
+                     Quoted(scanner).c_str());
+    else
+        std::fprintf(out, "Skaner: %s\n", Quoted(scanner).c_str());
+}
+
+// The job store and the jobs due within a day, soonest first.
+void ReportJobs(std::FILE* out, time_t now) {
+    const std::string hive = RegHivePath(HKEY_LOCAL_MACHINE);
+    std::error_code ec;
+    CQuietSink sink;
+    CScanRegInterface store(&sink);
+    if (!fs::exists(hive, ec) || !store.Open(LoadResString(139))) {
+        std::fprintf(out, "Baza analiz: %s nie istnieje (vexserv --install ją zakłada)\n",
+                     Quoted(hive).c_str());
+        return;
+    }
+    std::vector<CJobReport> due;
+    size_t count = 0;
+    size_t active = 0;
+    CJob job;
+    for (DWORD index = 0; store.EnumJob(&index, &job);) {
+        ++count;
+        CJobReport report = MakeJobReport(job, now);
+        active += report.bActive ? 1 : 0;
+        if (report.nextStart && report.nSecondsToNextStart >= 0 &&
+            report.nSecondsToNextStart < kDueWindowSeconds)
+            due.push_back(std::move(report));
+    }
+    std::fprintf(out, "Baza analiz: %s (analiz: %zu, aktywnych: %zu)\n", Quoted(hive).c_str(),
+                 count, active);
+    std::stable_sort(due.begin(), due.end(), [](const CJobReport& a, const CJobReport& b) {
+        return a.nSecondsToNextStart < b.nSecondsToNextStart;
+    });
+    std::fprintf(out, "W ciągu 24 godzin:%s\n", due.empty() ? " nic" : "");
+    for (const CJobReport& report : due) {
+        std::string when = IsoMinute(*report.nextStart);
+        when[10] = ' ';
+        std::fprintf(out, "  %s  %s%s\n", when.c_str(), PlainText(report.strName).c_str(),
+                     report.nSecondsToNextStart == 0 ? " (zaległa, serwer ją uruchomi)" : "");
+    }
+}
+
+} // namespace
+
+std::string SignatureFolder() {
+    if (const char* env = std::getenv("VEX_SIGNATURES"); env != nullptr && *env != '\0')
+        return env;
+    std::error_code ec;
+    // Reading a missing hive would create it; the status only reads.
+    if (fs::exists(RegHivePath(HKEY_LOCAL_MACHINE), ec)) {
+        const std::string stored =
+            RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSignaturesValue, "");
+        if (!stored.empty())
+            return stored;
+    }
+    return kDefaultSignatureFolder;
+}
+
+std::string AgeText(long long nSeconds) {
+    const long long minutes = nSeconds / 60;
+    const long long hours = minutes / 60;
+    const long long days = hours / 24;
+    if (days > 0)
+        return std::to_string(days) + " dn. " + std::to_string(hours % 24) + " godz.";
+    if (hours > 0)
+        return std::to_string(hours) + " godz. " + std::to_string(minutes % 60) + " min";
+    return std::to_string(minutes) + " min";
+}
+
+bool ReportStatus(std::FILE* out) {
+    const time_t now = CurrentTime();
+    const bool running = CNamedMutex::IsHeld(kServerMutexName);
+    std::fprintf(out, "Katalog stanu: %s\n", Quoted(StateRoot()).c_str());
+    if (running)
+        std::fprintf(out, "Serwer vexserv: działa\n");
+    else
+        std::fprintf(out, "Serwer vexserv: nie działa (systemctl --user start vexserv)\n");
+    ReportJobs(out, now);
+    std::error_code ec;
+    const bool hive = fs::exists(RegHivePath(HKEY_LOCAL_MACHINE), ec);
+    ReportScanner(out, hive ? RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "")
+                            : std::string());
+    ReportSignatures(out, now);
+    return running;
+}

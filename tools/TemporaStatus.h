@@ -1,0 +1,21 @@
+#pragma once
+
+// `tempora status`: what an administrator checks first. Whether a scan server
+// runs for this state root, where the job store, the scanner and the
+// signature folder are (with the age of the newest signature database), and
+// which jobs are due in the next 24 hours. Reads only; creates nothing.
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+// Prints the report to out; true when a server holds the state root's lock.
+bool ReportStatus(std::FILE* out);
+
+// The signature folder the scanner loads: $VEX_SIGNATURES, else the
+// "Signatures" setting, else the folder that freshclam keeps (as vexscan
+// finds it).
+std::string SignatureFolder();
+
+// "3 godz. 12 min" style age of a span in seconds (at least "0 min").
+std::string AgeText(long long nSeconds);
