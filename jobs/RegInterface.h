@@ -71,6 +71,10 @@ public:
     // Switches a stored job on or off; writes nothing when nothing changes.
     virtual bool SetJobActive(const char* pszName, bool bActive);
 
+    // Shows a change that lies beside the job record (its last result) in
+    // the views of the store; a store without views has nothing to do.
+    virtual void ShowJobChanged(CJob&) {}
+
 protected:
     HKEY m_hKey = nullptr;
     LONG m_nLastError = ERROR_SUCCESS;

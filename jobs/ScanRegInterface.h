@@ -28,6 +28,7 @@ public:
     bool WriteJob(CJob& job, int nHint, const char* pszOldName) override;
     bool DeleteJob(const char* pszName) override;
     EWriteIf WriteJobIf(const std::vector<BYTE>& expected, CJob& job) override;
+    void ShowJobChanged(CJob& job) override { UpdateViews(kHintJobChanged, &job); }
 
 private:
     void UpdateViews(int nHint, CJob* pJob);

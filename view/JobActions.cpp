@@ -69,8 +69,10 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
         // Read for every job, as the installation may change it meanwhile.
         job.m_strScanner = ScannerPath();
         // A scanner that cannot start is the job's result.
-        if (job.Execute() == CJob::ERunResult::LaunchFailed)
+        if (job.Execute() == CJob::ERunResult::LaunchFailed) {
             WriteNotStartedResult(job.GetName());
+            store.ShowJobChanged(job);
+        }
     }
     return written;
 }

@@ -154,10 +154,10 @@ TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
                        "--background", "--on-infection", "stop"})
                   .code,
               0);
-    ASSERT_EQ(
-        Tempora({"add", "Brak", "--daily", "08:00", "--dir", m_base + "/gone", "--background"})
-            .code,
-        0);
+    ASSERT_EQ(Tempora({"add", "Brak", "--daily", "08:00", "--dir", m_base + "/gone",
+                       "--allow-missing", "--background"})
+                  .code,
+              0);
     // Never ran: empty column, null in JSON.
     EXPECT_EQ(ListedResult("Dom"), "");
     EXPECT_TRUE(JobJson("Dom")["lastResult"].isNull());
