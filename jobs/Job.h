@@ -89,9 +89,9 @@ public:
     void SetRowIndex(int n) { m_nRowIndex = n; }
 
     // What keeps a job from being stored or carried out.
-    enum class EFault { None, NoName, LongName, Option, Directory };
+    enum class EFault { None, NoName, LongName, NotText, Option, Directory };
     // What the store accepts (JobCheck.cpp): a name of 1 to kMaxNameLength
-    // bytes and scan options within their choices. A loaded job may break
+    // bytes of valid UTF-8 and scan options within their choices. A loaded job may break
     // these rules, so that any stored value can still be listed and deleted.
     EFault CheckStorable() const;
     // What may come in from outside (job files, the clipboard): storable,

@@ -1,5 +1,8 @@
 #include "Job.h"
 
+#include <QByteArray>
+#include <QString>
+
 namespace {
 
 // The longest folder the scanner takes, without the zero.
@@ -26,6 +29,10 @@ CJob::EFault CJob::CheckStorable() const {
         return EFault::NoName;
     if (m_strName.size() > kMaxNameLength)
         return EFault::LongName;
+    // The window shows and addresses jobs by their names as text.
+    const QByteArray name = QByteArray::fromStdString(m_strName);
+    if (QString::fromUtf8(name).toUtf8() != name)
+        return EFault::NotText;
     return m_ScanParameter.CheckOptions() ? EFault::None : EFault::Option;
 }
 

@@ -100,14 +100,17 @@ bool CRegInterface::DeleteJob(const char* pszName) {
 }
 
 bool CRegInterface::ReadJob(const char* pszName, CJob* pJob) {
-    if (!m_hKey || !pszName)
+    if (!m_hKey || !pszName) {
+        m_nLastError = m_hKey ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
         return false;
+    }
     if (!pJob) {
         DWORD size = 0;
-        return RegQueryValueEx(m_hKey, pszName, nullptr, nullptr, &size) == ERROR_SUCCESS;
+        m_nLastError = RegQueryValueEx(m_hKey, pszName, nullptr, nullptr, &size);
+        return m_nLastError == ERROR_SUCCESS;
     }
     bool bLoaded = false;
-    const LONG result = ReadAndLoad(
+    const LONG result = m_nLastError = ReadAndLoad(
         [&](BYTE* pData, DWORD* pcbData) {
             return RegQueryValueEx(m_hKey, pszName, nullptr, pData, pcbData);
         },

@@ -52,7 +52,9 @@ public:
     // Values that do not load as a job are passed over as in EnumJob, and
     // their names appended to pSkipped when given.
     EEnum NextJob(DWORD* pIndex, CJob* pJob, std::vector<std::string>* pSkipped = nullptr);
-    // The registry's result of the last failed Open or NextJob.
+    // The registry's result of the last Open, ReadJob or failed NextJob:
+    // after a false ReadJob, ERROR_FILE_NOT_FOUND means there is no such job,
+    // anything else that the store could not be read.
     LONG GetLastError() const { return m_nLastError; }
     // Outcome of a conditional write.
     enum class EWriteIf { Written, Changed, Failed };

@@ -67,7 +67,7 @@ const StringEntry kStrings[] = {
     {190, "Nie mogę odczytać wszystkich ustawień analiz z bazy danych. Plik \"%s\" nie został "
           "zapisany."},
     {191, "Ustawień analizy \"%s\" nie można zapisać ani wykonać (nazwa dłuższa niż 259 bajtów "
-          "albo opcja poza zakresem). Zostały pominięte."},
+          "lub niebędąca poprawnym tekstem UTF-8 albo opcja poza zakresem). Zostały pominięte."},
     {192, "Dane programu \"%s\" należą do innego użytkownika albo mogą je zmieniać inni. "
           "Program z nich nie skorzysta."},
     {193, "Zdarzenie \"%s\" należy do innego użytkownika albo mogą go używać inni. Program z "

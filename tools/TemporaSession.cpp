@@ -121,6 +121,8 @@ const char* FaultText(CJob::EFault fault) {
         return "brak nazwy";
     case CJob::EFault::LongName:
         return "nazwa dłuższa niż 259 bajtów";
+    case CJob::EFault::NotText:
+        return "nazwa nie jest poprawnym tekstem UTF-8";
     case CJob::EFault::Option:
         return "opcja analizy poza zakresem";
     case CJob::EFault::Directory:

@@ -497,10 +497,19 @@ int CVigilView::FindRowByKey(quint32 nKey) const {
     return -1;
 }
 
+bool CVigilView::IsGone() const {
+    if (m_pDoc == nullptr)
+        return true;
+    const LONG result = m_pDoc->GetStore().GetLastError();
+    return result == ERROR_FILE_NOT_FOUND || result == ERROR_INVALID_HANDLE;
+}
+
 void CVigilView::RemoveVanishedRows() {
     for (int row = 0; row < rowCount();) {
         const QByteArray name = item(row, ColName)->text().toUtf8();
-        if (ReadStoreJob(name.constData(), nullptr)) {
+        // Only a job that is really gone loses its row, not one that the
+        // store could not be read for just now (locked, damaged).
+        if (ReadStoreJob(name.constData(), nullptr) || !IsGone()) {
             ++row;
             continue;
         }

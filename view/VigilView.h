@@ -118,6 +118,9 @@ private:
     bool ReadStoreJob(const char* pszName, CJob* pJob);
     void FillFromStore(bool bFindFirst);
     void RemoveVanishedRows();
+    // After a false ReadStoreJob: the job is not there (rather than the store
+    // not readable).
+    bool IsGone() const;
     void RefreshAllRows();
     void UpdateCommands();
 

@@ -51,9 +51,12 @@ protected:
 TEST_F(ImportFaultTest, RecordsThatCannotBeCarriedOutAreNamedAndTheRestImported) {
     auto endless = DueJob("Bez końca", "/srv");
     endless->GetScanParameter().m_nEndMode = 0xFFFFFFFF;
+    const std::string legacy = "Ma\xb3"
+                               "a"; // "Mała" in a legacy 8-bit code page
     std::vector<BYTE> file =
         EncodeJobFile({DueJob("Pierwsza", "/srv")->Store(), WithName(*DueJob("x", "/srv"), m_long),
-                       endless->Store(), DueJob("Ostatnia", "/srv")->Store()});
+                       endless->Store(), WithName(*DueJob("x", "/srv"), legacy),
+                       DueJob("Ostatnia", "/srv")->Store()});
     file.insert(file.end(), 10, 0xAB); // after the records that the count announces
     const std::string path = m_root.Path() + "/obce.scj";
     std::ofstream(path, std::ios::binary)
@@ -62,12 +65,14 @@ TEST_F(ImportFaultTest, RecordsThatCannotBeCarriedOutAreNamedAndTheRestImported)
 
     const CRunResult r = Tempora({"import", path});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.out.find("Dodano: 2, zastąpiono: 0, pozostawiono: 0, pominięto: 2."),
+    EXPECT_NE(r.out.find("Dodano: 2, zastąpiono: 0, pozostawiono: 0, pominięto: 3."),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.err.find("(rekord 2): nazwa dłuższa niż 259 bajtów"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("\"Bez końca\" (rekord 3): opcja analizy poza zakresem"),
               std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("(rekord 4): nazwa nie jest poprawnym tekstem UTF-8"), std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("jeszcze 10 bajtów"), std::string::npos) << r.err;
     CRegInterface store;
@@ -76,6 +81,7 @@ TEST_F(ImportFaultTest, RecordsThatCannotBeCarriedOutAreNamedAndTheRestImported)
     EXPECT_TRUE(store.ReadJob("Ostatnia", nullptr));
     EXPECT_FALSE(store.ReadJob("Bez końca", nullptr));
     EXPECT_FALSE(store.ReadJob(m_long.c_str(), nullptr));
+    EXPECT_FALSE(store.ReadJob(legacy.c_str(), nullptr));
     // Nor does the store itself take such a job.
     EXPECT_FALSE(store.AddJob(*endless));
 }
@@ -88,6 +94,13 @@ TEST_F(ImportFaultTest, StoredJobWithOverlongNameCanBeShownAndDeleted) {
     EXPECT_EQ(gone.code, 0) << gone.err;
     EXPECT_TRUE(StoredBytes(m_long).empty());
     EXPECT_EQ(Tempora({"add", m_long, "--daily", "08:00"}).code, 2);
+
+    const std::string legacy = "Ma\xb3"
+                               "a";
+    PutRaw(legacy, WithName(*DueJob("x", "/srv"), legacy));
+    const CRunResult legacyGone = Tempora({"delete", legacy});
+    EXPECT_EQ(legacyGone.code, 0) << legacyGone.err;
+    EXPECT_TRUE(StoredBytes(legacy).empty());
 }
 
 TEST_F(ImportFaultTest, RunRefusesWhatTheScannerWouldRefuse) {

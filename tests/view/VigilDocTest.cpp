@@ -95,6 +95,32 @@ TEST_F(DocTest, ExportOfAStoreThatCannotBeReadWholeKeepsTheFile) {
     EXPECT_EQ(Contents(path), QByteArray("\x01\x02\x03", 3));
 }
 
+TEST_F(DocTest, RowsStayWhenTheStoreCannotBeReadForThem) {
+    for (int i = 0; i < 80; ++i) {
+        auto job = MakeJob(("Analiza " + std::to_string(i)).c_str(), 6, 0);
+        job->GetScanParameter().m_strDirectory =
+            "/znacznik-" + std::to_string(1000 + i) + "/" + std::string(300, 'd');
+        Store(*job);
+    }
+    OpenView();
+    ASSERT_EQ(m_view->rowCount(), 80);
+    // A page in the middle is spoiled and the file's change counter moved
+    // on, so that every connection reads the pages again.
+    const std::string db = RegHivePath(HKEY_LOCAL_MACHINE);
+    QByteArray bytes = Contents(db);
+    const qsizetype at = bytes.indexOf("/znacznik-1040/");
+    ASSERT_GT(at, 4096);
+    bytes.replace(at / 4096 * 4096, 8, QByteArray(8, '\x7f'));
+    bytes[27] = static_cast<char>(bytes[27] + 1);
+    QFile file(QString::fromStdString(db));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    m_doc->UpdateAllViews(nullptr, kHintJobsDeleted, nullptr);
+    EXPECT_EQ(m_view->rowCount(), 80);
+}
+
 TEST_F(DocTest, ImportPassesOverAJobNothingCanCarryOutAndNamesIt) {
     auto endless = MakeJob("Bez końca", 6, 0);
     endless->GetScanParameter().m_nEndMode = 0xFFFFFFFF;
