@@ -2,6 +2,7 @@
 
 #include "ByteReader.h"
 #include "Daily.h"
+#include "LocalInstant.h"
 
 #include <climits>
 #include <cstring>
@@ -12,6 +13,9 @@ namespace {
 // Name (u32 length, text, zero) is followed by the active flag, the last
 // start and the has-started flag.
 constexpr size_t kFixedFieldsSize = 1 + sizeof(SYSTEMTIME) + 1;
+
+// Milliseconds of a last start in the second pass of a repeated hour.
+constexpr WORD kLaterPassMark = 1;
 
 bool IsUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -73,6 +77,20 @@ void CJob::SetLastStart(const COleDateTime& t, bool bStarted) {
     m_bHasLastStart = bStarted;
 }
 
+void CJob::SetLastStartAt(time_t t, bool bStarted) {
+    const time_t minute = t - ((t % 60) + 60) % 60;
+    SetLastStart(COleDateTime(minute), bStarted);
+    m_LastStart.wMilliseconds = IsLaterOccurrence(minute) ? kLaterPassMark : 0;
+}
+
+time_t CJob::GetLastStartInstant() const {
+    return InstantOf(COleDateTime(m_LastStart), m_LastStart.wMilliseconds == kLaterPassMark);
+}
+
+void CJob::RebaseReference(time_t now) {
+    SetLastStartAt(now - 60, false);
+}
+
 const char* CJob::GetPeriodText(HINSTANCE hRes) const {
     thread_local char buf[kTextSize];
     buf[0] = '\0';
@@ -108,7 +126,7 @@ std::vector<BYTE> CJob::Store() const {
     return bytes;
 }
 
-bool CJob::Load(const BYTE* pBuf, size_t nAvail) {
+bool CJob::Load(const BYTE* pBuf, size_t nAvail, size_t* pConsumed) {
     CByteReader reader(pBuf, nAvail);
     std::string name;
     bool bActive = false;
@@ -128,8 +146,11 @@ bool CJob::Load(const BYTE* pBuf, size_t nAvail) {
         return false;
 
     CScanParameter params;
-    if (params.Load(reader.Current(), reader.Remaining()) == 0)
+    const int nParamsSize = params.Load(reader.Current(), reader.Remaining());
+    if (nParamsSize == 0)
         return false;
+    if (pConsumed != nullptr)
+        *pConsumed = reader.Consumed() + static_cast<size_t>(nParamsSize);
 
     // Everything fits: only now replace the stored fields.
     m_strName = std::move(name);

@@ -1,5 +1,6 @@
 #include "Job.h"
 
+#include "Clock.h"
 #include "CpuLoad.h"
 
 #include <chrono>
@@ -36,7 +37,10 @@ unsigned CJob::RunJob(void* pJob) {
 CJob::ERunResult CJob::Execute() {
     // The start is stamped whether or not the scanner starts, so the next
     // start is computed from this attempt.
-    SetLastStart(RunNow(), true);
+    if (m_pRunSeams && m_pRunSeams->m_now)
+        SetLastStart(m_pRunSeams->m_now(), true);
+    else
+        SetLastStartAt(CurrentTime(), true);
     m_bRunning = true;
     bool bBusy = false;
     if (m_pPeriod->GetIdle() && m_hThread != std::thread::id()) {

@@ -1,5 +1,7 @@
 #include "Scheduler.h"
 
+#include "Clock.h"
+#include "LocalInstant.h"
 #include "RegInterface.h"
 #include "Server.h"
 #include "Settings.h"
@@ -34,6 +36,7 @@ std::string Printable(const std::string& text) {
 CScheduler::CScheduler() : CScheduler(Options()) {}
 
 CScheduler::CScheduler(Options options) : m_options(std::move(options)) {
+    m_bWallClockSeam = static_cast<bool>(m_options.now);
     if (!m_options.now)
         m_options.now = [] { return COleDateTime::GetCurrentTime(); };
     if (!m_options.bootId)
@@ -49,6 +52,10 @@ CScheduler::~CScheduler() {
 
 COleDateTime CScheduler::Now() const {
     return m_options.now();
+}
+
+time_t CScheduler::NowInstant() const {
+    return m_bWallClockSeam ? InstantOf(m_options.now()) : CurrentTime();
 }
 
 std::string CScheduler::ReadBootId() {
@@ -79,20 +86,20 @@ int CScheduler::RunPass(CServer& server) {
     }
     m_bKeyMissing = false;
     const std::string scanner = RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "");
-    const COleDateTime now = Now();
+    const time_t now = NowInstant();
     double waitMs = kMaxWaitMs;
     DWORD index = 0;
     for (CJob job; store.EnumJob(&index, &job);) {
         if (!job.IsActive() || job.GetPeriod()->IsAtStartup())
             continue;
-        // As the list reads it: no result, or none after the reference,
-        // means no next start.
-        const COleDateTime ref = job.GetLastStart();
-        COleDateTime next = ref;
-        if (!job.GetPeriod()->GetNextStart(next) || next <= ref)
+        if (job.IsReferenceAhead(now))
+            RebaseReference(store, job, now);
+        // As the list reads it: in real time, from the reference time.
+        time_t next;
+        if (!job.GetNextStart(now, next))
             continue;
         if (next > now) {
-            waitMs = std::min(waitMs, (next - now).GetTotalSeconds() * 1000.0);
+            waitMs = std::min(waitMs, static_cast<double>(next - now) * 1000.0);
             continue;
         }
         if (!IsWaiting(job.GetName()))
@@ -116,7 +123,7 @@ void CScheduler::RunAtStartupJobsOnce(CServer& server) {
     if (!store.Open(kJobKeyPath))
         return;
     const std::string scanner = RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "");
-    const COleDateTime now = Now();
+    const time_t now = NowInstant();
     DWORD index = 0;
     for (CJob job; store.EnumJob(&index, &job);) {
         if (job.IsActive() && job.GetPeriod()->IsAtStartup() && !IsWaiting(job.GetName()))
@@ -124,9 +131,9 @@ void CScheduler::RunAtStartupJobsOnce(CServer& server) {
     }
 }
 
-bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, const COleDateTime& now,
+bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time_t now,
                           const std::string& scanner) {
-    job.SetLastStart(now, true);
+    job.SetLastStartAt(now, true);
     if (!store.WriteJob(job, kStoreHintChanged, nullptr)) {
         // Not started either: a start that cannot be recorded would repeat
         // on every pass.
@@ -143,6 +150,16 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, cons
     LogResult(job.GetName(), job.Execute());
     job.m_pRunSeams = nullptr;
     return true;
+}
+
+void CScheduler::RebaseReference(CRegInterface& store, CJob& job, time_t now) {
+    // Counted from now for good, or the next start would keep moving ahead
+    // with the clock; the has-started flag stays as it was.
+    job.SetLastStartAt(now, job.HasLastStart());
+    if (store.WriteJob(job, kStoreHintChanged, nullptr))
+        Log("clock", job.GetName(), "the last start lay ahead of the clock and now counts as now");
+    else
+        Log("failure", job.GetName(), "the last start ahead of the clock cannot be corrected");
 }
 
 void CScheduler::StartWorker(CJob& job, const std::string& scanner) {
@@ -240,9 +257,7 @@ void CScheduler::Log(const char* what, const std::string& name, const std::strin
 void CScheduler::LogLocked(const char* what, const std::string& name, const std::string& detail) {
     if (!m_options.log)
         return;
-    char stamp[32];
-    Now().Format(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S");
-    std::string line = std::string("vexserv: ") + stamp + " " + what;
+    std::string line = "vexserv: " + IsoLocalTime(NowInstant()) + " " + what;
     if (!name.empty())
         line += " \"" + Printable(name) + "\"";
     if (!detail.empty())

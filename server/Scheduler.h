@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <list>
 #include <memory>
@@ -33,7 +34,9 @@ public:
     static constexpr int kMaxWaitMs = 60 * 1000;
 
     struct Options {
-        std::function<COleDateTime()> now;   // default: the local clock
+        // A wall-clock seam for tests; default: CurrentTime(), whose
+        // instants also tell the two passes of a repeated hour apart.
+        std::function<COleDateTime()> now;
         std::function<std::string()> bootId; // default: ReadBootId()
         // Seams handed to every run (tests); m_now defaults to `now`.
         CJobRunSeams runSeams;
@@ -61,10 +64,15 @@ private:
     };
 
     COleDateTime Now() const;
+    // Now as an instant: the clock of CurrentTime(), or the wall-clock seam
+    // that a test set.
+    time_t NowInstant() const;
     void RunAtStartupJobsOnce(CServer& server);
     // Stamps, writes back and starts one job; false when it could not be written.
-    bool StartJob(CServer& server, CRegInterface& store, CJob& job, const COleDateTime& now,
+    bool StartJob(CServer& server, CRegInterface& store, CJob& job, time_t now,
                   const std::string& scanner);
+    // A reference time ahead of the clock becomes now in the store.
+    void RebaseReference(CRegInterface& store, CJob& job, time_t now);
     void StartWorker(CJob& job, const std::string& scanner);
     void ReapWorkers();
     bool IsWaiting(const std::string& name);
@@ -74,6 +82,7 @@ private:
 
     Options m_options;
     CJobRunSeams m_seams;
+    bool m_bWallClockSeam = false;
     bool m_bBootChecked = false;
     bool m_bKeyMissing = false; // said once, not every minute
     std::mutex m_mutex;         // guards m_workers and the log
