@@ -1,6 +1,7 @@
 #include "Job.h"
 
 #include "ByteReader.h"
+#include "Clock.h"
 #include "Daily.h"
 #include "LocalInstant.h"
 
@@ -58,6 +59,8 @@ bool CJob::IsActive() const {
 }
 
 bool CJob::SetActive(bool b) {
+    if (b && !m_bActive)
+        RebaseReference(CurrentTime());
     m_bActive = b;
     return b ? IsActive() : true;
 }
@@ -89,6 +92,15 @@ time_t CJob::GetLastStartInstant() const {
 
 void CJob::RebaseReference(time_t now) {
     SetLastStartAt(now - 60, false);
+}
+
+void CJob::PrepareIncoming(const CJob* pReplaced, time_t now) {
+    if (pReplaced != nullptr && pReplaced->IsActive()) {
+        m_LastStart = pReplaced->m_LastStart;
+        m_bHasLastStart = pReplaced->m_bHasLastStart;
+    } else {
+        RebaseReference(now);
+    }
 }
 
 const char* CJob::GetPeriodText(HINSTANCE hRes) const {

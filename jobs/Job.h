@@ -62,6 +62,8 @@ public:
     bool IsActive() const;
     // Sets the switch. Returns false when b is true but the job still cannot
     // be active because its schedule is incomplete (the switch stays on).
+    // Switching it back on re-bases the reference (RebaseReference): a job
+    // that was off has missed nothing.
     bool SetActive(bool b);
     bool IsPeriodValid() const { return m_pPeriod->IsValid(); }
 
@@ -95,6 +97,11 @@ public:
     // nothing: the reference becomes one minute before now and the job has
     // not started, so its first start is its next scheduled time after now.
     void RebaseReference(time_t now);
+    // A job that comes in from a job file or the clipboard has never run on
+    // this machine, so it is re-based; one that replaces an active stored job
+    // (pReplaced) takes over that job's last start instead, so that a start
+    // it missed is still caught up.
+    void PrepareIncoming(const CJob* pReplaced, time_t now);
     void ClearLastStart() { m_bHasLastStart = false; }
 
     int GetRowIndex() const { return m_nRowIndex; }

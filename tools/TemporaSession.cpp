@@ -262,14 +262,16 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
                 ++kept;
                 continue;
             }
-            // A replaced job keeps the last start that the file carries.
+            CJob stored;
+            const bool bStored = store.ReadJob(name.c_str(), &stored);
+            job.PrepareIncoming(bStored ? &stored : nullptr, CurrentTime());
             if (store.WriteJob(job, kHintJobChanged, nullptr))
                 ++replaced;
             else
                 bFailed = true;
             continue;
         }
-        job.ClearLastStart();
+        job.PrepareIncoming(nullptr, CurrentTime());
         if (store.AddJob(job))
             ++added;
         else

@@ -1,5 +1,7 @@
 #include "Clipboard.h"
 
+#include "Clock.h"
+
 #include "ClipPayload.h"
 #include "Job.h"
 #include "ModalSeam.h"
@@ -120,7 +122,7 @@ int CJobClipboard::Paste(CRegInterface& store) {
     int added = 0;
     for (const std::unique_ptr<CJob>& job : clip.jobs) {
         job->SetName(FreeName(store, job->GetName()).c_str());
-        job->ClearLastStart();
+        job->PrepareIncoming(nullptr, CurrentTime());
         if (store.AddJob(*job))
             ++added;
     }

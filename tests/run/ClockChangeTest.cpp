@@ -198,6 +198,21 @@ TEST_F(ServerClockChange, ClockThatRanAheadDoesNotStallJobs) {
     EXPECT_EQ(Starts("Once").size(), 1u);
 }
 
+TEST_F(ServerClockChange, JobSwitchedBackOnHasMissedNothing) {
+    AddJob("Daily", DailyAt(8, 0), COleDateTime(2026, 11, 1, 12, 0, 0));
+    AddJob("Missed", DailyAt(8, 0), COleDateTime(2026, 11, 1, 12, 0, 0));
+    ASSERT_TRUE(m_store.SetJobActive("Daily", false));
+    m_clock.Set(LocalTime(2026, 12, 8, 12, 0));
+    ASSERT_TRUE(m_store.SetJobActive("Daily", true));
+    RunMinutes(LocalTime(2026, 12, 8, 12, 0), 2);
+    // Catch-up stays for a job that was on while it missed its time.
+    EXPECT_EQ(Starts("Missed"), std::vector<std::string>{"2026-12-08T12:00:00+01:00"});
+    EXPECT_TRUE(Starts("Daily").empty());
+    CJob job;
+    ASSERT_TRUE(m_store.ReadJob("Daily", &job));
+    EXPECT_EQ(job.GetSecondsToNextStart(LocalTime(2026, 12, 8, 12, 0)), 20 * 3600);
+}
+
 TEST_F(ClockChange, CountdownIsRealElapsedTime) {
     CJob daily;
     daily.SetPeriod(DailyAt(3, 0), COleDateTime(2026, 3, 28, 12, 0, 0));
