@@ -94,10 +94,19 @@ void CJob::RebaseReference(time_t now) {
     SetLastStartAt(now - 60, false);
 }
 
+void CJob::CopyLastStart(const CJob& other) {
+    m_LastStart = other.m_LastStart;
+    m_bHasLastStart = other.m_bHasLastStart;
+}
+
+bool CJob::HasSameLastStart(const CJob& other) const {
+    return std::memcmp(&m_LastStart, &other.m_LastStart, sizeof m_LastStart) == 0 &&
+           m_bHasLastStart == other.m_bHasLastStart;
+}
+
 void CJob::PrepareIncoming(const CJob* pReplaced, time_t now) {
     if (pReplaced != nullptr && pReplaced->IsActive()) {
-        m_LastStart = pReplaced->m_LastStart;
-        m_bHasLastStart = pReplaced->m_bHasLastStart;
+        CopyLastStart(*pReplaced);
     } else {
         RebaseReference(now);
     }

@@ -102,6 +102,9 @@ public:
     // (pReplaced) takes over that job's last start instead, so that a start
     // it missed is still caught up.
     void PrepareIncoming(const CJob* pReplaced, time_t now);
+    // The last start and has-started flag of other, exactly as stored.
+    void CopyLastStart(const CJob& other);
+    bool HasSameLastStart(const CJob& other) const;
     void ClearLastStart() { m_bHasLastStart = false; }
 
     int GetRowIndex() const { return m_nRowIndex; }

@@ -77,6 +77,30 @@ bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
     return true;
 }
 
+bool CRegInterface::WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
+                                   bool bKeepStoredStart) {
+    if (!m_hKey)
+        return false;
+    if (!bKeepStoredStart || !pszOldName)
+        return CRegInterface::WriteJob(job, nHint, pszOldName);
+    const LONG result =
+        RegRewriteValue(m_hKey, pszOldName, job.GetName(), REG_BINARY,
+                        [&job](DWORD, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData) {
+                            CJob stored;
+                            if (!stored.Load(pData, cbData))
+                                return LONG(ERROR_FILE_NOT_FOUND);
+                            job.CopyLastStart(stored);
+                            newData = job.Store();
+                            return LONG(ERROR_SUCCESS);
+                        });
+    if (result == ERROR_FILE_NOT_FOUND)
+        return CRegInterface::WriteJob(job, nHint, pszOldName);
+    if (result != ERROR_SUCCESS)
+        return false;
+    RegFlushKey(m_hKey);
+    return true;
+}
+
 bool CRegInterface::DeleteJob(const char* pszName) {
     if (!m_hKey || !pszName || RegDeleteValue(m_hKey, pszName) != ERROR_SUCCESS)
         return false;

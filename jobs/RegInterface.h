@@ -30,6 +30,13 @@ public:
     // the old value is removed in the same transaction, so a failed write
     // loses nothing. nHint is for the views of the derived class.
     virtual bool WriteJob(CJob& job, int nHint, const char* pszOldName);
+    // WriteJob for an edit made on a copy read earlier: with bKeepStoredStart
+    // the job first takes the last start that the stored job pszOldName
+    // holds at the moment of writing, read and written in one transaction,
+    // so that a start the server made meanwhile is not undone. A stored job
+    // that is gone or does not load is written as WriteJob would.
+    virtual bool WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
+                                bool bKeepStoredStart);
     virtual bool DeleteJob(const char* pszName);
     // True when a value of that name exists and, with pJob, loads as a job.
     // With pJob null it only tests existence (a damaged value counts).

@@ -51,6 +51,10 @@ public:
     LONG SetValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName, DWORD dwType,
                   const BYTE* pData, DWORD cbData);
     LONG DeleteValue(std::int64_t nKeyId, const char* pszName);
+    // Reads pszOldName, lets rewrite make the new data and writes it under
+    // pszName (deleting pszOldName when the names differ), in one transaction.
+    LONG RewriteValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName,
+                      DWORD dwType, const RegRewriteFn& rewrite);
 
     // Writes committed through this connection; the readers' cache uses it
     // because data_version does not count a connection's own commits.
