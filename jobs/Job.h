@@ -178,7 +178,8 @@ public:
     // the calling thread: stamps the last start, waits for idle time when the
     // schedule asks for it and the run is on a worker thread (m_hThread set),
     // then starts the scanner. RunJob is the same as a thread procedure.
-    enum class ERunResult { Started, LaunchFailed, GivenUp, Cancelled };
+    // StillRunning: the job's previous scan had not ended, none was started.
+    enum class ERunResult { Started, LaunchFailed, GivenUp, Cancelled, StillRunning };
     int Run(const char* pszScanner);
     static unsigned RunJob(void* pJob);
     ERunResult Execute(); // the run itself, telling how it ended

@@ -54,10 +54,14 @@ CJob::ERunResult CJob::Execute() {
     if (bBusy)
         m_bRunning = false;
     if (m_bRunning) {
-        bool bStarted = m_pRunSeams && m_pRunSeams->m_launch
-                            ? m_pRunSeams->m_launch(*this)
-                            : m_ScanParameter.Launch(m_strScanner.c_str(), GetName());
-        result = bStarted ? ERunResult::Started : ERunResult::LaunchFailed;
+        bool bStillRunning = false;
+        const bool bStarted =
+            m_pRunSeams && m_pRunSeams->m_launch
+                ? m_pRunSeams->m_launch(*this)
+                : m_ScanParameter.Launch(m_strScanner.c_str(), GetName(), &bStillRunning);
+        result = bStarted        ? ERunResult::Started
+                 : bStillRunning ? ERunResult::StillRunning
+                                 : ERunResult::LaunchFailed;
         m_bRunning = false;
     }
     m_hThread = std::thread::id();

@@ -40,8 +40,10 @@ public:
     const char* GetDirectory() const { return m_strDirectory.c_str(); }
 
     // Writes the scanner's command file and starts pszScanner with it; true
-    // when the scanner runs (ScanParameterLaunch.cpp).
-    bool Launch(const char* pszScanner, const char* pszJobName) const;
+    // when the scanner runs (ScanParameterLaunch.cpp). While a scan of the
+    // job still runs no second one starts: false, with *pbRunning (optional)
+    // set. The started scanner holds the job's scan lock (ScanLock.h).
+    bool Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning = nullptr) const;
 
     bool operator==(const CScanParameter& other) const = default;
 

@@ -1,6 +1,7 @@
 #include "ScanParameterLaunch.h"
 
 #include "Process.h"
+#include "ScanLock.h"
 
 #include <cerrno>
 #include <climits>
@@ -81,12 +82,21 @@ std::string ScannerWorkingDirectory(const std::string& scanner) {
     return slash == 0 ? std::string("/") : scanner.substr(0, slash);
 }
 
-bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName) const {
+bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning) const {
+    if (pbRunning != nullptr)
+        *pbRunning = false;
     const std::string scanner = pszScanner ? pszScanner : "";
     // Nothing to start, or a folder that would not survive the trip: no
     // command file is left behind for a scanner that never comes.
     if (!IsExecutableFile(scanner) || HasLineBreak(m_strDirectory))
         return false;
+    CScanLock lock(pszJobName);
+    bool bCannotMake = false;
+    if (!lock.TryLock(&bCannotMake)) {
+        if (pbRunning != nullptr)
+            *pbRunning = !bCannotMake;
+        return false;
+    }
     const std::string commandFile = WriteCommandFile(BuildCommandFileText(*this, pszJobName));
     if (commandFile.empty())
         return false;
@@ -96,6 +106,7 @@ bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName) cons
     start.m_args = {"-c", commandFile};
     start.m_strWorkingDir = ScannerWorkingDirectory(scanner);
     start.m_env = {{"VEX_WINDOW", m_nWindowMode == 0 ? "normal" : "hidden"}};
+    start.m_nPassFd = lock.Descriptor(); // the scanner holds the lock from here on
     if (!StartProcess(start)) {
         ::unlink(commandFile.c_str()); // the scanner would have removed it
         return false;

@@ -246,6 +246,9 @@ void CScheduler::LogResult(const std::string& name, CJob::ERunResult result) {
     case CJob::ERunResult::Cancelled:
         Log("cancelled", name);
         break;
+    case CJob::ERunResult::StillRunning:
+        Log("skipped", name, "the previous scan is still running");
+        break;
     }
 }
 

@@ -1,6 +1,8 @@
 // Stands in for the scanner in tests: writes what it was started with (its
 // arguments, working directory, VEX_WINDOW, inherited descriptors, the
-// command file's rights and bytes) to the file named by VEX_FAKE_OUT.
+// command file's rights and bytes) to the file named by VEX_FAKE_OUT. Then,
+// with VEX_FAKE_HOLD, it runs on while that file exists (a long scan, 20 s
+// at most); with VEX_FAKE_ABORT it crashes.
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -49,5 +51,12 @@ int main(int argc, char** argv) {
     std::string tmp = std::string(out) + ".part";
     std::ofstream(tmp, std::ios::binary) << rec.str();
     std::rename(tmp.c_str(), out);
+    if (const char* hold = std::getenv("VEX_FAKE_HOLD")) {
+        struct stat st {};
+        for (int i = 0; i < 2000 && ::stat(hold, &st) == 0; ++i)
+            ::usleep(10000);
+    }
+    if (std::getenv("VEX_FAKE_ABORT") != nullptr)
+        std::abort();
     return 0;
 }
