@@ -191,6 +191,10 @@ public:
     std::thread::id m_hThread;                 // worker thread of the run; none: no idle wait
     std::shared_ptr<CCpuLoad> m_pStatKey;      // load readings while the wait runs
     const CJobRunSeams* m_pRunSeams = nullptr; // tests only
+    // Set by a caller that reaps the scanner itself: Execute then leaves the
+    // started scanner's process and command file here.
+    bool m_bKeepScanner = false;
+    CLaunchedScanner m_launched;
 
 private:
     bool WaitForIdle(); // true when it ended busy

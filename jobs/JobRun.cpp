@@ -58,7 +58,8 @@ CJob::ERunResult CJob::Execute() {
         const bool bStarted =
             m_pRunSeams && m_pRunSeams->m_launch
                 ? m_pRunSeams->m_launch(*this)
-                : m_ScanParameter.Launch(m_strScanner.c_str(), GetName(), &bStillRunning);
+                : m_ScanParameter.Launch(m_strScanner.c_str(), GetName(), &bStillRunning,
+                                         m_bKeepScanner ? &m_launched : nullptr);
         result = bStarted        ? ERunResult::Started
                  : bStillRunning ? ERunResult::StillRunning
                                  : ERunResult::LaunchFailed;

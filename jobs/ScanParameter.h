@@ -17,6 +17,12 @@
 //
 // The numeric fields are the option indexes of the scan options dialog; they
 // are kept and stored as they are, without range checks.
+// A scanner that a caller of CScanParameter::Launch took over.
+struct CLaunchedScanner {
+    int pid = -1;
+    std::string strCommandFile;
+};
+
 class CScanParameter {
 public:
     // The folder a new job scans: the root of the file system.
@@ -43,7 +49,11 @@ public:
     // when the scanner runs (ScanParameterLaunch.cpp). While a scan of the
     // job still runs no second one starts: false, with *pbRunning (optional)
     // set. The started scanner holds the job's scan lock (ScanLock.h).
-    bool Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning = nullptr) const;
+    // With pKeep the caller takes the started scanner over: it must reap the
+    // process pKeep->pid, and learns the command file the scanner should
+    // consume.
+    bool Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning = nullptr,
+                struct CLaunchedScanner* pKeep = nullptr) const;
 
     bool operator==(const CScanParameter& other) const = default;
 

@@ -82,7 +82,8 @@ std::string ScannerWorkingDirectory(const std::string& scanner) {
     return slash == 0 ? std::string("/") : scanner.substr(0, slash);
 }
 
-bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning) const {
+bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning,
+                            CLaunchedScanner* pKeep) const {
     if (pbRunning != nullptr)
         *pbRunning = false;
     const std::string scanner = pszScanner ? pszScanner : "";
@@ -107,9 +108,14 @@ bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool
     start.m_strWorkingDir = ScannerWorkingDirectory(scanner);
     start.m_env = {{"VEX_WINDOW", m_nWindowMode == 0 ? "normal" : "hidden"}};
     start.m_nPassFd = lock.Descriptor(); // the scanner holds the lock from here on
-    if (!StartProcess(start)) {
+    pid_t pid = -1;
+    if (!StartProcess(start, pKeep != nullptr ? &pid : nullptr)) {
         ::unlink(commandFile.c_str()); // the scanner would have removed it
         return false;
+    }
+    if (pKeep != nullptr) {
+        pKeep->pid = static_cast<int>(pid);
+        pKeep->strCommandFile = commandFile;
     }
     return true;
 }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -73,6 +74,7 @@ std::string CScheduler::ReadBootId() {
 
 int CScheduler::RunPass(CServer& server) {
     ReapWorkers();
+    ReapScanners();
     if (!m_bBootChecked) {
         m_bBootChecked = true;
         RunAtStartupJobsOnce(server);
@@ -147,7 +149,10 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time
     }
     job.m_strScanner = scanner;
     job.m_pRunSeams = &m_seams;
-    LogResult(job.GetName(), job.Execute());
+    job.m_bKeepScanner = true;
+    const CJob::ERunResult result = job.Execute();
+    LogResult(job.GetName(), result);
+    KeepScanner(job, result);
     job.m_pRunSeams = nullptr;
     return true;
 }
@@ -169,6 +174,7 @@ void CScheduler::StartWorker(CJob& job, const std::string& scanner) {
     copy->Load(bytes.data(), bytes.size());
     copy->m_strScanner = scanner;
     copy->m_pRunSeams = &m_seams;
+    copy->m_bKeepScanner = true;
     std::lock_guard<std::mutex> lock(m_mutex);
     Worker& worker = m_workers.emplace_back();
     worker.job = std::move(copy);
@@ -177,12 +183,55 @@ void CScheduler::StartWorker(CJob& job, const std::string& scanner) {
             worker.job->m_hThread = std::this_thread::get_id();
             const CJob::ERunResult result = worker.job->Execute();
             LogResult(worker.job->GetName(), result);
+            KeepScanner(*worker.job, result);
             worker.done = true;
         });
     } catch (...) {
         m_workers.pop_back();
         LogLocked("failure", job.GetName(), "no thread for the idle wait");
     }
+}
+
+void CScheduler::KeepScanner(const CJob& job, CJob::ERunResult result) {
+    if (result != CJob::ERunResult::Started || job.m_launched.pid <= 0)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_scanners.push_back({job.m_launched.pid, job.GetName(), job.m_launched.strCommandFile});
+}
+
+void CScheduler::ReapScanners() {
+    std::vector<Scanner> ended;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_scanners.begin(); it != m_scanners.end();) {
+            int status = 0;
+            if (::waitpid(it->pid, &status, WNOHANG) == it->pid) {
+                it->status = status;
+                ended.push_back(*it);
+                it = m_scanners.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const Scanner& scanner : ended)
+        LogScannerEnd(scanner);
+}
+
+void CScheduler::LogScannerEnd(const Scanner& scanner) {
+    // The scanner removes its command file as soon as it has read it; one
+    // still there was refused (or never reached), and nobody else removes it.
+    if (!scanner.commandFile.empty() && ::unlink(scanner.commandFile.c_str()) == 0) {
+        Log("refused", scanner.name, "the scanner did not take the command file, which is removed");
+        return;
+    }
+    if (WIFSIGNALED(scanner.status)) {
+        Log("failure", scanner.name,
+            "the scanner ended on signal " + std::to_string(WTERMSIG(scanner.status)));
+        return;
+    }
+    Log("end", scanner.name,
+        "the scanner exited with code " + std::to_string(WEXITSTATUS(scanner.status)));
 }
 
 void CScheduler::ReapWorkers() {

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Key and value in which the server keeps the boot it last served; never in
 // the job key, where every value is a job.
@@ -74,6 +75,17 @@ private:
     // A reference time ahead of the clock becomes now in the store.
     void RebaseReference(CRegInterface& store, CJob& job, time_t now);
     void StartWorker(CJob& job, const std::string& scanner);
+    // A scanner the server started, reaped by the server to learn its end.
+    struct Scanner {
+        int pid;
+        std::string name;
+        std::string commandFile;
+        int status = 0;
+    };
+    void KeepScanner(const CJob& job, CJob::ERunResult result);
+    // Collects the scanners that have ended and logs how each ended.
+    void ReapScanners();
+    void LogScannerEnd(const Scanner& scanner);
     void ReapWorkers();
     bool IsWaiting(const std::string& name);
     void Log(const char* what, const std::string& name, const std::string& detail = "");
@@ -87,4 +99,5 @@ private:
     bool m_bKeyMissing = false; // said once, not every minute
     std::mutex m_mutex;         // guards m_workers and the log
     std::list<Worker> m_workers;
+    std::vector<Scanner> m_scanners; // guarded by m_mutex
 };
