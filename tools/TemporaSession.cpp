@@ -5,6 +5,7 @@
 #include "JobFile.h"
 #include "JobReport.h"
 #include "NamedEvent.h"
+#include "ScanLock.h"
 #include "ScanRegInterface.h"
 #include "Settings.h"
 #include "StringTable.h"
@@ -201,6 +202,10 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     CJob job;
     if (!ReadExisting(store, strName, job))
         return kExitRefused;
+    // A start while the job's scan still runs is skipped, not stamped.
+    if (CScanLock::IsRunning(job.GetName()))
+        return Refuse("poprzednia analiza " + Quoted(strName) +
+                      " jeszcze trwa; druga nie została uruchomiona.");
     job.m_strScanner =
         RegGetString(HKEY_LOCAL_MACHINE, LoadResString(kStrSettingsKey), "vexexe", "");
     // The run stamps the last start whether or not the scanner starts; the
@@ -208,6 +213,9 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     const CJob::ERunResult result = job.Execute();
     if (!store.WriteJob(job, kHintJobChanged, nullptr))
         return kExitRefused;
+    if (result == CJob::ERunResult::StillRunning)
+        return Refuse("poprzednia analiza " + Quoted(strName) +
+                      " jeszcze trwa; druga nie została uruchomiona.");
     if (result != CJob::ERunResult::Started)
         return Refuse("nie mogę uruchomić skanera \"" + PlainText(job.m_strScanner) +
                       "\" (wartość vexexe; vexserv --install ją zapisuje).");

@@ -6,6 +6,7 @@
 #include "ModalSeam.h"
 #include "RegInterface.h"
 #include "ResourceIds.h"
+#include "ScanLock.h"
 #include "Settings.h"
 #include "StoreDocument.h"
 #include "StringTable.h"
@@ -56,7 +57,8 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
     int written = 0;
     for (const std::string& name : names) {
         CJob job;
-        if (!store.ReadJob(name.c_str(), &job))
+        // A job whose scan still runs is not started a second time.
+        if (!store.ReadJob(name.c_str(), &job) || CScanLock::IsRunning(job.GetName()))
             continue;
         // Read for every job, as the installation may change it meanwhile.
         job.Run(ScannerPath().c_str());

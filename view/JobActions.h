@@ -22,8 +22,8 @@ public:
 
     // Runs each named job once with the scanner of the machine setting
     // "vexexe": stamps its last start, starts the scanner, and writes it back
-    // with hint 3. A job that cannot be read is skipped. Returns the number of
-    // jobs written back.
+    // with hint 3. A job that cannot be read, or whose scan still runs, is
+    // skipped. Returns the number of jobs written back.
     static int RunJobsNow(CRegInterface& store, const std::vector<std::string>& names);
 
     // The scanner program the installation recorded; empty when there is none.
