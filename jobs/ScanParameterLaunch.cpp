@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +55,22 @@ std::string WriteCommandFile(const std::string& text) {
         return std::string();
     }
     return path;
+}
+
+// Waits for the scanner in the background, then removes its command file if
+// it is still there: the scanner removes one it takes and leaves one it
+// refuses, which nobody else would ever remove.
+void ReapAndClean(pid_t pid, const std::string& commandFile) {
+    try {
+        std::thread([pid, commandFile] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            ::unlink(commandFile.c_str());
+        }).detach();
+    } catch (...) {
+        // No thread to spare: the scanner is reaped when we end.
+    }
 }
 
 std::string Absolute(const std::string& path) {
@@ -109,13 +127,15 @@ bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool
     start.m_env = {{"VEX_WINDOW", m_nWindowMode == 0 ? "normal" : "hidden"}};
     start.m_nPassFd = lock.Descriptor(); // the scanner holds the lock from here on
     pid_t pid = -1;
-    if (!StartProcess(start, pKeep != nullptr ? &pid : nullptr)) {
+    if (!StartProcess(start, &pid)) {
         ::unlink(commandFile.c_str()); // the scanner would have removed it
         return false;
     }
     if (pKeep != nullptr) {
         pKeep->pid = static_cast<int>(pid);
         pKeep->strCommandFile = commandFile;
+    } else {
+        ReapAndClean(pid, commandFile);
     }
     return true;
 }

@@ -61,6 +61,16 @@ TEST_F(LaunchTest, DefaultOptionsGiveTheThreeLinesWithCrLf) {
     EXPECT_EQ(rec["fds"], "3 ");
 }
 
+TEST_F(LaunchTest, ACommandFileTheScannerDidNotTakeIsRemovedWhenItEnds) {
+    CScanParameter p;
+    p.m_strDirectory = "/home";
+    ASSERT_TRUE(p.Launch(FAKE_SCANNER, "Odrzucona")); // the stand-in leaves it in place
+    ASSERT_FALSE(WaitForRecord(m_out).empty());
+    for (int i = 0; i < 500 && FilesInTmp() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(FilesInTmp(), 0u);
+}
+
 TEST_F(LaunchTest, DigitsFollowTheirOrderAndBackgroundModeHidesTheScanner) {
     CScanParameter p;
     p.m_nEndMode = 2;
