@@ -44,6 +44,10 @@ bool RunEditJobCommand(CRegInterface& store, int nRow, const char* pszName, QWid
     CJob job;
     if (!store.ReadJob(pszName, &job))
         return false;
+    // What was read, to tell whether the dialog gave the job a new reference
+    // (a new schedule, switched back on).
+    CJob read;
+    read.CopyLastStart(job);
     CJobDialog dlg(&job, OwnerOf(pParent));
     for (;;) {
         if (dlg.DoModal() != IDOK)
@@ -53,6 +57,8 @@ bool RunEditJobCommand(CRegInterface& store, int nRow, const char* pszName, QWid
             continue;
         }
         job.SetRowIndex(nRow);
-        return store.WriteJob(job, kHintJobChanged, pszName);
+        // Otherwise the last start is the store's at the moment of writing:
+        // a start the server made while the dialog was open stands.
+        return store.WriteEditedJob(job, kHintJobChanged, pszName, job.HasSameLastStart(read));
     }
 }

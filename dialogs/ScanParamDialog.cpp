@@ -65,7 +65,9 @@ void CScanParamDialog::DoDataExchange(CDataExchange& dx) {
     DDX_Check(dx, res::IDC_SCAN_SUBDIRS, m_bSubdirectories);
     DDX_Text(dx, res::IDC_SCAN_DIRECTORY, m_strDirectory);
     DDX_Radio(dx, res::IDC_SCAN_FILES_ALL, m_nFileSelection);
-    SetInputComplete(!m_strDirectory.empty());
+    // The scanner takes only an absolute folder; "C:\" or "tmp" would be
+    // refused at every run.
+    SetInputComplete(!m_strDirectory.empty() && m_strDirectory.front() == '/');
 }
 
 void CScanParamDialog::OnBrowse() {

@@ -1,7 +1,9 @@
 #include "Job.h"
 
 #include "ByteReader.h"
+#include "Clock.h"
 #include "Daily.h"
+#include "LocalInstant.h"
 
 #include <climits>
 #include <cstring>
@@ -12,6 +14,9 @@ namespace {
 // Name (u32 length, text, zero) is followed by the active flag, the last
 // start and the has-started flag.
 constexpr size_t kFixedFieldsSize = 1 + sizeof(SYSTEMTIME) + 1;
+
+// Milliseconds of a last start in the second pass of a repeated hour.
+constexpr WORD kLaterPassMark = 1;
 
 bool IsUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -54,6 +59,8 @@ bool CJob::IsActive() const {
 }
 
 bool CJob::SetActive(bool b) {
+    if (b && !m_bActive)
+        RebaseReference(CurrentTime());
     m_bActive = b;
     return b ? IsActive() : true;
 }
@@ -71,6 +78,38 @@ void CJob::SetLastStart(const COleDateTime& t, bool bStarted) {
         m_LastStart = st;
     }
     m_bHasLastStart = bStarted;
+}
+
+void CJob::SetLastStartAt(time_t t, bool bStarted) {
+    const time_t minute = t - ((t % 60) + 60) % 60;
+    SetLastStart(COleDateTime(minute), bStarted);
+    m_LastStart.wMilliseconds = IsLaterOccurrence(minute) ? kLaterPassMark : 0;
+}
+
+time_t CJob::GetLastStartInstant() const {
+    return InstantOf(COleDateTime(m_LastStart), m_LastStart.wMilliseconds == kLaterPassMark);
+}
+
+void CJob::RebaseReference(time_t now) {
+    SetLastStartAt(now - 60, false);
+}
+
+void CJob::CopyLastStart(const CJob& other) {
+    m_LastStart = other.m_LastStart;
+    m_bHasLastStart = other.m_bHasLastStart;
+}
+
+bool CJob::HasSameLastStart(const CJob& other) const {
+    return std::memcmp(&m_LastStart, &other.m_LastStart, sizeof m_LastStart) == 0 &&
+           m_bHasLastStart == other.m_bHasLastStart;
+}
+
+void CJob::PrepareIncoming(const CJob* pReplaced, time_t now) {
+    if (pReplaced != nullptr && pReplaced->IsActive()) {
+        CopyLastStart(*pReplaced);
+    } else {
+        RebaseReference(now);
+    }
 }
 
 const char* CJob::GetPeriodText(HINSTANCE hRes) const {
@@ -108,7 +147,7 @@ std::vector<BYTE> CJob::Store() const {
     return bytes;
 }
 
-bool CJob::Load(const BYTE* pBuf, size_t nAvail) {
+bool CJob::Load(const BYTE* pBuf, size_t nAvail, size_t* pConsumed) {
     CByteReader reader(pBuf, nAvail);
     std::string name;
     bool bActive = false;
@@ -128,8 +167,11 @@ bool CJob::Load(const BYTE* pBuf, size_t nAvail) {
         return false;
 
     CScanParameter params;
-    if (params.Load(reader.Current(), reader.Remaining()) == 0)
+    const int nParamsSize = params.Load(reader.Current(), reader.Remaining());
+    if (nParamsSize == 0)
         return false;
+    if (pConsumed != nullptr)
+        *pConsumed = reader.Consumed() + static_cast<size_t>(nParamsSize);
 
     // Everything fits: only now replace the stored fields.
     m_strName = std::move(name);

@@ -35,6 +35,9 @@ struct CJobRunSeams {
 //   u32 N (name length + 1), the name and a zero byte,
 //   active flag (1 byte), last start (SYSTEMTIME, 8 x u16), has-started flag
 //   (1 byte), the schedule's stored form, the scan options' stored form.
+// The last start is a local wall-clock time with seconds 0; its milliseconds
+// field is 1 when the time lies in the second pass of an hour that the
+// autumn clock change repeats, else 0 (readers that ignore it lose only that).
 // The run-time fields below the stored ones are never stored.
 class CJob {
 public:
@@ -59,6 +62,8 @@ public:
     bool IsActive() const;
     // Sets the switch. Returns false when b is true but the job still cannot
     // be active because its schedule is incomplete (the switch stays on).
+    // Switching it back on re-bases the reference (RebaseReference): a job
+    // that was off has missed nothing.
     bool SetActive(bool b);
     bool IsPeriodValid() const { return m_pPeriod->IsValid(); }
 
@@ -83,6 +88,23 @@ public:
     // Stamps the reference time from t (seconds and milliseconds 0) and sets
     // the has-started flag to bStarted. An invalid t leaves the time alone.
     void SetLastStart(const COleDateTime& t, bool bStarted);
+    // The same from an instant, which also tells which pass of a repeated
+    // hour the stamp belongs to.
+    void SetLastStartAt(time_t t, bool bStarted);
+    // The reference time as an instant (see LocalInstant.h).
+    time_t GetLastStartInstant() const;
+    // A job that never ran here, or that is switched back on, has missed
+    // nothing: the reference becomes one minute before now and the job has
+    // not started, so its first start is its next scheduled time after now.
+    void RebaseReference(time_t now);
+    // A job that comes in from a job file or the clipboard has never run on
+    // this machine, so it is re-based; one that replaces an active stored job
+    // (pReplaced) takes over that job's last start instead, so that a start
+    // it missed is still caught up.
+    void PrepareIncoming(const CJob* pReplaced, time_t now);
+    // The last start and has-started flag of other, exactly as stored.
+    void CopyLastStart(const CJob& other);
+    bool HasSameLastStart(const CJob& other) const;
     void ClearLastStart() { m_bHasLastStart = false; }
 
     int GetRowIndex() const { return m_nRowIndex; }
@@ -109,7 +131,10 @@ public:
     // pBuf. A form that does not fit, or whose schedule names no known kind,
     // is rejected as a whole: false, and the job is left as it was. Bytes
     // after the scan options are ignored. Run-time fields are never touched.
-    bool Load(const BYTE* pBuf, size_t nAvail);
+    // *pConsumed (optional) receives the bytes up to the scan options' end,
+    // which exceeds GetStoreSize() when the name field is padded after its
+    // zero byte (other writers do that).
+    bool Load(const BYTE* pBuf, size_t nAvail, size_t* pConsumed = nullptr);
 
     // Texts and sort keys of the job list. The texts live in a 260-byte
     // buffer per operation, valid until its next call on the same thread.
@@ -120,16 +145,25 @@ public:
     const char* GetNextStartText(HINSTANCE hRes, bool bCountdown) const;
     // Date and time of the last start; empty when the job never started.
     const char* GetLastStartText() const;
-    // Seconds from now to the next start; 0 when due, -1 when none.
+    // Seconds from now to the next start, in real elapsed time; 0 when due,
+    // -1 when none.
     int GetSecondsToNextStart(time_t now) const;
+    // The instant of the next start as the server sees it at `now`: hourly
+    // starts follow real hours; the other kinds follow the wall clock (a start
+    // in the hour a spring change skips comes at the change, one in a
+    // repeated hour at its first pass). A reference time after now counts as
+    // now, so a clock that ran ahead does not hold the job back; a one-off
+    // keeps its reference, since a stamp after its time means it has run.
+    // False when the job is off or its schedule gives no start.
+    bool GetNextStart(time_t now, time_t& next) const;
+    // The reference time lies after now (the clock ran ahead and was set
+    // back) and counts as now; a one-off's never does (see GetNextStart).
+    bool IsReferenceAhead(time_t now) const;
     // Seconds from 1970-01-01 00:00 to the last start, both local wall-clock
     // times; -1 when the job never started.
     int GetLastStartSeconds() const;
 
 private:
-    // The next start computed from the reference time; false when the
-    // schedule gives none after it (or the job is off).
-    bool FindNextStart(COleDateTime& next) const;
     void WriteStoredForm(BYTE* pBuf) const;
 
     // Stored fields.
@@ -154,7 +188,8 @@ public:
     // the calling thread: stamps the last start, waits for idle time when the
     // schedule asks for it and the run is on a worker thread (m_hThread set),
     // then starts the scanner. RunJob is the same as a thread procedure.
-    enum class ERunResult { Started, LaunchFailed, GivenUp, Cancelled };
+    // StillRunning: the job's previous scan had not ended, none was started.
+    enum class ERunResult { Started, LaunchFailed, GivenUp, Cancelled, StillRunning };
     int Run(const char* pszScanner);
     static unsigned RunJob(void* pJob);
     ERunResult Execute(); // the run itself, telling how it ended
@@ -166,6 +201,10 @@ public:
     std::thread::id m_hThread;                 // worker thread of the run; none: no idle wait
     std::shared_ptr<CCpuLoad> m_pStatKey;      // load readings while the wait runs
     const CJobRunSeams* m_pRunSeams = nullptr; // tests only
+    // Set by a caller that reaps the scanner itself: Execute then leaves the
+    // started scanner's process and command file here.
+    bool m_bKeepScanner = false;
+    CLaunchedScanner m_launched;
 
 private:
     bool WaitForIdle(); // true when it ended busy

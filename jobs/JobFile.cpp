@@ -123,8 +123,10 @@ JobFileStatus CJobFileReader::ReadNext(CJob& job) {
     DWORD size = 0;
     bool ok = in.ReadU32(size) && size <= in.Remaining();
     // The stored form must fill the record exactly: trailing bytes mean the
-    // inner lengths and the record size disagree.
-    ok = ok && job.Load(in.Current(), size) && static_cast<DWORD>(job.GetStoreSize()) == size;
+    // inner lengths and the record size disagree. A name field padded after
+    // its zero byte is part of the form.
+    size_t consumed = 0;
+    ok = ok && job.Load(in.Current(), size, &consumed) && consumed == size;
     if (!ok) {
         m_bDamaged = true;
         return JobFileStatus::Damaged;

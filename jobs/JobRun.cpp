@@ -1,5 +1,6 @@
 #include "Job.h"
 
+#include "Clock.h"
 #include "CpuLoad.h"
 
 #include <chrono>
@@ -36,7 +37,10 @@ unsigned CJob::RunJob(void* pJob) {
 CJob::ERunResult CJob::Execute() {
     // The start is stamped whether or not the scanner starts, so the next
     // start is computed from this attempt.
-    SetLastStart(RunNow(), true);
+    if (m_pRunSeams && m_pRunSeams->m_now)
+        SetLastStart(m_pRunSeams->m_now(), true);
+    else
+        SetLastStartAt(CurrentTime(), true);
     m_bRunning = true;
     bool bBusy = false;
     if (m_pPeriod->GetIdle() && m_hThread != std::thread::id()) {
@@ -50,10 +54,15 @@ CJob::ERunResult CJob::Execute() {
     if (bBusy)
         m_bRunning = false;
     if (m_bRunning) {
-        bool bStarted = m_pRunSeams && m_pRunSeams->m_launch
-                            ? m_pRunSeams->m_launch(*this)
-                            : m_ScanParameter.Launch(m_strScanner.c_str(), GetName());
-        result = bStarted ? ERunResult::Started : ERunResult::LaunchFailed;
+        bool bStillRunning = false;
+        const bool bStarted =
+            m_pRunSeams && m_pRunSeams->m_launch
+                ? m_pRunSeams->m_launch(*this)
+                : m_ScanParameter.Launch(m_strScanner.c_str(), GetName(), &bStillRunning,
+                                         m_bKeepScanner ? &m_launched : nullptr);
+        result = bStarted        ? ERunResult::Started
+                 : bStillRunning ? ERunResult::StillRunning
+                                 : ERunResult::LaunchFailed;
         m_bRunning = false;
     }
     m_hThread = std::thread::id();

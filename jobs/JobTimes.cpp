@@ -2,6 +2,10 @@
 // list sorts them.
 #include "Job.h"
 
+#include "Clock.h"
+#include "Hourly.h"
+#include "LocalInstant.h"
+
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -57,14 +61,34 @@ int SpanToSeconds(const COleDateTimeSpan& span) {
 
 } // namespace
 
-bool CJob::FindNextStart(COleDateTime& next) const {
+bool CJob::IsReferenceAhead(time_t now) const {
+    return m_pPeriod->GetKind() != PERIOD_ONCE &&
+           COleDateTime(m_LastStart).GetStatus() == COleDateTime::valid &&
+           GetLastStartInstant() > now;
+}
+
+bool CJob::GetNextStart(time_t now, time_t& next) const {
     if (!IsActive())
         return false;
     const COleDateTime last(m_LastStart);
-    next = last;
-    if (!m_pPeriod->GetNextStart(next))
+    if (last.GetStatus() != COleDateTime::valid)
         return false;
-    return next.GetStatus() == COleDateTime::valid && next > last;
+    time_t ref = GetLastStartInstant();
+    COleDateTime refWall = last;
+    if (IsReferenceAhead(now)) {
+        ref = now;
+        refWall = COleDateTime(now);
+    }
+    if (m_pPeriod->GetKind() == PERIOD_HOURLY) {
+        next = NextMinuteOfHour(ref, static_cast<const CHourly&>(*m_pPeriod).GetMinute());
+        return true;
+    }
+    COleDateTime wall = refWall;
+    if (!m_pPeriod->GetNextStart(wall) || wall.GetStatus() != COleDateTime::valid ||
+        wall <= refWall)
+        return false;
+    next = InstantOf(wall);
+    return true;
 }
 
 const char* CJob::GetNextStartText(HINSTANCE hRes, bool bCountdown) const {
@@ -74,25 +98,23 @@ const char* CJob::GetNextStartText(HINSTANCE hRes, bool bCountdown) const {
         LoadStringA(hRes, kIdsOff, buf, sizeof buf);
         return buf;
     }
-    COleDateTime next;
-    if (!FindNextStart(next))
+    const time_t now = CurrentTime();
+    time_t next;
+    if (!GetNextStart(now, next))
         return buf;
     if (!bCountdown) {
-        FormatDate(next, buf, sizeof buf);
+        FormatDate(COleDateTime(next), buf, sizeof buf);
         return buf;
     }
-    const COleDateTime now = COleDateTime::GetCurrentTime();
     if (next <= now) {
         LoadStringA(hRes, kIdsNow, buf, sizeof buf);
         return buf;
     }
-    // A started minute counts as a whole one.
-    COleDateTimeSpan remaining = next - now;
-    if (remaining.GetSeconds() > 0)
-        remaining += COleDateTimeSpan(0, 0, 1, 0);
-    AppendUnit(hRes, buf, sizeof buf, remaining.GetDays(), kIdsDay, kIdsDays);
-    AppendUnit(hRes, buf, sizeof buf, remaining.GetHours(), kIdsHour, kIdsHours);
-    AppendUnit(hRes, buf, sizeof buf, remaining.GetMinutes(), kIdsMinute, kIdsMinutes);
+    // Real elapsed time; a started minute counts as a whole one.
+    const long long minutes = (static_cast<long long>(next - now) + 59) / 60;
+    AppendUnit(hRes, buf, sizeof buf, static_cast<long>(minutes / 1440), kIdsDay, kIdsDays);
+    AppendUnit(hRes, buf, sizeof buf, static_cast<long>(minutes / 60 % 24), kIdsHour, kIdsHours);
+    AppendUnit(hRes, buf, sizeof buf, static_cast<long>(minutes % 60), kIdsMinute, kIdsMinutes);
     return buf;
 }
 
@@ -105,13 +127,13 @@ const char* CJob::GetLastStartText() const {
 }
 
 int CJob::GetSecondsToNextStart(time_t now) const {
-    COleDateTime next;
-    if (!FindNextStart(next))
+    time_t next;
+    if (!GetNextStart(now, next))
         return -1;
-    const COleDateTime current(now);
-    if (next <= current)
+    if (next <= now)
         return 0;
-    return SpanToSeconds(next - current);
+    const long long seconds = static_cast<long long>(next) - static_cast<long long>(now);
+    return seconds >= 2147483647LL ? 2147483647 : static_cast<int>(seconds);
 }
 
 int CJob::GetLastStartSeconds() const {

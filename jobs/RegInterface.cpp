@@ -91,6 +91,30 @@ bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
     return true;
 }
 
+bool CRegInterface::WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
+                                   bool bKeepStoredStart) {
+    if (!m_hKey)
+        return false;
+    if (!bKeepStoredStart || !pszOldName)
+        return CRegInterface::WriteJob(job, nHint, pszOldName);
+    const LONG result =
+        RegRewriteValue(m_hKey, pszOldName, job.GetName(), REG_BINARY,
+                        [&job](DWORD, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData) {
+                            CJob stored;
+                            if (!stored.Load(pData, cbData))
+                                return LONG(ERROR_FILE_NOT_FOUND);
+                            job.CopyLastStart(stored);
+                            newData = job.Store();
+                            return LONG(ERROR_SUCCESS);
+                        });
+    if (result == ERROR_FILE_NOT_FOUND)
+        return CRegInterface::WriteJob(job, nHint, pszOldName);
+    if (result != ERROR_SUCCESS)
+        return false;
+    RegFlushKey(m_hKey);
+    return true;
+}
+
 bool CRegInterface::DeleteJob(const char* pszName) {
     if (!m_hKey || !pszName || RegDeleteValue(m_hKey, pszName) != ERROR_SUCCESS)
         return false;
@@ -190,8 +214,16 @@ CRegInterface::EWriteIf CRegInterface::WriteJobIf(const std::vector<BYTE>& expec
 }
 
 CRegInterface::EWriteIf CRegInterface::StampStart(CJob& job, const COleDateTime& t) {
+    return StampWith(job, [&] { job.SetLastStart(t, true); });
+}
+
+CRegInterface::EWriteIf CRegInterface::StampStart(CJob& job, time_t t) {
+    return StampWith(job, [&] { job.SetLastStartAt(t, true); });
+}
+
+CRegInterface::EWriteIf CRegInterface::StampWith(CJob& job, const std::function<void()>& stamp) {
     const std::vector<BYTE> read = job.Store();
-    job.SetLastStart(t, true);
+    stamp();
     const EWriteIf result = WriteJobIf(read, job);
     if (result != EWriteIf::Written)
         job.Load(read.data(), read.size());

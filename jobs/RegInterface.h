@@ -6,6 +6,8 @@
 
 #include "Registry.h"
 
+#include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,13 @@ public:
     // the old value is removed in the same transaction, so a failed write
     // loses nothing. nHint is for the views of the derived class.
     virtual bool WriteJob(CJob& job, int nHint, const char* pszOldName);
+    // WriteJob for an edit made on a copy read earlier: with bKeepStoredStart
+    // the job first takes the last start that the stored job pszOldName
+    // holds at the moment of writing, read and written in one transaction,
+    // so that a start the server made meanwhile is not undone. A stored job
+    // that is gone or does not load is written as WriteJob would.
+    virtual bool WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
+                                bool bKeepStoredStart);
     virtual bool DeleteJob(const char* pszName);
     // True when a value of that name exists and, with pJob, loads as a job.
     // With pJob null it only tests existence (a damaged value counts).
@@ -69,6 +78,9 @@ public:
     // WriteJobIf). Unless Written, job keeps its earlier last start, and the
     // caller must not start the scan.
     EWriteIf StampStart(CJob& job, const COleDateTime& t);
+    // The same for an instant, which also marks a start in the second pass
+    // of a repeated hour.
+    EWriteIf StampStart(CJob& job, time_t t);
 
     // Switches a stored job on or off; writes nothing when nothing changes.
     virtual bool SetJobActive(const char* pszName, bool bActive);
@@ -79,5 +91,10 @@ public:
 
 protected:
     HKEY m_hKey = nullptr;
+
+private:
+    EWriteIf StampWith(CJob& job, const std::function<void()>& stamp);
+
+protected:
     LONG m_nLastError = ERROR_SUCCESS;
 };

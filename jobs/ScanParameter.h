@@ -17,6 +17,12 @@
 //
 // The numeric fields are the option indexes of the scan options dialog; they
 // are kept and stored as they are, without range checks.
+// A scanner that a caller of CScanParameter::Launch took over.
+struct CLaunchedScanner {
+    int pid = -1;
+    std::string strCommandFile;
+};
+
 class CScanParameter {
 public:
     // The folder a new job scans: the root of the file system.
@@ -40,8 +46,14 @@ public:
     const char* GetDirectory() const { return m_strDirectory.c_str(); }
 
     // Writes the scanner's command file and starts pszScanner with it; true
-    // when the scanner runs (ScanParameterLaunch.cpp).
-    bool Launch(const char* pszScanner, const char* pszJobName) const;
+    // when the scanner runs (ScanParameterLaunch.cpp). While a scan of the
+    // job still runs no second one starts: false, with *pbRunning (optional)
+    // set. The started scanner holds the job's scan lock (ScanLock.h).
+    // With pKeep the caller takes the started scanner over: it must reap the
+    // process pKeep->pid, and learns the command file the scanner should
+    // consume.
+    bool Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning = nullptr,
+                struct CLaunchedScanner* pKeep = nullptr) const;
 
     // Whether the scanner can carry the options out: every number within its
     // choices, and a folder that is an absolute path of at most 4095 bytes

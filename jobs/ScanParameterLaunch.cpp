@@ -1,12 +1,15 @@
 #include "ScanParameterLaunch.h"
 
 #include "Process.h"
+#include "ScanLock.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -54,6 +57,22 @@ std::string WriteCommandFile(const std::string& text) {
     return path;
 }
 
+// Waits for the scanner in the background, then removes its command file if
+// it is still there: the scanner removes one it takes and leaves one it
+// refuses, which nobody else would ever remove.
+void ReapAndClean(pid_t pid, const std::string& commandFile) {
+    try {
+        std::thread([pid, commandFile] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            ::unlink(commandFile.c_str());
+        }).detach();
+    } catch (...) {
+        // No thread to spare: the scanner is reaped when we end.
+    }
+}
+
 std::string Absolute(const std::string& path) {
     if (!path.empty() && path[0] == '/')
         return path;
@@ -81,12 +100,22 @@ std::string ScannerWorkingDirectory(const std::string& scanner) {
     return slash == 0 ? std::string("/") : scanner.substr(0, slash);
 }
 
-bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName) const {
+bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning,
+                            CLaunchedScanner* pKeep) const {
+    if (pbRunning != nullptr)
+        *pbRunning = false;
     const std::string scanner = pszScanner ? pszScanner : "";
     // Nothing to start, or a folder that would not survive the trip: no
     // command file is left behind for a scanner that never comes.
     if (!IsExecutableFile(scanner) || HasLineBreak(m_strDirectory) || !CheckOptions())
         return false;
+    CScanLock lock(pszJobName);
+    bool bCannotMake = false;
+    if (!lock.TryLock(&bCannotMake)) {
+        if (pbRunning != nullptr)
+            *pbRunning = !bCannotMake;
+        return false;
+    }
     const std::string commandFile = WriteCommandFile(BuildCommandFileText(*this, pszJobName));
     if (commandFile.empty())
         return false;
@@ -96,9 +125,17 @@ bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName) cons
     start.m_args = {"-c", commandFile};
     start.m_strWorkingDir = ScannerWorkingDirectory(scanner);
     start.m_env = {{"VEX_WINDOW", m_nWindowMode == 0 ? "normal" : "hidden"}};
-    if (!StartProcess(start)) {
+    start.m_nPassFd = lock.Descriptor(); // the scanner holds the lock from here on
+    pid_t pid = -1;
+    if (!StartProcess(start, &pid)) {
         ::unlink(commandFile.c_str()); // the scanner would have removed it
         return false;
+    }
+    if (pKeep != nullptr) {
+        pKeep->pid = static_cast<int>(pid);
+        pKeep->strCommandFile = commandFile;
+    } else {
+        ReapAndClean(pid, commandFile);
     }
     return true;
 }

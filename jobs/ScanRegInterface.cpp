@@ -27,7 +27,17 @@ bool CScanRegInterface::AddJob(CJob& job) {
 }
 
 bool CScanRegInterface::WriteJob(CJob& job, int nHint, const char* pszOldName) {
-    if (!CRegInterface::WriteJob(job, nHint, pszOldName)) {
+    return Announce(CRegInterface::WriteJob(job, nHint, pszOldName), nHint, job);
+}
+
+bool CScanRegInterface::WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
+                                       bool bKeepStoredStart) {
+    return Announce(CRegInterface::WriteEditedJob(job, nHint, pszOldName, bKeepStoredStart), nHint,
+                    job);
+}
+
+bool CScanRegInterface::Announce(bool bWritten, int nHint, CJob& job) {
+    if (!bWritten) {
         m_pSink->ShowMessage(kMsgCannotSave);
         return false;
     }

@@ -26,12 +26,16 @@ public:
 
     bool AddJob(CJob& job) override;
     bool WriteJob(CJob& job, int nHint, const char* pszOldName) override;
+    bool WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
+                        bool bKeepStoredStart) override;
     bool DeleteJob(const char* pszName) override;
     EWriteIf WriteJobIf(const std::vector<BYTE>& expected, CJob& job) override;
     void ShowJobChanged(CJob& job) override { UpdateViews(kHintJobChanged, &job); }
 
 private:
     void UpdateViews(int nHint, CJob* pJob);
+    // After a write: the message when it failed, else the views and the server.
+    bool Announce(bool bWritten, int nHint, CJob& job);
 
     IStoreDocument* m_pDoc = nullptr;
     CNamedEvent m_event;

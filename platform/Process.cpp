@@ -13,6 +13,9 @@ extern char** environ;
 
 namespace {
 
+// The descriptor number at which a started program finds m_nPassFd.
+constexpr int kPassedFd = STDERR_FILENO + 1;
+
 // Our environment with the additions applied, as "NAME=value" texts.
 std::vector<std::string> BuildEnvironment(const CProcessStart& start) {
     std::vector<std::string> env;
@@ -75,7 +78,14 @@ bool StartProcess(const CProcessStart& start, pid_t* pPid) {
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     if (!start.m_strWorkingDir.empty())
         posix_spawn_file_actions_addchdir_np(&actions, start.m_strWorkingDir.c_str());
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // dup2 onto itself would keep close-on-exec: move a descriptor 3 first.
+    int passFd = start.m_nPassFd;
+    int movedFd = -1;
+    if (passFd == kPassedFd)
+        passFd = movedFd = ::fcntl(passFd, F_DUPFD_CLOEXEC, kPassedFd + 1);
+    if (passFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, passFd, kPassedFd);
+    posix_spawn_file_actions_addclosefrom_np(&actions, passFd >= 0 ? kPassedFd + 1 : kPassedFd);
 
     sigset_t none, all;
     sigemptyset(&none);
@@ -90,6 +100,8 @@ bool StartProcess(const CProcessStart& start, pid_t* pPid) {
                            envPtrs.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
+    if (movedFd >= 0)
+        ::close(movedFd);
     if (rc != 0)
         return false;
     if (pPid)

@@ -12,14 +12,15 @@ struct CProcessStart {
     std::vector<std::string> m_args;                        // arguments after the program name
     std::string m_strWorkingDir;                            // empty: the caller's
     std::vector<std::pair<std::string, std::string>> m_env; // added to (or replacing in) ours
+    int m_nPassFd = -1; // handed to the program as descriptor 3; -1: none
 };
 
 // Starts the program as a detached process in a session of its own: standard
 // input from /dev/null, standard output and error shared with the caller, no
-// other descriptor inherited (so no lock of the caller's is held by the
-// child), all signals at their defaults and none blocked. True when the
-// program is running. The caller does not wait for it: it is reaped in the
-// background unless pPid is given, in which case the caller must reap it.
+// other descriptor inherited but m_nPassFd (so no lock of the caller's is held
+// by the child unless it is handed on on purpose), all signals at their defaults and none blocked.
+// True when the program is running. The caller does not wait for it: it is reaped in the background
+// unless pPid is given, in which case the caller must reap it.
 bool StartProcess(const CProcessStart& start, pid_t* pPid = nullptr);
 
 // True when path names a regular file that we may execute.

@@ -102,6 +102,17 @@ using RegUpdateFn =
     std::function<LONG(DWORD dwType, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData)>;
 LONG RegUpdateValue(HKEY hKey, const char* pszValueName, const RegUpdateFn& update);
 
+// Reads the value pszOldName and writes what rewrite makes of it under
+// pszValueName (pszOldName deleted when the names differ), all in one
+// transaction, so that no other writer comes in between. rewrite gets the
+// stored type and data and fills newData; a result other than ERROR_SUCCESS
+// changes nothing and is passed on. ERROR_FILE_NOT_FOUND when pszOldName
+// does not exist.
+using RegRewriteFn =
+    std::function<LONG(DWORD dwType, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData)>;
+LONG RegRewriteValue(HKEY hKey, const char* pszOldName, const char* pszValueName, DWORD dwType,
+                     const RegRewriteFn& rewrite);
+
 // ERROR_FILE_NOT_FOUND when there is no such value.
 LONG RegDeleteValue(HKEY hKey, const char* pszValueName);
 

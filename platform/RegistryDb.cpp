@@ -1,5 +1,7 @@
 #include "RegistryDb.h"
 
+#include <cstring>
+
 #include <QString>
 #include <chrono>
 #include <random>
@@ -383,6 +385,27 @@ LONG CRegistryDb::SetValue(std::int64_t nKeyId, const char* pszOldName, const ch
                 return result;
         }
         return UpsertValue(nKeyId, pszName, dwType, pData, cbData);
+    });
+}
+
+LONG CRegistryDb::RewriteValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName,
+                               DWORD dwType, const RegRewriteFn& rewrite) {
+    return InWriteTransaction([&]() -> LONG {
+        Value value;
+        LONG result = FindValue(nKeyId, pszOldName, value);
+        std::vector<BYTE> data;
+        if (result == ERROR_SUCCESS)
+            result = rewrite(value.nType, static_cast<const BYTE*>(value.pData),
+                             static_cast<DWORD>(value.nSize), data);
+        ResetFind(); // the row's data is gone from here on
+        if (result != ERROR_SUCCESS)
+            return result;
+        if (std::strcmp(pszOldName, pszName) != 0) {
+            result = RemoveValue(nKeyId, FoldName(pszOldName));
+            if (result != ERROR_SUCCESS)
+                return result;
+        }
+        return UpsertValue(nKeyId, pszName, dwType, data.data(), static_cast<DWORD>(data.size()));
     });
 }
 

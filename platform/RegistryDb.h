@@ -54,6 +54,11 @@ public:
     // Read, check and rewrite of one existing value under one write lock.
     LONG UpdateValue(std::int64_t nKeyId, const char* pszName, const RegUpdateFn& update);
 
+    // Reads pszOldName, lets rewrite make the new data and writes it under
+    // pszName (deleting pszOldName when the names differ), in one transaction.
+    LONG RewriteValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName,
+                      DWORD dwType, const RegRewriteFn& rewrite);
+
     // Writes committed through this connection; the readers' cache uses it
     // because data_version does not count a connection's own commits.
     std::uint64_t WriteCount() const { return m_nWrites; }

@@ -1,6 +1,8 @@
 #include "Scheduler.h"
 
+#include "Clock.h"
 #include "JobResult.h"
+#include "LocalInstant.h"
 #include "RegInterface.h"
 #include "Server.h"
 #include "Settings.h"
@@ -9,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -33,6 +36,7 @@ std::string Printable(const std::string& text) {
 CScheduler::CScheduler() : CScheduler(Options()) {}
 
 CScheduler::CScheduler(Options options) : m_options(std::move(options)) {
+    m_bWallClockSeam = static_cast<bool>(m_options.now);
     if (!m_options.now)
         m_options.now = [] { return COleDateTime::GetCurrentTime(); };
     if (!m_options.bootId)
@@ -50,6 +54,10 @@ COleDateTime CScheduler::Now() const {
     return m_options.now();
 }
 
+time_t CScheduler::NowInstant() const {
+    return m_bWallClockSeam ? InstantOf(m_options.now()) : CurrentTime();
+}
+
 std::string CScheduler::ReadBootId() {
     int fd = ::open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -65,6 +73,7 @@ std::string CScheduler::ReadBootId() {
 
 int CScheduler::RunPass(CServer& server) {
     ReapWorkers();
+    ReapScanners();
     if (!m_bBootChecked) {
         m_bBootChecked = true;
         RunAtStartupJobsOnce(server);
@@ -79,7 +88,7 @@ int CScheduler::RunPass(CServer& server) {
     }
     m_bKeyMissing = false;
     const std::string scanner = RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "");
-    const COleDateTime now = Now();
+    const time_t now = NowInstant();
     double waitMs = kMaxWaitMs;
     DWORD index = 0;
     std::vector<std::string> skipped;
@@ -88,14 +97,14 @@ int CScheduler::RunPass(CServer& server) {
     while ((step = store.NextJob(&index, &job, &skipped)) == CRegInterface::EEnum::Job) {
         if (!job.IsActive() || job.GetPeriod()->IsAtStartup())
             continue;
-        // As the list reads it: no result, or none after the reference,
-        // means no next start.
-        const COleDateTime ref = job.GetLastStart();
-        COleDateTime next = ref;
-        if (!job.GetPeriod()->GetNextStart(next) || next <= ref)
+        if (job.IsReferenceAhead(now))
+            RebaseReference(store, job, now);
+        // As the list reads it: in real time, from the reference time.
+        time_t next;
+        if (!job.GetNextStart(now, next))
             continue;
         if (next > now) {
-            waitMs = std::min(waitMs, (next - now).GetTotalSeconds() * 1000.0);
+            waitMs = std::min(waitMs, static_cast<double>(next - now) * 1000.0);
             continue;
         }
         if (!IsWaiting(job.GetName()))
@@ -155,13 +164,13 @@ void CScheduler::RunAtStartupJobsOnce(CServer& server) {
         !RegSetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, boot.c_str()))
         Log("failure", "", "the boot cannot be recorded");
     const std::string scanner = RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "");
-    const COleDateTime now = Now();
+    const time_t now = NowInstant();
     for (const auto& pJob : due)
         if (!IsWaiting(pJob->GetName()))
             StartJob(server, store, *pJob, now, scanner);
 }
 
-bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, const COleDateTime& now,
+bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time_t now,
                           const std::string& scanner) {
     const std::vector<BYTE> before = job.Store();
     switch (store.StampStart(job, now)) {
@@ -185,9 +194,24 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, cons
     }
     job.m_strScanner = scanner;
     job.m_pRunSeams = &m_seams;
-    LogResult(job.GetName(), job.Execute());
+    job.m_bKeepScanner = true;
+    const CJob::ERunResult result = job.Execute();
+    LogResult(job.GetName(), result);
+    KeepScanner(job, result);
     job.m_pRunSeams = nullptr;
     return true;
+}
+
+void CScheduler::RebaseReference(CRegInterface& store, CJob& job, time_t now) {
+    // Counted from now for good, or the next start would keep moving ahead
+    // with the clock; the has-started flag stays as it was. Written only over
+    // the job as read.
+    const std::vector<BYTE> read = job.Store();
+    job.SetLastStartAt(now, job.HasLastStart());
+    if (store.WriteJobIf(read, job) == CRegInterface::EWriteIf::Written)
+        Log("clock", job.GetName(), "the last start lay ahead of the clock and now counts as now");
+    else
+        Log("failure", job.GetName(), "the last start ahead of the clock cannot be corrected");
 }
 
 void CScheduler::StartWorker(CJob& job, const std::vector<BYTE>& before,
@@ -198,6 +222,7 @@ void CScheduler::StartWorker(CJob& job, const std::vector<BYTE>& before,
     copy->Load(bytes.data(), bytes.size());
     copy->m_strScanner = scanner;
     copy->m_pRunSeams = &m_seams;
+    copy->m_bKeepScanner = true;
     std::lock_guard<std::mutex> lock(m_mutex);
     Worker& worker = m_workers.emplace_back();
     worker.job = std::move(copy);
@@ -210,6 +235,7 @@ void CScheduler::StartWorker(CJob& job, const std::vector<BYTE>& before,
             LogResult(worker.job->GetName(), result);
             if (result == CJob::ERunResult::Cancelled)
                 Rearm(worker);
+            KeepScanner(*worker.job, result);
             worker.done = true;
         });
     } catch (...) {
@@ -224,6 +250,48 @@ void CScheduler::Rearm(Worker& worker) {
     if (!earlier.Load(worker.before.data(), worker.before.size()) || !store.Open(kJobKeyPath) ||
         store.WriteJobIf(worker.stamped, earlier) == CRegInterface::EWriteIf::Failed)
         Log("failure", worker.job->GetName(), "the cancelled start cannot be taken back");
+}
+
+void CScheduler::KeepScanner(const CJob& job, CJob::ERunResult result) {
+    if (result != CJob::ERunResult::Started || job.m_launched.pid <= 0)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_scanners.push_back({job.m_launched.pid, job.GetName(), job.m_launched.strCommandFile});
+}
+
+void CScheduler::ReapScanners() {
+    std::vector<Scanner> ended;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_scanners.begin(); it != m_scanners.end();) {
+            int status = 0;
+            if (::waitpid(it->pid, &status, WNOHANG) == it->pid) {
+                it->status = status;
+                ended.push_back(*it);
+                it = m_scanners.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const Scanner& scanner : ended)
+        LogScannerEnd(scanner);
+}
+
+void CScheduler::LogScannerEnd(const Scanner& scanner) {
+    // The scanner removes its command file as soon as it has read it; one
+    // still there was refused (or never reached), and nobody else removes it.
+    if (!scanner.commandFile.empty() && ::unlink(scanner.commandFile.c_str()) == 0) {
+        Log("refused", scanner.name, "the scanner did not take the command file, which is removed");
+        return;
+    }
+    if (WIFSIGNALED(scanner.status)) {
+        Log("failure", scanner.name,
+            "the scanner ended on signal " + std::to_string(WTERMSIG(scanner.status)));
+        return;
+    }
+    Log("end", scanner.name,
+        "the scanner exited with code " + std::to_string(WEXITSTATUS(scanner.status)));
 }
 
 void CScheduler::ReapWorkers() {
@@ -291,6 +359,9 @@ void CScheduler::LogResult(const std::string& name, CJob::ERunResult result) {
     case CJob::ERunResult::Cancelled:
         Log("cancelled", name);
         break;
+    case CJob::ERunResult::StillRunning:
+        Log("skipped", name, "the previous scan is still running");
+        break;
     }
 }
 
@@ -302,9 +373,7 @@ void CScheduler::Log(const char* what, const std::string& name, const std::strin
 void CScheduler::LogLocked(const char* what, const std::string& name, const std::string& detail) {
     if (!m_options.log)
         return;
-    char stamp[32];
-    Now().Format(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S");
-    std::string line = std::string("vexserv: ") + stamp + " " + what;
+    std::string line = "vexserv: " + IsoLocalTime(NowInstant()) + " " + what;
     if (!name.empty())
         line += " \"" + Printable(name) + "\"";
     if (!detail.empty())

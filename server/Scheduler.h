@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <list>
 #include <memory>
@@ -37,7 +38,9 @@ public:
     static constexpr int kRetryWaitMs = 5 * 1000;
 
     struct Options {
-        std::function<COleDateTime()> now;   // default: the local clock
+        // A wall-clock seam for tests; default: CurrentTime(), whose
+        // instants also tell the two passes of a repeated hour apart.
+        std::function<COleDateTime()> now;
         std::function<std::string()> bootId; // default: ReadBootId()
         // Seams handed to every run (tests); m_now defaults to `now`.
         CJobRunSeams runSeams;
@@ -67,17 +70,33 @@ private:
     };
 
     COleDateTime Now() const;
+    // Now as an instant: the clock of CurrentTime(), or the wall-clock seam
+    // that a test set.
+    time_t NowInstant() const;
     void RunAtStartupJobsOnce(CServer& server);
     // Stamps the start of one job as read, when the store still holds it
     // unchanged, and then starts it; false when it was not started.
-    bool StartJob(CServer& server, CRegInterface& store, CJob& job, const COleDateTime& now,
+    bool StartJob(CServer& server, CRegInterface& store, CJob& job, time_t now,
                   const std::string& scanner);
+    // A reference time ahead of the clock becomes now in the store.
+    void RebaseReference(CRegInterface& store, CJob& job, time_t now);
     void StartWorker(CJob& job, const std::vector<BYTE>& before, const std::string& scanner);
     // A run cancelled in its idle wait gets its earlier last start back, so
     // that the next server starts it again.
     void Rearm(Worker& worker);
     // Logs the names of values that are not jobs, each once.
     void LogSkipped(const std::vector<std::string>& skipped);
+    // A scanner the server started, reaped by the server to learn its end.
+    struct Scanner {
+        int pid;
+        std::string name;
+        std::string commandFile;
+        int status = 0;
+    };
+    void KeepScanner(const CJob& job, CJob::ERunResult result);
+    // Collects the scanners that have ended and logs how each ended.
+    void ReapScanners();
+    void LogScannerEnd(const Scanner& scanner);
     void ReapWorkers();
     bool IsWaiting(const std::string& name);
     void Log(const char* what, const std::string& name, const std::string& detail = "");
@@ -86,10 +105,12 @@ private:
 
     Options m_options;
     CJobRunSeams m_seams;
+    bool m_bWallClockSeam = false;
     bool m_bBootChecked = false;
     bool m_bKeyMissing = false; // said once, not every minute
     bool m_bReadFailed = false; // likewise
     std::set<std::string> m_skippedLogged;
     std::mutex m_mutex; // guards m_workers and the log
     std::list<Worker> m_workers;
+    std::vector<Scanner> m_scanners; // guarded by m_mutex
 };

@@ -184,12 +184,10 @@ CJobReport MakeJobReport(const CJob& job, time_t now) {
     report.strNextStartDate = job.GetNextStartText(hRes, false);
     report.strCountdown = job.GetNextStartText(hRes, true);
     report.nSecondsToNextStart = job.GetSecondsToNextStart(now);
-    // The next start as the list computes it: from the reference time, and
-    // only when it lies after it.
-    COleDateTime next = job.GetLastStart();
-    if (report.bActive && period.GetNextStart(next) && next.GetStatus() == COleDateTime::valid &&
-        next > job.GetLastStart())
-        report.nextStart = next;
+    // The next start as the list and the server compute it.
+    time_t next;
+    if (job.GetNextStart(now, next) && COleDateTime(next).GetStatus() == COleDateTime::valid)
+        report.nextStart = COleDateTime(next);
     report.strLastStart = job.GetLastStartText();
     if (job.HasLastStart() && job.GetLastStart().GetStatus() == COleDateTime::valid)
         report.lastStart = job.GetLastStart();

@@ -11,6 +11,7 @@
 #include "Once.h"
 #include "ProgramInfo.h"
 #include "RegistryDb.h"
+#include "ScanLock.h"
 #include "ScanPaths.h"
 #include "ScanRegInterface.h"
 #include "Settings.h"
@@ -371,12 +372,16 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None)
         return Refuse("analizy " + Quoted(strName) + " nie można uruchomić: " + FaultText(fault) +
                       ".");
+    // A start while the job's scan still runs is skipped, not stamped.
+    if (CScanLock::IsRunning(job.GetName()))
+        return Refuse("poprzednia analiza " + Quoted(strName) +
+                      " jeszcze trwa; druga nie została uruchomiona.");
     job.m_strScanner =
         RegGetString(HKEY_LOCAL_MACHINE, LoadResString(kStrSettingsKey), "vexexe", "");
     // The start is stamped whether or not the scanner starts, as the window's
     // run-now does; but only on the job as read, never over a change or a
     // deletion that came in between.
-    switch (store.StampStart(job, COleDateTime::GetCurrentTime())) {
+    switch (store.StampStart(job, CurrentTime())) {
     case CRegInterface::EWriteIf::Written:
         break;
     case CRegInterface::EWriteIf::Changed:
@@ -389,6 +394,9 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     const CJob::ERunResult result = job.Execute();
     if (result == CJob::ERunResult::LaunchFailed)
         WriteNotStartedResult(job.GetName());
+    if (result == CJob::ERunResult::StillRunning)
+        return Refuse("poprzednia analiza " + Quoted(strName) +
+                      " jeszcze trwa; druga nie została uruchomiona.");
     if (result != CJob::ERunResult::Started)
         return Refuse("nie mogę uruchomić skanera \"" + PlainText(job.m_strScanner) +
                       "\" (wartość vexexe; vexserv --install ją zapisuje).");
@@ -447,9 +455,11 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
             ++kept;
             continue;
         }
-        // A replaced job keeps the last start that the file carries.
-        if (!bExists)
-            job.ClearLastStart();
+        // New here, or switched back on: it waits for its next time; a
+        // replaced active job keeps this machine's last start.
+        CJob stored;
+        const bool bStored = bExists && store.ReadJob(name.c_str(), &stored);
+        job.PrepareIncoming(bStored ? &stored : nullptr, CurrentTime());
         // The store names its own failure (a write error, a name taken since).
         if (!(bExists ? store.WriteJob(job, kHintJobChanged, nullptr) : store.AddJob(job))) {
             Refuse("nie zapisano analizy " + Quoted(name) + ".");

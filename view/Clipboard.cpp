@@ -1,5 +1,7 @@
 #include "Clipboard.h"
 
+#include "Clock.h"
+
 #include "ClipPayload.h"
 #include "Job.h"
 #include "ModalSeam.h"
@@ -127,7 +129,7 @@ int CJobClipboard::Paste(CRegInterface& store) {
             continue;
         }
         job->SetName(FreeName(store, job->GetName()).c_str());
-        job->ClearLastStart();
+        job->PrepareIncoming(nullptr, CurrentTime());
         if (store.AddJob(*job))
             ++added;
     }

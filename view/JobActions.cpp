@@ -1,6 +1,7 @@
 #include "JobActions.h"
 
 #include "Clipboard.h"
+#include "Clock.h"
 #include "CommandLayer.h"
 #include "Job.h"
 #include "JobResult.h"
@@ -8,6 +9,7 @@
 #include "ModalSeam.h"
 #include "RegInterface.h"
 #include "ResourceIds.h"
+#include "ScanLock.h"
 #include "Settings.h"
 #include "StoreDocument.h"
 #include "StringTable.h"
@@ -58,12 +60,12 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
     int written = 0;
     for (const std::string& name : names) {
         CJob job;
-        if (!store.ReadJob(name.c_str(), &job))
+        // A job whose scan still runs is not started a second time.
+        if (!store.ReadJob(name.c_str(), &job) || CScanLock::IsRunning(job.GetName()))
             continue;
         // The start is stamped on the job as read, and not at all when it
         // was deleted or changed in the meantime; then nothing starts.
-        if (store.StampStart(job, COleDateTime::GetCurrentTime()) !=
-            CRegInterface::EWriteIf::Written)
+        if (store.StampStart(job, CurrentTime()) != CRegInterface::EWriteIf::Written)
             continue;
         ++written;
         // Read for every job, as the installation may change it meanwhile.

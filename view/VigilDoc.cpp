@@ -1,5 +1,6 @@
 #include "VigilDoc.h"
 
+#include "Clock.h"
 #include "CommandLayer.h"
 #include "Commands.h"
 #include "Job.h"
@@ -206,11 +207,14 @@ bool CVigilDoc::ImportFile(const std::string& strPath) {
         }
         if (m_store.ReadJob(job.GetName(), nullptr)) {
             const std::string question = FormatMessageText(kMsgReplaceJob, job.GetName());
-            // The replaced job keeps the last start the file carries.
-            if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+            if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES) {
+                CJob stored;
+                const bool bStored = m_store.ReadJob(job.GetName(), &stored);
+                job.PrepareIncoming(bStored ? &stored : nullptr, CurrentTime());
                 m_store.WriteJob(job, kHintJobChanged, nullptr);
+            }
         } else {
-            job.ClearLastStart();
+            job.PrepareIncoming(nullptr, CurrentTime());
             m_store.AddJob(job);
         }
     }

@@ -1,6 +1,7 @@
 #include "Clipboard.h"
 #include "ByteReader.h"
 #include "ClipPayload.h"
+#include "FixedClock.h"
 #include "ModalSeam.h"
 #include "TestApp.h"
 #include "TestStore.h"
@@ -136,6 +137,19 @@ TEST_F(JobClipboard, PastedJobHasNoLastStart) {
     EXPECT_FALSE(pasted.HasLastStart());
     EXPECT_STREQ(pasted.GetLastStartText(), "");
     EXPECT_STRNE(original.GetLastStartText(), "");
+}
+
+TEST_F(JobClipboard, PastedJobWaitsForItsNextTimeInsteadOfStartingAtOnce) {
+    Add("Dyski"); // hourly at :15, last start 2026-12-08 09:00
+    ASSERT_TRUE(CJobClipboard::Copy(m_store, {"Dyski"}));
+    FixedClock clock(2026, 12, 9, 10, 40, 0);
+    ASSERT_EQ(CJobClipboard::Paste(m_store), 1);
+    CJob original, pasted;
+    ASSERT_TRUE(m_store.ReadJob("Dyski", &original));
+    ASSERT_TRUE(m_store.ReadJob("KopiaDyski", &pasted));
+    // The original missed its hours and is due; the copy never ran here.
+    EXPECT_EQ(original.GetSecondsToNextStart(clock.Now()), 0);
+    EXPECT_EQ(pasted.GetSecondsToNextStart(clock.Now()), 35 * 60);
 }
 
 TEST_F(JobClipboard, CutOnlyDeletesWhatWentOnTheClipboard) {

@@ -4,6 +4,7 @@
 #include "JobCommands.h"
 #include "AtStartup.h"
 #include "DialogTestSupport.h"
+#include "FixedClock.h"
 #include "Hourly.h"
 #include "Job.h"
 #include "NamedEvent.h"
@@ -156,6 +157,32 @@ TEST_F(JobCommandsTest, RenameKeepsOneValueUnderTheNewNameInTheSameRow) {
     CJob stored;
     ASSERT_TRUE(m_store->ReadJob("Nowa", &stored));
     EXPECT_EQ(static_cast<CHourly*>(stored.GetPeriod())->GetMinute(), 5);
+}
+
+TEST_F(JobCommandsTest, AStartMadeWhileTheDialogIsOpenSurvivesTheEdit) {
+    m_clock.Set(LocalTime(2026, 12, 7, 22, 16, 30));
+    Store("Edytowana", 17);
+    m_script.Then([this](QDialog& d) {
+        // The server starts the job at 22:17:00 while the user types.
+        m_clock.Set(LocalTime(2026, 12, 7, 22, 17, 0));
+        CRegInterface server;
+        CJob job;
+        EXPECT_TRUE(server.Open(kJobKeyPath));
+        EXPECT_TRUE(server.ReadJob("Edytowana", &job));
+        job.SetLastStartAt(CurrentTime(), true);
+        EXPECT_TRUE(server.WriteJob(job, kHintJobChanged, nullptr));
+        ClearText(d, IDC_JOB_NAME);
+        KeyClicks(d, IDC_JOB_NAME, "Edytowana 2");
+        return Click(d, IDOK);
+    });
+    EXPECT_TRUE(RunEditJobCommand(*m_store, 0, "Edytowana"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"Edytowana 2"});
+    CJob stored;
+    ASSERT_TRUE(m_store->ReadJob("Edytowana 2", &stored));
+    EXPECT_TRUE(stored.HasLastStart());
+    EXPECT_EQ(stored.GetLastStart(), COleDateTime(2026, 12, 7, 22, 17, 0));
+    // Not due again at 22:17:15: the next start is an hour after the first.
+    EXPECT_EQ(stored.GetSecondsToNextStart(LocalTime(2026, 12, 7, 22, 17, 15)), 3600 - 15);
 }
 
 TEST_F(JobCommandsTest, RenameOntoAnotherJobsNameIsRefused) {

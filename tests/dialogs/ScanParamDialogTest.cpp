@@ -97,13 +97,20 @@ TEST(ScanParamDialog, AnEmptyDirectoryCannotBeConfirmed) {
         ClearText(d, IDC_SCAN_DIRECTORY);
         EXPECT_FALSE(IsEnabled(d, IDOK));
         EXPECT_EQ(DefaultButtonId(d), IDCANCEL);
+        // Nor a folder the scanner would refuse: relative, or from Windows.
         KeyClicks(d, IDC_SCAN_DIRECTORY, "x");
+        EXPECT_FALSE(IsEnabled(d, IDOK));
+        ClearText(d, IDC_SCAN_DIRECTORY);
+        KeyClicks(d, IDC_SCAN_DIRECTORY, "C:\\");
+        EXPECT_FALSE(IsEnabled(d, IDOK));
+        ClearText(d, IDC_SCAN_DIRECTORY);
+        KeyClicks(d, IDC_SCAN_DIRECTORY, "/x");
         EXPECT_TRUE(IsEnabled(d, IDOK));
         EXPECT_EQ(DefaultButtonId(d), IDOK);
         return Click(d, IDOK);
     });
     ASSERT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_EQ(dlg.m_strDirectory, "x");
+    EXPECT_EQ(dlg.m_strDirectory, "/x");
 }
 
 TEST(ScanParamDialog, ValuesNoButtonStandsForAreKept) {

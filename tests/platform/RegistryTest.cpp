@@ -287,6 +287,27 @@ TEST_F(RegistryTest, FailedReplaceLeavesTheOldValue) {
     RegCloseKey(key);
 }
 
+TEST_F(RegistryTest, RewriteReadsAndWritesInOneTransaction) {
+    ASSERT_EQ(Put(m_key, "job", "12"), ERROR_SUCCESS);
+    // The new data is made from the stored data, renamed in the same step.
+    auto append = [](DWORD type, const BYTE* p, DWORD n, std::vector<BYTE>& out) {
+        EXPECT_EQ(type, REG_BINARY);
+        out.assign(p, p + n);
+        out.push_back('3');
+        return LONG(ERROR_SUCCESS);
+    };
+    ASSERT_EQ(RegRewriteValue(m_key, "job", "Job 2", REG_BINARY, append), ERROR_SUCCESS);
+    EXPECT_EQ(Names(m_key), std::vector<std::string>{"Job 2"});
+    EXPECT_EQ(Get(m_key, "job 2").data, "123");
+    // A refusal or a missing value changes nothing.
+    auto refuse = [](DWORD, const BYTE*, DWORD, std::vector<BYTE>&) {
+        return LONG(ERROR_ACCESS_DENIED);
+    };
+    EXPECT_EQ(RegRewriteValue(m_key, "Job 2", "x", REG_BINARY, refuse), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegRewriteValue(m_key, "none", "x", REG_BINARY, refuse), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Names(m_key), std::vector<std::string>{"Job 2"});
+}
+
 TEST_F(RegistryTest, ChangesThroughOtherHandlesShowInEnumeration) {
     HKEY other = nullptr;
     ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, kJobKey, &other), ERROR_SUCCESS);

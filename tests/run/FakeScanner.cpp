@@ -1,6 +1,9 @@
 // Stands in for the scanner in tests: writes what it was started with (its
 // arguments, working directory, VEX_WINDOW, inherited descriptors, the
-// command file's rights and bytes) to the file named by VEX_FAKE_OUT.
+// command file's rights and bytes) to the file named by VEX_FAKE_OUT. Then,
+// with VEX_FAKE_HOLD, it runs on while that file exists (a long scan, 20 s
+// at most); with VEX_FAKE_CONSUME it removes the command file, as the
+// scanner does with one it accepts; with VEX_FAKE_ABORT it crashes.
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -49,5 +52,14 @@ int main(int argc, char** argv) {
     std::string tmp = std::string(out) + ".part";
     std::ofstream(tmp, std::ios::binary) << rec.str();
     std::rename(tmp.c_str(), out);
+    if (argc == 3 && std::getenv("VEX_FAKE_CONSUME") != nullptr)
+        ::unlink(argv[2]);
+    if (const char* hold = std::getenv("VEX_FAKE_HOLD")) {
+        struct stat st {};
+        for (int i = 0; i < 2000 && ::stat(hold, &st) == 0; ++i)
+            ::usleep(10000);
+    }
+    if (std::getenv("VEX_FAKE_ABORT") != nullptr)
+        std::abort();
     return 0;
 }

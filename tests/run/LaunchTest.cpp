@@ -1,11 +1,15 @@
 #include "Job.h"
 #include "RunTestUtil.h"
+#include "ScanLock.h"
 #include "ScanParameterLaunch.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -20,10 +24,15 @@ protected:
         m_out = m_dir.Path() + "/record";
         ::setenv("TMPDIR", m_tmp.c_str(), 1);
         ::setenv("VEX_FAKE_OUT", m_out.c_str(), 1);
+        // The scan locks live in the state root.
+        ::setenv("RAMPART_ROOT", (m_dir.Path() + "/state").c_str(), 1);
     }
     void TearDown() override {
         ::unsetenv("TMPDIR");
         ::unsetenv("VEX_FAKE_OUT");
+        ::unsetenv("VEX_FAKE_HOLD");
+        ::unsetenv("VEX_FAKE_ABORT");
+        ::unsetenv("RAMPART_ROOT");
     }
     size_t FilesInTmp() const {
         return static_cast<size_t>(
@@ -48,7 +57,18 @@ TEST_F(LaunchTest, DefaultOptionsGiveTheThreeLinesWithCrLf) {
     EXPECT_EQ(rec["mode"], "600");
     EXPECT_EQ(rec["window"], "normal");
     EXPECT_EQ(rec["cwd"], fs::path(FAKE_SCANNER).parent_path().string());
-    EXPECT_EQ(rec["fds"], "");
+    // Only the job's scan lock is handed on.
+    EXPECT_EQ(rec["fds"], "3 ");
+}
+
+TEST_F(LaunchTest, ACommandFileTheScannerDidNotTakeIsRemovedWhenItEnds) {
+    CScanParameter p;
+    p.m_strDirectory = "/home";
+    ASSERT_TRUE(p.Launch(FAKE_SCANNER, "Odrzucona")); // the stand-in leaves it in place
+    ASSERT_FALSE(WaitForRecord(m_out).empty());
+    for (int i = 0; i < 500 && FilesInTmp() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(FilesInTmp(), 0u);
 }
 
 TEST_F(LaunchTest, DigitsFollowTheirOrderAndBackgroundModeHidesTheScanner) {
@@ -101,4 +121,55 @@ TEST_F(LaunchTest, AnUnusableTemporaryFolderStartsNothing) {
     ::setenv("TMPDIR", (m_dir.Path() + "/missing").c_str(), 1);
     CScanParameter p;
     EXPECT_FALSE(p.Launch(FAKE_SCANNER, "Test"));
+}
+
+// Waits (a few seconds at most) until no scan of the job runs.
+static bool WaitUntilEnded(const char* name) {
+    for (int i = 0; i < 500 && CScanLock::IsRunning(name); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return !CScanLock::IsRunning(name);
+}
+
+TEST_F(LaunchTest, NoSecondScanOfAJobStartsWhileItsScanRunsAndACrashLeavesNoLock) {
+    CScanParameter p;
+    p.m_strDirectory = "/home";
+    const std::string hold = m_dir.Path() + "/hold";
+    std::ofstream(hold).put('x');
+    ::setenv("VEX_FAKE_HOLD", hold.c_str(), 1);
+    // A scan that outlives its period: it runs until the hold file goes.
+    ASSERT_TRUE(p.Launch(FAKE_SCANNER, "Długa"));
+    ASSERT_FALSE(WaitForRecord(m_out).empty());
+    EXPECT_TRUE(CScanLock::IsRunning("Długa"));
+    EXPECT_TRUE(CScanLock::IsRunning("DŁUGA")); // names compare as the store compares them
+    bool bRunning = false;
+    const size_t files = FilesInTmp();
+    EXPECT_FALSE(p.Launch(FAKE_SCANNER, "długa", &bRunning));
+    EXPECT_TRUE(bRunning);
+    EXPECT_EQ(FilesInTmp(), files); // no command file for the skipped start
+    // Another job is not held up.
+    fs::remove(m_out);
+    EXPECT_TRUE(p.Launch(FAKE_SCANNER, "Inna", &bRunning));
+    EXPECT_FALSE(bRunning);
+    ASSERT_FALSE(WaitForRecord(m_out).empty());
+
+    // Through a whole run: the job says it was skipped.
+    CJob job;
+    job.SetName("Długa");
+    job.GetScanParameter() = p;
+    job.m_strScanner = FAKE_SCANNER;
+    EXPECT_EQ(job.Execute(), CJob::ERunResult::StillRunning);
+    fs::remove(hold);
+    ASSERT_TRUE(WaitUntilEnded("Długa"));
+
+    // A scanner that crashes leaves nothing behind that blocks the next start.
+    ::unsetenv("VEX_FAKE_HOLD");
+    ::setenv("VEX_FAKE_ABORT", "1", 1);
+    fs::remove(m_out);
+    EXPECT_EQ(job.Execute(), CJob::ERunResult::Started);
+    ASSERT_FALSE(WaitForRecord(m_out).empty());
+    ASSERT_TRUE(WaitUntilEnded("Długa"));
+    ::unsetenv("VEX_FAKE_ABORT");
+    fs::remove(m_out);
+    EXPECT_EQ(job.Execute(), CJob::ERunResult::Started);
+    EXPECT_FALSE(WaitForRecord(m_out).empty());
 }

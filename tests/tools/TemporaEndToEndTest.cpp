@@ -2,6 +2,7 @@
 #include "NamedEvent.h"
 #include "RegInterface.h"
 #include "Registry.h"
+#include "ScanLock.h"
 #include "Settings.h"
 #include "StatePaths.h"
 #include "TemporaSession.h"
@@ -232,6 +233,17 @@ TEST_F(TemporaEndToEndTest, RunNowStartsTheScannerAndStampsTheLastStart) {
     EXPECT_EQ(seen[3], "11110011\r");
     EXPECT_EQ(seen[4], "Robocze\r");
     EXPECT_EQ(seen[5], "/\r");
+}
+
+TEST_F(TemporaEndToEndTest, RunWhileTheJobsScanRunsStartsNoSecondOne) {
+    AddEveryKind();
+    CScanLock running("Robocze"); // as a scanner of the job holds it
+    ASSERT_TRUE(running.TryLock());
+    const CResult r = Tempora({"run", "robocze"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("jeszcze trwa"), std::string::npos) << r.err;
+    EXPECT_TRUE(ShowJson("Robocze")["lastStart"].isNull());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(m_scannerOut)));
 }
 
 TEST_F(TemporaEndToEndTest, RunWithoutAScannerStillStampsButFails) {

@@ -151,6 +151,25 @@ TEST(JobFile, DamageStopsAtTheBrokenRecordAndKeepsTheOnesBefore) {
     EXPECT_EQ(reader.ReadNext(job), JobFileStatus::Damaged);
 }
 
+TEST(JobFile, NameFieldPaddedAfterItsZeroByteIsRead) {
+    // Other writers give the name field a fixed size: "Dom", its zero byte
+    // and padding, with the field's length counting all of it.
+    const std::vector<BYTE> plain = StoredJob("Dom", true);
+    std::vector<BYTE> padded = {12, 0, 0, 0, 'D', 'o', 'm', 0, 0, 'x', 0, 0, 0, 0, 0, 0};
+    padded.insert(padded.end(), plain.begin() + 4 + 4, plain.end());
+    std::vector<BYTE> file = Header(2);
+    AppendRecord(file, padded, static_cast<DWORD>(padded.size()));
+    AppendRecord(file, StoredJob("Dwa"), static_cast<DWORD>(plain.size()));
+    std::vector<std::string> names;
+    EXPECT_EQ(ReadAll(file, &names), JobFileStatus::End);
+    EXPECT_EQ(names, (std::vector<std::string>{"Dom", "Dwa"}));
+    // Bytes after the scan options are still damage.
+    padded.push_back(0);
+    file = Header(1);
+    AppendRecord(file, padded, static_cast<DWORD>(padded.size()));
+    EXPECT_EQ(ReadAll(file), JobFileStatus::Damaged);
+}
+
 TEST(JobFile, SaveReplacesWholeAndReadsBack) {
     QTemporaryDir dir;
     const std::string path = QDir(dir.path()).filePath("a.scj").toStdString();

@@ -195,17 +195,41 @@ TEST_F(DocTest, ImportOverExistingJobsAsksOncePerJob) {
     ASSERT_TRUE(m_raw.ReadJob("a", &stored));
     EXPECT_EQ(stored.Store(), oldA->Store());
 
-    // Yes replaces the job, keeping the last start the file carries.
+    // Yes replaces the job. It keeps the last start of the active job it
+    // replaces, which is this machine's, not the one the file carries.
     m_messages.clear();
     m_answers = {IDYES, IDNO};
     ASSERT_TRUE(m_doc->ImportFile(path));
     EXPECT_EQ(m_messages.size(), 2u);
     ASSERT_TRUE(m_raw.ReadJob("a", &stored));
-    EXPECT_EQ(stored.Store(), a->Store());
-    EXPECT_TRUE(stored.HasLastStart());
+    CJob expected;
+    const std::vector<BYTE> fileForm = a->Store();
+    ASSERT_TRUE(expected.Load(fileForm.data(), fileForm.size()));
+    expected.PrepareIncoming(oldA.get(), 0);
+    EXPECT_EQ(stored.Store(), expected.Store());
+    EXPECT_EQ(stored.GetLastStart(), oldA->GetLastStart());
+    EXPECT_EQ(stored.HasLastStart(), oldA->HasLastStart());
     ASSERT_TRUE(m_raw.ReadJob("b", &stored));
     EXPECT_EQ(stored.Store(), oldB->Store());
     EXPECT_EQ(m_view->item(0, 2)->text(), QString::fromUtf8(a->GetPeriodText(GetResourceHandle())));
+}
+
+TEST_F(DocTest, ImportedYearOldJobsWaitForTheirNextTime) {
+    // A year-old file: one job that ran then, one that never ran.
+    const time_t yearAgo = LocalTime(kYear - 1, kMonth, kDay, 12, 0);
+    auto ran = MakeJob("Stary", 8, 0, yearAgo);
+    ran->SetLastStart(COleDateTime(yearAgo), true);
+    auto fresh = MakeJob("Nowy", 13, 0, yearAgo);
+    const std::string path = PathIn("old.scj");
+    Write(path, EncodeJobFile({ran->Store(), fresh->Store()}));
+    OpenView();
+    ASSERT_TRUE(m_doc->ImportFile(path));
+    CJob stored;
+    ASSERT_TRUE(m_raw.ReadJob("Stary", &stored));
+    EXPECT_EQ(stored.GetSecondsToNextStart(m_now), 20 * 3600);
+    EXPECT_FALSE(stored.HasLastStart());
+    ASSERT_TRUE(m_raw.ReadJob("Nowy", &stored));
+    EXPECT_EQ(stored.GetSecondsToNextStart(m_now), 3600);
 }
 
 TEST_F(DocTest, WrongAndDamagedFilesAreRejectedKeepingWhatCameBefore) {

@@ -1,0 +1,106 @@
+// The server reaps the scanners it starts: a command file the scanner did
+// not take is removed and the refusal logged, an accepted one logs its end.
+#include "FixedClock.h"
+#include "Hourly.h"
+#include "RegInterface.h"
+#include "RunTestUtil.h"
+#include "Scheduler.h"
+#include "Server.h"
+#include "Settings.h"
+#include "TempStateRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ScannerEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.IsValid());
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kJobKeyPath, &key), ERROR_SUCCESS);
+        RegCloseKey(key);
+        ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", FAKE_SCANNER));
+        ASSERT_TRUE(m_store.Open(kJobKeyPath));
+        std::string error;
+        ASSERT_TRUE(m_server.Start(error)) << error;
+        m_tmp = m_dir.Path() + "/tmp";
+        fs::create_directory(m_tmp);
+        ::setenv("TMPDIR", m_tmp.c_str(), 1);
+        ::setenv("VEX_FAKE_OUT", (m_dir.Path() + "/record").c_str(), 1);
+        m_log = std::tmpfile();
+        ASSERT_NE(m_log, nullptr);
+        CScheduler::Options options;
+        options.bootId = [] { return std::string("boot"); };
+        options.log = m_log;
+        m_scheduler = std::make_unique<CScheduler>(options);
+    }
+    void TearDown() override {
+        m_scheduler.reset();
+        std::fclose(m_log);
+        for (const char* name : {"TMPDIR", "VEX_FAKE_OUT", "VEX_FAKE_CONSUME"})
+            ::unsetenv(name);
+    }
+
+    void AddDueJob(const char* name) {
+        CJob job;
+        job.SetName(name);
+        CHourly hourly;
+        hourly.SetMinute(true, 0);
+        job.SetPeriod(hourly, COleDateTime(2026, 12, 8, 9, 30, 0));
+        ASSERT_TRUE(m_store.AddJob(job));
+    }
+    std::string Log() const {
+        std::string text;
+        std::rewind(m_log);
+        char buf[512];
+        while (std::fgets(buf, sizeof buf, m_log) != nullptr)
+            text += buf;
+        return text;
+    }
+    // Passes until the log holds `what` (a few seconds at most).
+    bool PassUntilLogged(const std::string& what) {
+        for (int i = 0; i < 500; ++i) {
+            m_scheduler->RunPass(m_server);
+            if (Log().find(what) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    size_t CommandFiles() const {
+        return static_cast<size_t>(
+            std::distance(fs::directory_iterator(m_tmp), fs::directory_iterator()));
+    }
+
+    FixedClock m_clock{2026, 12, 8, 10, 0, 20};
+    CTempStateRoot m_root;
+    CTempDir m_dir;
+    std::string m_tmp;
+    CRegInterface m_store;
+    CServer m_server;
+    std::FILE* m_log = nullptr;
+    std::unique_ptr<CScheduler> m_scheduler;
+};
+
+} // namespace
+
+TEST_F(ScannerEnd, RefusedCommandFileIsRemovedAndAcceptedOneLogsTheEnd) {
+    AddDueJob("Odrzucona");
+    ASSERT_TRUE(PassUntilLogged("refused \"Odrzucona\""));
+    EXPECT_NE(Log().find("start \"Odrzucona\""), std::string::npos);
+    EXPECT_EQ(CommandFiles(), 0u);
+
+    ::setenv("VEX_FAKE_CONSUME", "1", 1);
+    AddDueJob("Przyjęta");
+    ASSERT_TRUE(PassUntilLogged("end \"Przyjęta\": the scanner exited with code 0")) << Log();
+    EXPECT_EQ(Log().find("refused \"Przyjęta\""), std::string::npos);
+    EXPECT_EQ(CommandFiles(), 0u);
+}
