@@ -331,39 +331,40 @@ LONG RegUpdateValue(HKEY hKey, const char* pszValueName, const RegUpdateFn& upda
     if (!IsValidName(pszValueName))
         return ERROR_FILE_NOT_FOUND;
     return hKey->pDb->UpdateValue(hKey->nKeyId, pszValueName, update);
+}
 
-    LONG RegRewriteValue(HKEY hKey, const char* pszOldName, const char* pszValueName, DWORD dwType,
-                         const RegRewriteFn& rewrite) {
-        if (!pszValueName)
-            pszValueName = "";
-        if (!pszOldName)
-            pszOldName = "";
-        LONG result = CheckWrite(hKey, pszValueName, 0, nullptr);
-        if (result != ERROR_SUCCESS)
-            return result;
-        if (!IsValidName(pszOldName))
-            return ERROR_FILE_NOT_FOUND;
-        return hKey->pDb->RewriteValue(
-            hKey->nKeyId, pszOldName, pszValueName, dwType,
-            [&](DWORD dwOldType, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData) {
-                const LONG made = rewrite(dwOldType, pData, cbData, newData);
-                if (made != ERROR_SUCCESS)
-                    return made;
-                return newData.size() > REG_MAX_VALUE_SIZE ? LONG(ERROR_INVALID_PARAMETER)
-                                                           : LONG(ERROR_SUCCESS);
-            });
-    }
+LONG RegRewriteValue(HKEY hKey, const char* pszOldName, const char* pszValueName, DWORD dwType,
+                     const RegRewriteFn& rewrite) {
+    if (!pszValueName)
+        pszValueName = "";
+    if (!pszOldName)
+        pszOldName = "";
+    LONG result = CheckWrite(hKey, pszValueName, 0, nullptr);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (!IsValidName(pszOldName))
+        return ERROR_FILE_NOT_FOUND;
+    return hKey->pDb->RewriteValue(
+        hKey->nKeyId, pszOldName, pszValueName, dwType,
+        [&](DWORD dwOldType, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData) {
+            const LONG made = rewrite(dwOldType, pData, cbData, newData);
+            if (made != ERROR_SUCCESS)
+                return made;
+            return newData.size() > REG_MAX_VALUE_SIZE ? LONG(ERROR_INVALID_PARAMETER)
+                                                       : LONG(ERROR_SUCCESS);
+        });
+}
 
-    LONG RegDeleteValue(HKEY hKey, const char* pszValueName) {
-        if (!IsOpenKey(hKey))
-            return ERROR_INVALID_HANDLE;
-        if (!pszValueName)
-            pszValueName = "";
-        if (!IsValidName(pszValueName))
-            return ERROR_FILE_NOT_FOUND;
-        return hKey->pDb->DeleteValue(hKey->nKeyId, pszValueName);
-    }
+LONG RegDeleteValue(HKEY hKey, const char* pszValueName) {
+    if (!IsOpenKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    if (!pszValueName)
+        pszValueName = "";
+    if (!IsValidName(pszValueName))
+        return ERROR_FILE_NOT_FOUND;
+    return hKey->pDb->DeleteValue(hKey->nKeyId, pszValueName);
+}
 
-    LONG RegFlushKey(HKEY hKey) {
-        return IsOpenKey(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
-    }
+LONG RegFlushKey(HKEY hKey) {
+    return IsOpenKey(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
