@@ -24,6 +24,9 @@ enum : unsigned {
     kTextError = 284,
     kTextStopped = 285,
     kTextNotStarted = 286,
+    // 302..305: skipped (still running), refused, busy, cancelled, in the
+    // order of ENotStarted.
+    kTextSkipped = 302,
 };
 
 // No job's stored form is larger; a bigger value is not a result.
@@ -77,16 +80,17 @@ void SignalWindows() {
 
 } // namespace
 
-CJobResult CJobResult::NotStarted(std::time_t t) {
+CJobResult CJobResult::NotStarted(std::time_t t, ENotStarted why) {
     CJobResult result;
     result.m_bNotStarted = true;
+    result.m_eWhy = why;
     result.m_nFinished = static_cast<std::int64_t>(t);
     result.m_nExitCode = kNotStartedExitCode;
     return result;
 }
 
 std::vector<BYTE> CJobResult::Store() const {
-    std::vector<BYTE> data(kStoreSize);
+    std::vector<BYTE> data(kStoreSize + 1);
     BYTE* p = data.data();
     PutU8(p, kVersion);
     PutU8(p, static_cast<BYTE>((m_bNotStarted ? kFlagNotStarted : 0) |
@@ -98,6 +102,7 @@ std::vector<BYTE> CJobResult::Store() const {
     PutU64(p, m_nChanged);
     PutU64(p, m_nErrors);
     PutU16(p, 0);
+    PutU8(p, static_cast<BYTE>(m_bNotStarted ? m_eWhy : ENotStarted::ScannerMissing));
     return data;
 }
 
@@ -121,6 +126,9 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
     r.m_bFailed = (flags & kFlagFailed) != 0;
     r.m_nFinished = static_cast<std::int64_t>(finished);
     r.m_nExitCode = exitCode;
+    BYTE why = 0;
+    if (r.m_bNotStarted && in.ReadU8(why) && why <= static_cast<BYTE>(ENotStarted::Cancelled))
+        r.m_eWhy = static_cast<ENotStarted>(why);
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
         return false;
@@ -160,7 +168,9 @@ std::string CJobResult::GetText() const {
     case EState::Error:
         return LoadResString(kTextError);
     case EState::NotStarted:
-        return LoadResString(kTextNotStarted);
+        return LoadResString(m_eWhy == ENotStarted::ScannerMissing
+                                 ? kTextNotStarted
+                                 : kTextSkipped + static_cast<unsigned>(m_eWhy) - 1);
     case EState::Infected:
         return WithCount(kTextInfected, m_nInfected);
     }
@@ -206,8 +216,8 @@ bool WriteJobResult(const char* pszJobName, const CJobResult& result) {
     return true;
 }
 
-bool WriteNotStartedResult(const char* pszJobName) {
-    return WriteJobResult(pszJobName, CJobResult::NotStarted(std::time(nullptr)));
+bool WriteNotStartedResult(const char* pszJobName, CJobResult::ENotStarted why) {
+    return WriteJobResult(pszJobName, CJobResult::NotStarted(std::time(nullptr), why));
 }
 
 bool ReadJobResult(const char* pszJobName, CJobResult& result) {

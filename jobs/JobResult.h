@@ -25,6 +25,15 @@ struct CJobResult {
     // Exit code recorded when the scanner could not be started at all.
     static constexpr int kNotStartedExitCode = -1;
 
+    // Why a run did not scan.
+    enum class ENotStarted : std::uint8_t {
+        ScannerMissing = 0, // the scanner could not be started
+        StillRunning,       // skipped: the job's previous scan still runs
+        Refused,            // the scanner refused the command file
+        Busy,               // the idle wait gave up: the processor stayed busy
+        Cancelled,          // the idle wait was cancelled (the server stopped)
+    };
+
     bool m_bNotStarted = false;    // the scanner could not be started
     std::int64_t m_nFinished = 0;  // end of the run, seconds since 1970-01-01 UTC
     int m_nExitCode = 0;           // the scanner's exit code, or kNotStartedExitCode
@@ -34,16 +43,19 @@ struct CJobResult {
     std::uint64_t m_nErrors = 0;   // files or folders that could not be examined or acted on
     bool m_bStopped = false;       // the scan was stopped before its end
     bool m_bFailed = false;        // the scan could not be carried out at all
+    ENotStarted m_eWhy = ENotStarted::ScannerMissing; // with m_bNotStarted
 
-    // A result for a scanner that did not start, at time t.
-    static CJobResult NotStarted(std::time_t t);
+    // A result for a run that did not scan, at time t.
+    static CJobResult NotStarted(std::time_t t, ENotStarted why = ENotStarted::ScannerMissing);
 
     // Stored form, version 1 (little-endian, packed, 48 bytes):
     //   u8 version (1), u8 flags (bit 0 not started, bit 1 stopped, bit 2
     //   failed; other bits 0), u32 low and u32 high half of the end time
     //   (signed seconds since 1970 UTC), i32 exit code (-1 exactly when not
     //   started, else 0..255), u64 files, infected, changed, errors (each as
-    //   low and high u32), u16 reserved (0).
+    //   low and high u32), u16 reserved (0); then u8 why a run did not
+    //   scan (ENotStarted; 0 for a run that scanned), which older readers
+    //   skip and which is taken as 0 when absent or unknown.
     // Bytes after these are ignored, so a later writer may append fields
     // without breaking this reader; a field that changes meaning gets a new
     // version number, which this reader refuses.
@@ -54,7 +66,8 @@ struct CJobResult {
 
     EState GetState() const;
     // The list's text: "czysto", "infekcje: N", "zmiany: N", "błąd",
-    // "zatrzymano" or "nie uruchomiono".
+    // "zatrzymano", "nie uruchomiono", or why a run did not scan
+    // ("pominięto: poprzednia analiza trwa", say).
     std::string GetText() const;
     // The end time as ISO 8601 with the local UTC offset of that moment,
     // e.g. "2026-12-08T23:30:05+01:00".
@@ -90,7 +103,8 @@ private:
     HKEY m_hKey = nullptr;
 };
 // Records that the named job's scanner could not be started, now.
-bool WriteNotStartedResult(const char* pszJobName);
+bool WriteNotStartedResult(const char* pszJobName,
+                           CJobResult::ENotStarted why = CJobResult::ENotStarted::ScannerMissing);
 // Removes the named job's result; a missing one is no error.
 bool DeleteJobResult(const char* pszJobName);
 // Moves a result to a job's new name in one transaction (also when only the

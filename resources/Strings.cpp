@@ -103,6 +103,11 @@ const StringEntry kStrings[] = {
     {300, "Pokaż protokół"},
     // The log viewer's button.
     {301, "Zamknij"},
+    // The result column for runs that did not scan, besides 286.
+    {302, "pominięto: poprzednia analiza trwa"},
+    {303, "odrzucono: skaner nie przyjął ustawień"},
+    {304, "pominięto: procesor zajęty"},
+    {305, "anulowano"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

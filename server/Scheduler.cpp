@@ -283,6 +283,7 @@ void CScheduler::LogScannerEnd(const Scanner& scanner) {
     // still there was refused (or never reached), and nobody else removes it.
     if (!scanner.commandFile.empty() && ::unlink(scanner.commandFile.c_str()) == 0) {
         Log("refused", scanner.name, "the scanner did not take the command file, which is removed");
+        RecordNotStarted(scanner.name, CJobResult::ENotStarted::Refused);
         return;
     }
     if (WIFSIGNALED(scanner.status)) {
@@ -355,14 +356,24 @@ void CScheduler::LogResult(const std::string& name, CJob::ERunResult result) {
         break;
     case CJob::ERunResult::GivenUp:
         Log("give-up", name, "the processor stayed busy");
+        RecordNotStarted(name, CJobResult::ENotStarted::Busy);
         break;
     case CJob::ERunResult::Cancelled:
         Log("cancelled", name);
+        RecordNotStarted(name, CJobResult::ENotStarted::Cancelled);
         break;
     case CJob::ERunResult::StillRunning:
         Log("skipped", name, "the previous scan is still running");
+        RecordNotStarted(name, CJobResult::ENotStarted::StillRunning);
         break;
     }
+}
+
+// A run that did not scan is the job's last result all the same, so the list
+// and tempora tell why nothing was found.
+void CScheduler::RecordNotStarted(const std::string& name, CJobResult::ENotStarted why) {
+    if (!WriteNotStartedResult(name.c_str(), why))
+        Log("failure", name, "the result cannot be recorded");
 }
 
 void CScheduler::Log(const char* what, const std::string& name, const std::string& detail) {

@@ -7,6 +7,7 @@
 // wait for idle time a worker thread of their own.
 
 #include "Job.h"
+#include "JobResult.h"
 #include "OleDateTime.h"
 #include "ServerWork.h"
 
@@ -97,6 +98,7 @@ private:
     // Collects the scanners that have ended and logs how each ended.
     void ReapScanners();
     void LogScannerEnd(const Scanner& scanner);
+    void RecordNotStarted(const std::string& name, CJobResult::ENotStarted why);
     void ReapWorkers();
     bool IsWaiting(const std::string& name);
     void Log(const char* what, const std::string& name, const std::string& detail = "");

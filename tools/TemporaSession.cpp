@@ -372,10 +372,13 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None)
         return Refuse("analizy " + Quoted(strName) + " nie można uruchomić: " + FaultText(fault) +
                       ".");
-    // A start while the job's scan still runs is skipped, not stamped.
-    if (CScanLock::IsRunning(job.GetName()))
+    // A start while the job's scan still runs is skipped, not stamped; the
+    // skip is the job's last result.
+    if (CScanLock::IsRunning(job.GetName())) {
+        WriteNotStartedResult(job.GetName(), CJobResult::ENotStarted::StillRunning);
         return Refuse("poprzednia analiza " + Quoted(strName) +
                       " jeszcze trwa; druga nie została uruchomiona.");
+    }
     job.m_strScanner =
         RegGetString(HKEY_LOCAL_MACHINE, LoadResString(kStrSettingsKey), "vexexe", "");
     // The start is stamped whether or not the scanner starts, as the window's
@@ -394,9 +397,11 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     const CJob::ERunResult result = job.Execute();
     if (result == CJob::ERunResult::LaunchFailed)
         WriteNotStartedResult(job.GetName());
-    if (result == CJob::ERunResult::StillRunning)
+    if (result == CJob::ERunResult::StillRunning) {
+        WriteNotStartedResult(job.GetName(), CJobResult::ENotStarted::StillRunning);
         return Refuse("poprzednia analiza " + Quoted(strName) +
                       " jeszcze trwa; druga nie została uruchomiona.");
+    }
     if (result != CJob::ERunResult::Started)
         return Refuse("nie mogę uruchomić skanera \"" + PlainText(job.m_strScanner) +
                       "\" (wartość vexexe; vexserv --install ją zapisuje).");

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -125,6 +126,11 @@ void ReportJobs(std::FILE* out, time_t now) {
 
 } // namespace
 
+static std::string LingerPath() {
+    const passwd* user = ::getpwuid(::getuid());
+    return std::string("/var/lib/systemd/linger/") + (user ? user->pw_name : "");
+}
+
 std::string SignatureFolder() {
     if (const char* env = std::getenv("VEX_SIGNATURES"); env != nullptr && *env != '\0')
         return env;
@@ -150,6 +156,15 @@ std::string AgeText(long long nSeconds) {
     return std::to_string(minutes) + " min";
 }
 
+// The server is a user unit: without lingering it starts at the first login
+// after boot, so "at system start" jobs wait for that login.
+static void ReportLinger(std::FILE* out) {
+    std::error_code ec;
+    const bool on = fs::exists(LingerPath(), ec);
+    std::fprintf(out, "Start bez logowania (linger): %s\n",
+                 on ? "włączony" : "wyłączony (loginctl enable-linger włącza)");
+}
+
 bool ReportStatus(std::FILE* out) {
     const time_t now = CurrentTime();
     const bool running = CNamedMutex::IsHeld(kServerMutexName);
@@ -164,5 +179,6 @@ bool ReportStatus(std::FILE* out) {
     ReportScanner(out, hive ? RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "")
                             : std::string());
     ReportSignatures(out, now);
+    ReportLinger(out);
     return running;
 }

@@ -60,9 +60,15 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
     int written = 0;
     for (const std::string& name : names) {
         CJob job;
-        // A job whose scan still runs is not started a second time.
-        if (!store.ReadJob(name.c_str(), &job) || CScanLock::IsRunning(job.GetName()))
+        if (!store.ReadJob(name.c_str(), &job))
             continue;
+        // A job whose scan still runs is not started a second time; the
+        // skipped start is its last result.
+        if (CScanLock::IsRunning(job.GetName())) {
+            WriteNotStartedResult(job.GetName(), CJobResult::ENotStarted::StillRunning);
+            store.ShowJobChanged(job);
+            continue;
+        }
         // The start is stamped on the job as read, and not at all when it
         // was deleted or changed in the meantime; then nothing starts.
         if (store.StampStart(job, CurrentTime()) != CRegInterface::EWriteIf::Written)

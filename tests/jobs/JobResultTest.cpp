@@ -59,9 +59,9 @@ private:
 TEST(JobResultTest, StoredFormRoundTripsAndRefusesDamage) {
     const CJobResult r = Sample();
     std::vector<BYTE> bytes = r.Store();
-    ASSERT_EQ(bytes.size(), 48u);
-    EXPECT_EQ(bytes[0], 1);    // version
-    EXPECT_EQ(bytes[1], 0x02); // stopped
+    ASSERT_EQ(bytes.size(), 49u); // 48 bytes of version 1 and why a run did not scan
+    EXPECT_EQ(bytes[0], 1);       // version
+    EXPECT_EQ(bytes[1], 0x02);    // stopped
     CJobResult loaded;
     ASSERT_TRUE(loaded.Load(bytes.data(), bytes.size()));
     EXPECT_EQ(loaded, r);
@@ -81,7 +81,7 @@ TEST(JobResultTest, StoredFormRoundTripsAndRefusesDamage) {
         const bool ok = target.Load(data.data(), n);
         return !ok && target == before;
     };
-    for (size_t n = 0; n < bytes.size(); ++n)
+    for (size_t n = 0; n < 48; ++n)
         EXPECT_TRUE(refused(bytes, n)) << n;
     EXPECT_TRUE(refused({}, 0));
     auto changed = [&](size_t at, BYTE value) {
@@ -98,6 +98,36 @@ TEST(JobResultTest, StoredFormRoundTripsAndRefusesDamage) {
     ASSERT_TRUE(target.Load(notStarted.data(), notStarted.size()));
     EXPECT_EQ(target.m_nExitCode, -1);
     EXPECT_TRUE(target.m_bNotStarted);
+}
+
+// A run that did not scan says why in the list; a value without the reason
+// (as the first writers stored it) or with one this reader does not know is
+// "nie uruchomiono".
+TEST(JobResultTest, RunsThatDidNotScanSayWhy) {
+    using Why = CJobResult::ENotStarted;
+    const std::pair<Why, const char*> cases[] = {
+        {Why::ScannerMissing, "nie uruchomiono"},
+        {Why::StillRunning, "pominięto: poprzednia analiza trwa"},
+        {Why::Refused, "odrzucono: skaner nie przyjął ustawień"},
+        {Why::Busy, "pominięto: procesor zajęty"},
+        {Why::Cancelled, "anulowano"},
+    };
+    for (const auto& [why, text] : cases) {
+        const std::vector<BYTE> bytes = CJobResult::NotStarted(7, why).Store();
+        CJobResult loaded;
+        ASSERT_TRUE(loaded.Load(bytes.data(), bytes.size()));
+        EXPECT_EQ(loaded.m_eWhy, why);
+        EXPECT_EQ(loaded.GetText(), text);
+        EXPECT_EQ(loaded.GetState(), CJobResult::EState::NotStarted);
+        CJobResult older;
+        ASSERT_TRUE(older.Load(bytes.data(), 48));
+        EXPECT_EQ(older.GetText(), "nie uruchomiono");
+    }
+    std::vector<BYTE> unknown = CJobResult::NotStarted(7, Why::Busy).Store();
+    unknown[48] = 200;
+    CJobResult loaded;
+    ASSERT_TRUE(loaded.Load(unknown.data(), unknown.size()));
+    EXPECT_EQ(loaded.m_eWhy, Why::ScannerMissing);
 }
 
 TEST(JobResultTest, TextsFollowTheScannersPrecedence) {

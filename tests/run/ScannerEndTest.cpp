@@ -2,8 +2,10 @@
 // not take is removed and the refusal logged, an accepted one logs its end.
 #include "FixedClock.h"
 #include "Hourly.h"
+#include "JobResult.h"
 #include "RegInterface.h"
 #include "RunTestUtil.h"
+#include "ScanLock.h"
 #include "Scheduler.h"
 #include "Server.h"
 #include "Settings.h"
@@ -97,10 +99,27 @@ TEST_F(ScannerEnd, RefusedCommandFileIsRemovedAndAcceptedOneLogsTheEnd) {
     ASSERT_TRUE(PassUntilLogged("refused \"Odrzucona\""));
     EXPECT_NE(Log().find("start \"Odrzucona\""), std::string::npos);
     EXPECT_EQ(CommandFiles(), 0u);
+    CJobResult result;
+    ASSERT_TRUE(ReadJobResult("Odrzucona", result));
+    EXPECT_EQ(result.GetText(), "odrzucono: skaner nie przyjął ustawień");
 
     ::setenv("VEX_FAKE_CONSUME", "1", 1);
     AddDueJob("Przyjęta");
     ASSERT_TRUE(PassUntilLogged("end \"Przyjęta\": the scanner exited with code 0")) << Log();
     EXPECT_EQ(Log().find("refused \"Przyjęta\""), std::string::npos);
     EXPECT_EQ(CommandFiles(), 0u);
+}
+
+// While a job's scan runs, the server starts no second one and the skipped
+// start is the job's last result.
+TEST_F(ScannerEnd, StartWhileTheScanRunsIsSkippedAndRecorded) {
+    AddDueJob("Długa");
+    CScanLock running("Długa");
+    ASSERT_TRUE(running.TryLock());
+    ASSERT_TRUE(PassUntilLogged("skipped \"Długa\": the previous scan is still running")) << Log();
+    EXPECT_EQ(Log().find("start \"Długa\""), std::string::npos);
+    EXPECT_EQ(CommandFiles(), 0u);
+    CJobResult result;
+    ASSERT_TRUE(ReadJobResult("Długa", result));
+    EXPECT_EQ(result.GetText(), "pominięto: poprzednia analiza trwa");
 }

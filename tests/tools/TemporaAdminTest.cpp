@@ -235,6 +235,12 @@ TEST_F(TemporaAdminTest, StatusTellsWhetherTheServerRunsAndWhatIsDue) {
     EXPECT_NE(r.out.find("najnowsza baza daily.cld sprzed 0 min"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  Co godzinę\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Za rok"), std::string::npos) << r.out;
+    // Whether the user's units start at boot without a login.
+    const bool linger = QFile::exists(QString("/var/lib/systemd/linger/") + qgetenv("USER"));
+    EXPECT_NE(r.out.find(linger ? "Start bez logowania (linger): włączony\n"
+                                : "Start bez logowania (linger): wyłączony"),
+              std::string::npos)
+        << r.out;
 
     // With the server's lock held by someone, the status says it runs.
     CNamedMutex server(kServerMutexName);
