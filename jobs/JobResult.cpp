@@ -232,10 +232,16 @@ CJobResultReader::~CJobResultReader() {
 bool CJobResultReader::Read(const char* pszJobName, CJobResult& result) {
     if (pszJobName == nullptr)
         return false;
-    if (!m_hKey && RegOpenKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_hKey) != ERROR_SUCCESS)
-        m_hKey = nullptr;
-    if (!m_hKey)
-        return false;
+    if (!m_hKey) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < m_nextTry)
+            return false;
+        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_hKey) != ERROR_SUCCESS) {
+            m_hKey = nullptr;
+            m_nextTry = now + std::chrono::milliseconds(200);
+            return false;
+        }
+    }
     BYTE buf[kMaxResultSize];
     DWORD size = sizeof buf;
     if (RegQueryValueEx(m_hKey, pszJobName, nullptr, buf, &size) != ERROR_SUCCESS)

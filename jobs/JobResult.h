@@ -9,6 +9,7 @@
 
 #include "Registry.h"
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -101,6 +102,10 @@ public:
 
 private:
     HKEY m_hKey = nullptr;
+    // While no job has a result the key does not exist; trying to open it
+    // for every row of a list costs far more than the rows themselves, so a
+    // failed open is tried again only after a short while.
+    std::chrono::steady_clock::time_point m_nextTry{};
 };
 // Records that the named job's scanner could not be started, now.
 bool WriteNotStartedResult(const char* pszJobName,
