@@ -3,6 +3,7 @@
 // SIGTERM ends the server at once.
 #include "Daily.h"
 #include "Job.h"
+#include "JobResult.h"
 #include "NamedMutex.h"
 #include "Process.h"
 #include "RegInterface.h"
@@ -59,6 +60,13 @@ TEST(Vexserv, RunsADueJobWithTheScannerAndStopsOnSigterm) {
     EXPECT_NE(text.find("virus.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos) << text;
     EXPECT_NE(text.find("przeniesiony do " + paths.m_strQuarantine), std::string::npos) << text;
     EXPECT_FALSE(std::filesystem::exists(tree + "/virus.bin"));
+    // The scanner's exit code 1 (a finding) is the job's last result.
+    CJobResult result;
+    for (int i = 0; i < 500 && !ReadJobResult("Nocny skan", result); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(result.m_nExitCode, 1);
+    EXPECT_EQ(result.m_nInfected, 1u);
+    EXPECT_EQ(result.GetText(), "infekcje: 1");
     EXPECT_TRUE(CNamedMutex::IsHeld(kServerMutexName));
 
     ::kill(pid, SIGTERM);

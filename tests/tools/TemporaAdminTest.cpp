@@ -1,3 +1,4 @@
+#include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "RegInterface.h"
@@ -61,9 +62,14 @@ protected:
     }
     void TearDown() override {
         m_server.reset();
-        CNamedEvent::Remove(kServerEventName);
-        CNamedEvent::Remove(kClientEventName);
+        RemoveEvents(m_root);
         unsetenv("RAMPART_ROOT");
+    }
+    // The events a run of the programs made for the state root `root`.
+    static void RemoveEvents(const std::string& root) {
+        setenv("RAMPART_ROOT", root.c_str(), 1);
+        CNamedEvent::Remove(kServerEventName);
+        CNamedBroadcast::Remove(kClientEventName);
     }
 
     // Runs a shell command line in the folder work/ of the test, with the
@@ -258,6 +264,8 @@ TEST_F(TemporaAdminTest, StatusTellsWhetherTheServerRunsAndWhatIsDue) {
         << none.out;
     EXPECT_NE(none.out.find("Sygnatury: \"/nie/ma\" nie istnieje"), std::string::npos) << none.out;
     EXPECT_FALSE(QFile::exists(QString::fromStdString(fresh + "/machine.db")));
+    RemoveEvents(fresh);
+    setenv("RAMPART_ROOT", m_root.c_str(), 1);
 }
 
 TEST_F(TemporaAdminTest, CompletionOffersCommandsJobNamesAndOptionValues) {
