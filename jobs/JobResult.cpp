@@ -233,12 +233,11 @@ bool CJobResultReader::Read(const char* pszJobName, CJobResult& result) {
     if (pszJobName == nullptr)
         return false;
     if (!m_hKey) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now < m_nextTry)
+        if (m_bMissing)
             return false;
         if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_hKey) != ERROR_SUCCESS) {
             m_hKey = nullptr;
-            m_nextTry = now + std::chrono::milliseconds(200);
+            m_bMissing = true;
             return false;
         }
     }

@@ -9,7 +9,6 @@
 
 #include "Registry.h"
 
-#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -99,13 +98,16 @@ public:
     CJobResultReader& operator=(const CJobResultReader&) = delete;
 
     bool Read(const char* pszJobName, CJobResult& result);
+    // Starts a new pass over the jobs: a key that was missing is looked for
+    // again on the next read.
+    void Retry() { m_bMissing = false; }
 
 private:
     HKEY m_hKey = nullptr;
-    // While no job has a result the key does not exist; trying to open it
-    // for every row of a list costs far more than the rows themselves, so a
-    // failed open is tried again only after a short while.
-    std::chrono::steady_clock::time_point m_nextTry{};
+    // While no job has a result the key does not exist; opening it for every
+    // row of a list would cost far more than the rows themselves, so a
+    // missing key is looked for once per pass.
+    bool m_bMissing = false;
 };
 // Records that the named job's scanner could not be started, now.
 bool WriteNotStartedResult(const char* pszJobName,

@@ -315,6 +315,7 @@ void CVigilView::SortRows() {
     // Each row's job is read once per sort, and "now" is taken once, so every
     // comparison of a sort sees the same moment.
     const time_t now = CurrentTime();
+    m_pResults->Retry();
     if (m_nSortColumn >= ColName && m_nSortColumn < ColCount && m_nSortColumn != ColTime) {
         for (int row = 0; row < rowCount(); ++row) {
             auto* cell = static_cast<CJobCell*>(item(row, ColName));
@@ -545,6 +546,7 @@ void CVigilView::OnUpdate(CVigilView* /*pSender*/, int nHint, CJob* pHint) {
     // reads everything anyway.
     if (!m_bInitialUpdate)
         return;
+    m_pResults->Retry();
     switch (nHint) {
     case 1:
         FillFromStore(true);
@@ -578,6 +580,7 @@ void CVigilView::OnUpdate(CVigilView* /*pSender*/, int nHint, CJob* pHint) {
 void CVigilView::OnRefresh() {
     if (!m_bInitialUpdate)
         return;
+    m_pResults->Retry();
     // Every row is rewritten from the store and the rows of vanished jobs go;
     // jobs that another program added since get their rows as well, so the
     // list shows the whole store after a refresh. One sort serves all three.
