@@ -4,6 +4,7 @@
 #include "RegInterface.h"
 #include "Registry.h"
 #include "Settings.h"
+#include "ShellRun.h"
 #include "StatePaths.h"
 
 #include <QDir>
@@ -28,23 +29,8 @@
 
 namespace {
 
-struct CResult {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& value) {
-    std::string quoted = "'";
-    for (char c : value)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadText(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
+using CResult = CShellResult;
+const auto& Quote = ShellQuote;
 
 class TemporaAdminTest : public ::testing::Test {
 protected:
@@ -82,19 +68,8 @@ protected:
             " && env -u DISPLAY -u WAYLAND_DISPLAY RAMPART_ROOT=" + Quote(m_root) +
             " LC_ALL=C.UTF-8 PATH=" + Quote(program.substr(0, program.rfind('/'))) +
             ":\"$PATH\" VEX_SIGNATURES=" + Quote(m_tmp.filePath("sigs").toStdString()) + " " +
-            commandLine + " 2>" + Quote(errFile) + " </dev/null";
-        CResult result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
-            return result;
-        char buf[4096];
-        size_t n = 0;
-        while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
-            result.out.append(buf, n);
-        const int status = pclose(pipe);
-        result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.err = ReadText(QString::fromStdString(errFile));
-        return result;
+            commandLine;
+        return RunShell(command, errFile);
     }
 
     CResult Tempora(const std::vector<std::string>& args) {

@@ -4,6 +4,7 @@
 #include "Registry.h"
 #include "ScanLock.h"
 #include "Settings.h"
+#include "ShellRun.h"
 #include "StatePaths.h"
 #include "TemporaSession.h"
 
@@ -33,18 +34,8 @@ namespace {
 
 const char* const kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
 
-struct CResult {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& value) {
-    std::string quoted = "'";
-    for (char c : value)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+using CResult = CShellResult;
+const auto& Quote = ShellQuote;
 
 std::string ReadText(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -97,20 +88,7 @@ protected:
             Quote(VEX_TEMPORA);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
-        command += " 2>" + Quote(errFile);
-        command += input.empty() ? " </dev/null" : " <<'EOF'\n" + input + "\nEOF\n";
-        CResult result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
-            return result;
-        char buf[4096];
-        size_t n = 0;
-        while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
-            result.out.append(buf, n);
-        const int status = pclose(pipe);
-        result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.err = ReadText(errFile);
-        return result;
+        return RunShell(command, errFile, input);
     }
 
     // Adds one job of every schedule kind.

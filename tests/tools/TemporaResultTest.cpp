@@ -7,6 +7,7 @@
 #include "Registry.h"
 #include "ScanPaths.h"
 #include "Settings.h"
+#include "ShellRun.h"
 #include "SignatureDb.h"
 #include "StatePaths.h"
 #include "TestString.h"
@@ -35,25 +36,8 @@ namespace {
 
 const char* const kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
 
-struct CRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& value) {
-    std::string quoted = "'";
-    for (char c : value)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using CRun = CShellResult;
+const auto& Quote = ShellQuote;
 
 class TemporaResultTest : public ::testing::Test {
 protected:
@@ -87,18 +71,7 @@ protected:
                               Quote(VEX_TEMPORA);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
-        command += " 2>" + Quote(errFile) + " </dev/null";
-        CRun run;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
-            return run;
-        char buf[4096];
-        while (size_t n = fread(buf, 1, sizeof buf, pipe))
-            run.out.append(buf, n);
-        const int status = pclose(pipe);
-        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.err = ReadFile(errFile);
-        return run;
+        return RunShell(command, errFile);
     }
 
     // `tempora run NAME` starts the real scanner, which ends on its own;
