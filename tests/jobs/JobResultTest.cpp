@@ -9,6 +9,8 @@
 #include "ScanPaths.h"
 #include "TempStateRoot.h"
 
+#include "ScopedTimeZone.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -30,29 +32,6 @@ CJobResult Sample() {
     r.m_bStopped = true;
     return r;
 }
-
-// Sets TZ for the life of the object.
-class CZone {
-public:
-    explicit CZone(const char* tz) {
-        const char* old = std::getenv("TZ");
-        m_old = old ? old : "";
-        m_bHad = old != nullptr;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~CZone() {
-        if (m_bHad)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_bHad = false;
-};
 
 } // namespace
 
@@ -177,13 +156,13 @@ TEST(JobResultTest, OrderIsSeverityThenTimeWithNoResultFirst) {
 }
 
 TEST(JobResultTest, FinishedTimeCarriesTheLocalOffsetOfThatMoment) {
-    CZone zone("Europe/Warsaw");
+    CScopedTimeZone zone("Europe/Warsaw");
     CJobResult r;
     r.m_nFinished = 1796768405; // 2026-12-08 22:20:05 UTC, winter time
     EXPECT_EQ(r.GetFinishedIso(), "2026-12-08T23:20:05+01:00");
     r.m_nFinished = 1783527600; // 2026-07-08 16:20:00 UTC, summer time
     EXPECT_EQ(r.GetFinishedIso(), "2026-07-08T18:20:00+02:00");
-    CZone west("America/St_Johns");
+    CScopedTimeZone west("America/St_Johns");
     EXPECT_EQ(r.GetFinishedIso(), "2026-07-08T13:50:00-02:30");
 }
 

@@ -11,6 +11,8 @@
 #include "Server.h"
 #include "TempStateRoot.h"
 
+#include "ScopedTimeZone.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -53,24 +55,9 @@ COnce OnceAt(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
 // Every test here runs in Polish local time, whatever the machine's zone.
 class ClockChange : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* tz = std::getenv("TZ");
-        m_hadTz = tz != nullptr;
-        m_oldTz = tz != nullptr ? tz : "";
-        setenv("TZ", "Europe/Warsaw", 1);
-        tzset();
-        setenv("LC_ALL", "C", 1);
-    }
-    void TearDown() override {
-        if (m_hadTz)
-            setenv("TZ", m_oldTz.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
+    void SetUp() override { setenv("LC_ALL", "C", 1); }
 
-    bool m_hadTz = false;
-    std::string m_oldTz;
+    CScopedTimeZone m_zone{"Europe/Warsaw"};
 };
 
 // The server loop on a store of its own; the clock is the fixed one, so the

@@ -1,5 +1,7 @@
 #include "OleDateTime.h"
 
+#include "ScopedTimeZone.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,28 +20,6 @@ std::string Fields(const COleDateTime& t) {
     t.Format(buf, sizeof buf, "%Y-%m-%d %H:%M:%S");
     return buf;
 }
-
-// Sets TZ for one test and restores it afterwards.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old, m_hadOld = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (m_hadOld)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_hadOld = false;
-};
 
 } // namespace
 
@@ -213,11 +193,11 @@ TEST(OleDateTimeSpan, Components) {
 
 TEST(OleDateTime, FromTimeTAndSystemTime) {
     {
-        ScopedTimeZone utc("UTC");
+        CScopedTimeZone utc("UTC");
         EXPECT_EQ(COleDateTime(time_t{0}).m_dt, 25569.0);
     }
     {
-        ScopedTimeZone cet("CET-1");
+        CScopedTimeZone cet("CET-1");
         EXPECT_EQ(Fields(COleDateTime(time_t{86400 + 3600 * 10})), "1970-01-02 11:00:00");
     }
     SYSTEMTIME st{2024, 2, 0, 29, 13, 45, 12, 999};
