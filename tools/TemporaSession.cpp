@@ -11,7 +11,7 @@
 #include "Once.h"
 #include "ProgramInfo.h"
 #include "RegistryDb.h"
-#include "ScanLock.h"
+#include "RunNow.h"
 #include "ScanPaths.h"
 #include "ScanRegInterface.h"
 #include "Settings.h"
@@ -372,39 +372,26 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None)
         return Refuse("analizy " + Quoted(strName) + " nie można uruchomić: " + FaultText(fault) +
                       ".");
-    // A start while the job's scan still runs is skipped, not stamped; the
-    // skip is the job's last result.
-    if (CScanLock::IsRunning(job.GetName())) {
-        WriteNotStartedResult(job.GetName(), CJobResult::ENotStarted::StillRunning);
-        return Refuse("poprzednia analiza " + Quoted(strName) +
-                      " jeszcze trwa; druga nie została uruchomiona.");
-    }
-    job.m_strScanner =
-        RegGetString(HKEY_LOCAL_MACHINE, LoadResString(kStrSettingsKey), "vexexe", "");
     // The start is stamped whether or not the scanner starts, as the window's
     // run-now does; but only on the job as read, never over a change or a
     // deletion that came in between.
-    switch (store.StampStart(job, CurrentTime())) {
-    case CRegInterface::EWriteIf::Written:
+    const std::string scanner =
+        RegGetString(HKEY_LOCAL_MACHINE, LoadResString(kStrSettingsKey), "vexexe", "");
+    switch (RunJobNow(store, job, scanner)) {
+    case ERunNow::Started:
         break;
-    case CRegInterface::EWriteIf::Changed:
-        return Refuse("analiza " + Quoted(strName) +
-                      " została w międzyczasie zmieniona lub usunięta; nie uruchomiono jej.");
-    case CRegInterface::EWriteIf::Failed:
-        return kExitRefused; // the store said why
-    }
-    // A scanner that cannot start is the job's result.
-    const CJob::ERunResult result = job.Execute();
-    if (result == CJob::ERunResult::LaunchFailed)
-        WriteNotStartedResult(job.GetName());
-    if (result == CJob::ERunResult::StillRunning) {
-        WriteNotStartedResult(job.GetName(), CJobResult::ENotStarted::StillRunning);
+    case ERunNow::StillRunning:
         return Refuse("poprzednia analiza " + Quoted(strName) +
                       " jeszcze trwa; druga nie została uruchomiona.");
-    }
-    if (result != CJob::ERunResult::Started)
-        return Refuse("nie mogę uruchomić skanera \"" + PlainText(job.m_strScanner) +
+    case ERunNow::Changed:
+        return Refuse("analiza " + Quoted(strName) +
+                      " została w międzyczasie zmieniona lub usunięta; nie uruchomiono jej.");
+    case ERunNow::StoreFailed:
+        return kExitRefused; // the store said why
+    case ERunNow::NotStarted:
+        return Refuse("nie mogę uruchomić skanera \"" + PlainText(scanner) +
                       "\" (wartość vexexe; vexserv --install ją zapisuje).");
+    }
     return kExitOk;
 }
 

@@ -9,7 +9,7 @@
 #include "ModalSeam.h"
 #include "RegInterface.h"
 #include "ResourceIds.h"
-#include "ScanLock.h"
+#include "RunNow.h"
 #include "Settings.h"
 #include "StoreDocument.h"
 #include "StringTable.h"
@@ -62,25 +62,10 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
         CJob job;
         if (!store.ReadJob(name.c_str(), &job))
             continue;
-        // A job whose scan still runs is not started a second time; the
-        // skipped start is its last result.
-        if (CScanLock::IsRunning(job.GetName())) {
-            WriteNotStartedResult(job.GetName(), CJobResult::ENotStarted::StillRunning);
-            store.ShowJobChanged(job);
-            continue;
-        }
-        // The start is stamped on the job as read, and not at all when it
-        // was deleted or changed in the meantime; then nothing starts.
-        if (store.StampStart(job, CurrentTime()) != CRegInterface::EWriteIf::Written)
-            continue;
-        ++written;
         // Read for every job, as the installation may change it meanwhile.
-        job.m_strScanner = ScannerPath();
-        // A scanner that cannot start is the job's result.
-        if (job.Execute() == CJob::ERunResult::LaunchFailed) {
-            WriteNotStartedResult(job.GetName());
-            store.ShowJobChanged(job);
-        }
+        const ERunNow result = RunJobNow(store, job, ScannerPath());
+        if (result == ERunNow::Started || result == ERunNow::NotStarted)
+            ++written;
     }
     return written;
 }
