@@ -5,6 +5,7 @@
 #include "ResourceIds.h"
 #include "StringTable.h"
 #include "Toolbar.h"
+#include "VigilView.h"
 #include "WindowRect.h"
 
 #include <QAction>
@@ -16,6 +17,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace {
 // The first line of a multi-line resource string.
@@ -47,6 +50,7 @@ constexpr unsigned kSettingsKeyId = 141;
 // Size on a user's first start.
 constexpr int kDefaultWidth = 820;
 constexpr int kDefaultHeight = 480;
+constexpr int kListMargin = 40;
 constexpr int kFrameSettleMs = 200;
 } // namespace
 
@@ -54,7 +58,11 @@ CMainFrame::CMainFrame(QWidget* pParent)
     : QMainWindow(pParent), m_pCommands(new CCommandLayer(this)) {
     setWindowTitle(FirstLine(res::IDR_MAINFRAME));
     setWindowIcon(QIcon(QStringLiteral(":/images/") + QString::fromLatin1(res::AppIconImage())));
-    resize(kDefaultWidth, kDefaultHeight);
+    // Wide enough for every column of the list at its default width, with
+    // room for the frame and a scroll bar (a screen too small for it gets
+    // the window fitted once it is shown).
+    resize(std::max(kDefaultWidth, CVigilView::DefaultListWidth(font()) + kListMargin),
+           kDefaultHeight);
     RestoreWindowRect(this, LoadResString(kSettingsKeyId));
     CreateMenus();
     CreateToolBar();

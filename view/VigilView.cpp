@@ -155,6 +155,14 @@ void CVigilView::CreateColumns() {
     }
 }
 
+int CVigilView::DefaultListWidth(const QFont& listFont) {
+    const CDialogUnits units(listFont);
+    int width = 0;
+    for (int width6 : kDefaultWidths)
+        width += (width6 * units.BaseX() + 3) / 6;
+    return width;
+}
+
 int CVigilView::DefaultColumnWidth(int nColumn) const {
     // The widths suit a font of average letter width 6 pixels; they grow and
     // shrink with the list's font as dialog units do.

@@ -24,6 +24,9 @@ class QMenu;
 class CVigilView : public QTableWidget {
     Q_OBJECT
 public:
+    // The width all columns take at their default widths in a list drawn
+    // with font: the main window is that wide on a user's first start.
+    static int DefaultListWidth(const QFont& font);
     enum Column {
         ColName = 0,
         ColFolder,

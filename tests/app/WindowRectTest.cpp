@@ -3,6 +3,7 @@
 #include "Settings.h"
 #include "TempStateRoot.h"
 #include "TestApp.h"
+#include "VigilView.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -26,7 +27,10 @@ protected:
 
 TEST_F(WindowRectTest, FirstStartKeepsTheDefaultPlaceAndSize) {
     CMainFrame frame;
-    EXPECT_EQ(frame.size(), QSize(820, 480));
+    // As wide as the list's columns at their default widths, and never
+    // narrower than before.
+    EXPECT_EQ(frame.size(),
+              QSize(std::max(820, CVigilView::DefaultListWidth(frame.font()) + 40), 480));
     CWindowRect rect;
     EXPECT_FALSE(RegGetWindowRect(kKey, rect));
 }
