@@ -346,9 +346,13 @@ void CScanner::WalkDirectory(const std::shared_ptr<Dir>& dir, int depth) {
         if (m_bStop)
             return;
         struct stat st {};
-        if (::fstatat(dir->fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue; // vanished since the listing
         std::string child = Join(dir->path, name);
+        if (::fstatat(dir->fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            // Gone since the listing: the same error as a file that goes
+            // before a worker opens it.
+            DeliverError(child, "plik zniknął w trakcie analizy");
+            continue;
+        }
         if (S_ISREG(st.st_mode)) {
             {
                 std::unique_lock lock(m_collectMutex);
