@@ -1,10 +1,11 @@
 #include "DesktopRegistration.h"
 
+#include "AtomicFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -169,8 +170,8 @@ bool WriteIfDifferent(const QString& path, const QByteArray& content, bool& chan
         return true;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(), content.constData(),
+                             static_cast<size_t>(content.size())))
         return false;
     changed = true;
     return true;

@@ -1,6 +1,7 @@
 // A full file system: what was good before stays good, and the program says
 // that it failed.
 #include "CommandFile.h"
+#include "DesktopRegistration.h"
 #include "FaultUtil.h"
 #include "FileOps.h"
 #include "ScanParameterLaunch.h"
@@ -99,4 +100,27 @@ TEST_F(FullDiskTest, InstallLeavesNoEmptyDatabaseAndSaysWhy) {
     for (const auto& entry : std::filesystem::directory_iterator(Small()))
         entries += entry.path().filename() != "filler";
     EXPECT_EQ(entries, 0u);
+}
+
+TEST_F(FullDiskTest, DesktopFilesStayWholeOnAFullDisk) {
+    SKIP_UNLESS_MOUNTED(*m_fs);
+    // An older registration of the program under another path.
+    CDesktopRegistration older("/opt/vex-alt/bin/vex-tempora");
+    older.SetDataHome(QString::fromStdString(Small()));
+    older.SetDataDirs({});
+    older.SetSearchPath({});
+    older.SetRunningAsRoot(false);
+    ASSERT_EQ(older.Register(), CDesktopRegistration::Result::Registered);
+    const std::string entry = Small() + "/applications/vex-tempora.desktop";
+    const std::string before = ReadWhole(entry);
+    ASSERT_FALSE(before.empty());
+
+    m_fs->Fill();
+    CDesktopRegistration current("/usr/bin/vex-tempora");
+    current.SetDataHome(QString::fromStdString(Small()));
+    current.SetDataDirs({});
+    current.SetSearchPath({});
+    current.SetRunningAsRoot(false);
+    EXPECT_EQ(current.Register(), CDesktopRegistration::Result::Failed);
+    EXPECT_EQ(ReadWhole(entry), before);
 }
