@@ -119,6 +119,8 @@ public:
     // What may come in from outside (job files, the clipboard): storable,
     // and a folder the scanner takes, so that the job can also be run.
     EFault CheckCarriable() const;
+    // The fault in words, for a message.
+    static std::string DescribeFault(EFault fault);
 
     // Size of the stored form.
     int GetStoreSize() const;
@@ -189,7 +191,12 @@ public:
     // schedule asks for it and the run is on a worker thread (m_hThread set),
     // then starts the scanner. RunJob is the same as a thread procedure.
     // StillRunning: the job's previous scan had not ended, none was started.
-    enum class ERunResult { Started, LaunchFailed, GivenUp, Cancelled, StillRunning };
+    // Refused: the scanner ended without taking its command file, which is
+    // removed.
+    enum class ERunResult { Started, LaunchFailed, GivenUp, Cancelled, StillRunning, Refused };
+    // How long a run waits for the scanner to take its command file; a
+    // scanner still starting after that is taken to run.
+    static constexpr int kCommandTakeWaitMs = 5000;
     int Run(const char* pszScanner);
     static unsigned RunJob(void* pJob);
     ERunResult Execute(); // the run itself, telling how it ended
@@ -202,12 +209,14 @@ public:
     std::shared_ptr<CCpuLoad> m_pStatKey;      // load readings while the wait runs
     const CJobRunSeams* m_pRunSeams = nullptr; // tests only
     // Set by a caller that reaps the scanner itself: Execute then leaves the
-    // started scanner's process and command file here.
+    // started scanner's process and command file here; otherwise a thread of
+    // the run reaps it.
     bool m_bKeepScanner = false;
     CLaunchedScanner m_launched;
 
 private:
-    bool WaitForIdle(); // true when it ended busy
+    ERunResult Launch(); // starts the scanner and learns whether it took the run
+    bool WaitForIdle();  // true when it ended busy
     COleDateTime RunNow() const;
     void RunSleep(int nMilliseconds) const;
 };

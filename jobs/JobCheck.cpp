@@ -1,5 +1,7 @@
 #include "Job.h"
 
+#include "StringTable.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,6 +9,8 @@ namespace {
 
 // The longest folder the scanner takes, without the zero.
 constexpr size_t kMaxDirectoryLength = 4095;
+// 307..311: the faults in words, in the order of CJob::EFault.
+constexpr unsigned kFaultTexts = 307;
 
 } // namespace
 
@@ -41,4 +45,10 @@ CJob::EFault CJob::CheckCarriable() const {
     if (fault != EFault::None)
         return fault;
     return m_ScanParameter.CheckDirectory() ? EFault::None : EFault::Directory;
+}
+
+std::string CJob::DescribeFault(EFault fault) {
+    if (fault == EFault::None)
+        return std::string();
+    return LoadResString(kFaultTexts + static_cast<unsigned>(fault) - 1);
 }

@@ -24,8 +24,8 @@ enum : unsigned {
     kTextError = 284,
     kTextStopped = 285,
     kTextNotStarted = 286,
-    // 302..305: skipped (still running), refused, busy, cancelled, in the
-    // order of ENotStarted.
+    // 302..306: skipped (still running), refused, busy, cancelled, bad
+    // folder, in the order of ENotStarted.
     kTextSkipped = 302,
 };
 
@@ -127,7 +127,7 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
     r.m_nFinished = static_cast<std::int64_t>(finished);
     r.m_nExitCode = exitCode;
     BYTE why = 0;
-    if (r.m_bNotStarted && in.ReadU8(why) && why <= static_cast<BYTE>(ENotStarted::Cancelled))
+    if (r.m_bNotStarted && in.ReadU8(why) && why <= static_cast<BYTE>(ENotStarted::BadFolder))
         r.m_eWhy = static_cast<ENotStarted>(why);
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))

@@ -32,6 +32,7 @@ struct CJobResult {
         Refused,            // the scanner refused the command file
         Busy,               // the idle wait gave up: the processor stayed busy
         Cancelled,          // the idle wait was cancelled (the server stopped)
+        BadFolder,          // not started: the folder is no absolute path the scanner takes
     };
 
     bool m_bNotStarted = false;    // the scanner could not be started

@@ -54,19 +54,33 @@ CJob::ERunResult CJob::Execute() {
     if (bBusy)
         m_bRunning = false;
     if (m_bRunning) {
-        bool bStillRunning = false;
-        const bool bStarted =
-            m_pRunSeams && m_pRunSeams->m_launch
-                ? m_pRunSeams->m_launch(*this)
-                : m_ScanParameter.Launch(m_strScanner.c_str(), GetName(), &bStillRunning,
-                                         m_bKeepScanner ? &m_launched : nullptr);
-        result = bStarted        ? ERunResult::Started
-                 : bStillRunning ? ERunResult::StillRunning
-                                 : ERunResult::LaunchFailed;
+        result = Launch();
         m_bRunning = false;
     }
     m_hThread = std::thread::id();
     return result;
+}
+
+CJob::ERunResult CJob::Launch() {
+    m_launched = CLaunchedScanner();
+    bool bStillRunning = false;
+    const bool bStarted =
+        m_pRunSeams && m_pRunSeams->m_launch
+            ? m_pRunSeams->m_launch(*this)
+            : m_ScanParameter.Launch(m_strScanner.c_str(), GetName(), &bStillRunning, &m_launched);
+    if (!bStarted)
+        return bStillRunning ? ERunResult::StillRunning : ERunResult::LaunchFailed;
+    if (m_launched.pid <= 0)
+        return ERunResult::Started; // a test's stand-in launch
+    // Only a scanner that took its command file runs the scan: a run it
+    // refused is no start, and its file would otherwise stay behind.
+    if (AwaitCommandTake(m_launched, kCommandTakeWaitMs) == ECommandTake::Refused)
+        return ERunResult::Refused;
+    if (!m_bKeepScanner) {
+        ReapInBackground(m_launched);
+        m_launched = CLaunchedScanner();
+    }
+    return ERunResult::Started;
 }
 
 bool CJob::WaitForIdle() {

@@ -14,7 +14,16 @@ void RecordNotStarted(CRegInterface& store, CJob& job, CJobResult::ENotStarted w
 
 } // namespace
 
+CJobResult::ENotStarted NotCarriedOut(CJob::EFault fault) {
+    return fault == CJob::EFault::Directory ? CJobResult::ENotStarted::BadFolder
+                                            : CJobResult::ENotStarted::Refused;
+}
+
 ERunNow RunJobNow(CRegInterface& store, CJob& job, const std::string& scanner) {
+    if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None) {
+        RecordNotStarted(store, job, NotCarriedOut(fault));
+        return ERunNow::Unfit;
+    }
     if (CScanLock::IsRunning(job.GetName())) {
         RecordNotStarted(store, job, CJobResult::ENotStarted::StillRunning);
         return ERunNow::StillRunning;
@@ -35,6 +44,9 @@ ERunNow RunJobNow(CRegInterface& store, CJob& job, const std::string& scanner) {
         // Another start took the scan lock between the test and the launch.
         RecordNotStarted(store, job, CJobResult::ENotStarted::StillRunning);
         return ERunNow::StillRunning;
+    case CJob::ERunResult::Refused:
+        RecordNotStarted(store, job, CJobResult::ENotStarted::Refused);
+        return ERunNow::Refused;
     default:
         RecordNotStarted(store, job, CJobResult::ENotStarted::ScannerMissing);
         return ERunNow::NotStarted;

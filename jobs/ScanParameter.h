@@ -23,6 +23,20 @@ struct CLaunchedScanner {
     std::string strCommandFile;
 };
 
+// What a started scanner did with its command file. The scanner removes the
+// file once it has read and accepted it, and leaves one it refuses.
+enum class ECommandTake { Taken, Refused, Pending };
+
+// Waits at most nTimeoutMs for the scanner to take its command file. One
+// that ended and left its file refused it: the file is removed and the
+// process reaped (launched.pid becomes -1). Otherwise the process is left to
+// its owner to reap.
+ECommandTake AwaitCommandTake(CLaunchedScanner& launched, int nTimeoutMs);
+
+// Reaps the scanner on a thread of its own, then removes its command file if
+// it is still there, which nobody else would ever remove.
+void ReapInBackground(const CLaunchedScanner& launched);
+
 class CScanParameter {
 public:
     // The folder a new job scans: the root of the file system.

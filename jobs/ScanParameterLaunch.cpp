@@ -4,6 +4,7 @@
 #include "ScanLock.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -57,22 +58,6 @@ std::string WriteCommandFile(const std::string& text) {
     return path;
 }
 
-// Waits for the scanner in the background, then removes its command file if
-// it is still there: the scanner removes one it takes and leaves one it
-// refuses, which nobody else would ever remove.
-void ReapAndClean(pid_t pid, const std::string& commandFile) {
-    try {
-        std::thread([pid, commandFile] {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            ::unlink(commandFile.c_str());
-        }).detach();
-    } catch (...) {
-        // No thread to spare: the scanner is reaped when we end.
-    }
-}
-
 std::string Absolute(const std::string& path) {
     if (!path.empty() && path[0] == '/')
         return path;
@@ -81,6 +66,45 @@ std::string Absolute(const std::string& path) {
 }
 
 } // namespace
+
+void ReapInBackground(const CLaunchedScanner& launched) {
+    try {
+        std::thread([launched] {
+            int status = 0;
+            while (::waitpid(launched.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            ::unlink(launched.strCommandFile.c_str());
+        }).detach();
+    } catch (...) {
+        // No thread to spare: the scanner is reaped when we end.
+    }
+}
+
+ECommandTake AwaitCommandTake(CLaunchedScanner& launched, int nTimeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    for (;;) {
+        // Whether it ended is asked before the file is looked at, so a
+        // scanner that took the file and then ended counts as taken.
+        siginfo_t info{};
+        const int waited =
+            ::waitid(P_PID, static_cast<id_t>(launched.pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        const bool bEnded = (waited == 0 && info.si_pid == launched.pid) ||
+                            (waited < 0 && errno == ECHILD); // reaped by the system
+        if (::access(launched.strCommandFile.c_str(), F_OK) != 0 && errno == ENOENT)
+            return ECommandTake::Taken;
+        if (bEnded) {
+            ::unlink(launched.strCommandFile.c_str());
+            int status = 0;
+            while (::waitpid(launched.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            launched.pid = -1;
+            return ECommandTake::Refused;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return ECommandTake::Pending;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
 
 std::string BuildCommandFileText(const CScanParameter& p, const char* pszJobName) {
     char digits[96];
@@ -135,7 +159,7 @@ bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool
         pKeep->pid = static_cast<int>(pid);
         pKeep->strCommandFile = commandFile;
     } else {
-        ReapAndClean(pid, commandFile);
+        ReapInBackground({static_cast<int>(pid), commandFile});
     }
     return true;
 }

@@ -66,8 +66,7 @@ const StringEntry kStrings[] = {
     {179, "Nie mogę otworzyć pliku \"%s\"."},
     {190, "Nie mogę odczytać wszystkich ustawień analiz z bazy danych. Plik \"%s\" nie został "
           "zapisany."},
-    {191, "Ustawień analizy \"%s\" nie można zapisać ani wykonać (nazwa dłuższa niż 259 bajtów "
-          "lub niebędąca poprawnym tekstem UTF-8 albo opcja poza zakresem). Zostały pominięte."},
+    {191, "Ustawień analizy \"%s\" nie można zapisać ani wykonać: %s. Zostały pominięte."},
     {192, "Dane programu \"%s\" należą do innego użytkownika albo mogą je zmieniać inni. "
           "Program z nich nie skorzysta."},
     {193, "Zdarzenie \"%s\" należy do innego użytkownika albo mogą go używać inni. Program z "
@@ -108,6 +107,14 @@ const StringEntry kStrings[] = {
     {303, "odrzucono: skaner nie przyjął ustawień"},
     {304, "pominięto: procesor zajęty"},
     {305, "anulowano"},
+    {306, "odrzucono: folder nie jest ścieżką bezwzględną"},
+    // Why a job cannot be stored or run, in the order of CJob::EFault.
+    {307, "brak nazwy"},
+    {308, "nazwa dłuższa niż 259 bajtów"},
+    {309, "nazwa nie jest poprawnym tekstem UTF-8"},
+    {310, "opcja analizy poza zakresem"},
+    {311, "folder nie jest ścieżką bezwzględną (na przykład /home/jan) bez znaków końca wiersza, "
+          "najwyżej 4095 bajtów"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

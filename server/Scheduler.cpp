@@ -4,6 +4,7 @@
 #include "JobResult.h"
 #include "LocalInstant.h"
 #include "RegInterface.h"
+#include "RunNow.h"
 #include "Server.h"
 #include "Settings.h"
 
@@ -29,6 +30,25 @@ std::string Printable(const std::string& text) {
         }
     }
     return out;
+}
+
+// Why the scanner would refuse a job, for the log.
+const char* FaultReason(CJob::EFault fault) {
+    switch (fault) {
+    case CJob::EFault::NoName:
+        return "the job has no name";
+    case CJob::EFault::LongName:
+        return "the name is longer than the scanner takes";
+    case CJob::EFault::NotText:
+        return "the name is no UTF-8 text";
+    case CJob::EFault::Option:
+        return "a scan option is out of range";
+    case CJob::EFault::Directory:
+        return "the folder to scan is no absolute path the scanner takes";
+    case CJob::EFault::None:
+        break;
+    }
+    return "";
 }
 
 } // namespace
@@ -188,6 +208,13 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time
         return false;
     }
     server.SignalClients();
+    // The slot is used up all the same: a job the scanner would refuse is
+    // refused once per start, not at every pass.
+    if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None) {
+        Log("refused", job.GetName(), std::string(FaultReason(fault)) + "; not started");
+        RecordNotStarted(job.GetName(), NotCarriedOut(fault));
+        return false;
+    }
     if (job.GetPeriod()->GetIdle()) {
         StartWorker(job, before, scanner);
         return true;
@@ -282,8 +309,7 @@ void CScheduler::LogScannerEnd(const Scanner& scanner) {
     // The scanner removes its command file as soon as it has read it; one
     // still there was refused (or never reached), and nobody else removes it.
     if (!scanner.commandFile.empty() && ::unlink(scanner.commandFile.c_str()) == 0) {
-        Log("refused", scanner.name, "the scanner did not take the command file, which is removed");
-        RecordNotStarted(scanner.name, CJobResult::ENotStarted::Refused);
+        LogResult(scanner.name, CJob::ERunResult::Refused);
         return;
     }
     if (WIFSIGNALED(scanner.status)) {
@@ -365,6 +391,10 @@ void CScheduler::LogResult(const std::string& name, CJob::ERunResult result) {
     case CJob::ERunResult::StillRunning:
         Log("skipped", name, "the previous scan is still running");
         RecordNotStarted(name, CJobResult::ENotStarted::StillRunning);
+        break;
+    case CJob::ERunResult::Refused:
+        Log("refused", name, "the scanner did not take the command file, which is removed");
+        RecordNotStarted(name, CJobResult::ENotStarted::Refused);
         break;
     }
 }

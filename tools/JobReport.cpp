@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
 
 namespace {
 
@@ -125,6 +126,16 @@ std::string JsonTime(const std::optional<COleDateTime>& t) {
 }
 
 // {"finished": ..., "exitCode": ..., counts, "stopped": ...} on one line, or null.
+// Why a run did not scan, for scripts; null for a run that scanned.
+std::string JsonReason(const CJobResult& r) {
+    if (!r.m_bNotStarted)
+        return "null";
+    static const char* const kReasons[] = {"scanner-missing", "still-running", "refused", "busy",
+                                           "cancelled",       "bad-folder"};
+    const auto why = static_cast<size_t>(r.m_eWhy);
+    return why < std::size(kReasons) ? JsonString(kReasons[why]) : "null";
+}
+
 std::string JsonResult(const std::optional<CJobResult>& r) {
     if (!r)
         return "null";
@@ -134,7 +145,8 @@ std::string JsonResult(const std::optional<CJobResult>& r) {
            ", \"infected\": " + std::to_string(r->m_nInfected) +
            ", \"changed\": " + std::to_string(r->m_nChanged) +
            ", \"errors\": " + std::to_string(r->m_nErrors) +
-           ", \"stopped\": " + JsonBool(r->m_bStopped) + "}";
+           ", \"stopped\": " + JsonBool(r->m_bStopped) + ", \"notStarted\": " + JsonReason(*r) +
+           ", \"text\": " + JsonString(r->GetText()) + "}";
 }
 
 // Length of the valid UTF-8 sequence at text[i], or 0 when it is not one.

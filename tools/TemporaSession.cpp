@@ -116,25 +116,6 @@ std::string StateProblemText(const CStateProblem& problem) {
 }
 
 // Why a job cannot be stored or run, for the user.
-const char* FaultText(CJob::EFault fault) {
-    switch (fault) {
-    case CJob::EFault::NoName:
-        return "brak nazwy";
-    case CJob::EFault::LongName:
-        return "nazwa dłuższa niż 259 bajtów";
-    case CJob::EFault::NotText:
-        return "nazwa nie jest poprawnym tekstem UTF-8";
-    case CJob::EFault::Option:
-        return "opcja analizy poza zakresem";
-    case CJob::EFault::Directory:
-        return "folder nie jest ścieżką bezwzględną bez znaków końca wiersza (najwyżej 4095 "
-               "bajtów)";
-    case CJob::EFault::None:
-        break;
-    }
-    return "";
-}
-
 std::string StoreErrorText(LONG nResult) {
     switch (nResult) {
     case ERROR_BUSY:
@@ -369,9 +350,6 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     CJob job;
     if (!ReadExisting(store, strName, job))
         return kExitRefused;
-    if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None)
-        return Refuse("analizy " + Quoted(strName) + " nie można uruchomić: " + FaultText(fault) +
-                      ".");
     // The start is stamped whether or not the scanner starts, as the window's
     // run-now does; but only on the job as read, never over a change or a
     // deletion that came in between.
@@ -391,6 +369,12 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
     case ERunNow::NotStarted:
         return Refuse("nie mogę uruchomić skanera \"" + PlainText(scanner) +
                       "\" (wartość vexexe; vexserv --install ją zapisuje).");
+    case ERunNow::Unfit:
+        return Refuse("analizy " + Quoted(strName) +
+                      " nie można uruchomić: " + CJob::DescribeFault(job.CheckCarriable()) + ".");
+    case ERunNow::Refused:
+        return Refuse("skaner \"" + PlainText(scanner) + "\" odrzucił ustawienia analizy " +
+                      Quoted(strName) + " i jej nie przeprowadził.");
     }
     return kExitOk;
 }
@@ -432,13 +416,14 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
     size_t refused = 0;
     CJob job;
     JobFileStatus status = bFailed ? JobFileStatus::Damaged : JobFileStatus::Ok;
-    // A record that cannot be stored is named with its cause and passed
-    // over; the records after it are still imported.
+    // A record that cannot be stored or run (a folder like "C:\" from
+    // another system) is named with its cause and passed over; the records
+    // after it are still imported.
     while (!bFailed && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
         const std::string name = job.GetName();
-        if (const CJob::EFault fault = job.CheckStorable(); fault != CJob::EFault::None) {
+        if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None) {
             Refuse("pominięto analizę " + Quoted(name) + " (rekord " +
-                   std::to_string(reader.GetRead()) + "): " + FaultText(fault) + ".");
+                   std::to_string(reader.GetRead()) + "): " + CJob::DescribeFault(fault) + ".");
             ++refused;
             continue;
         }

@@ -7,6 +7,7 @@
 #include "ModalSeam.h"
 #include "RegInterface.h"
 #include "StringTable.h"
+#include "VigilDoc.h"
 
 #include <QByteArray>
 #include <QClipboard>
@@ -19,7 +20,6 @@ namespace {
 constexpr unsigned IDS_CLIP_OPEN_FAILED = 102;
 constexpr unsigned IDS_CLIP_NO_DATA = 103;
 constexpr unsigned IDS_COPY_PREFIX = 142;
-constexpr unsigned IDS_CANNOT_CARRY_OUT = 191;
 } // namespace
 
 QString CJobClipboard::Format() {
@@ -122,10 +122,8 @@ int CJobClipboard::Paste(CRegInterface& store) {
                                  static_cast<size_t>(bytes.size()));
     int added = 0;
     for (const std::unique_ptr<CJob>& job : clip.jobs) {
-        if (job->CheckStorable() != CJob::EFault::None) {
-            std::string text = LoadResString(IDS_CANNOT_CARRY_OUT);
-            text.replace(text.find("%s"), 2, job->GetName());
-            AfxMessageBox(text.c_str(), MB_OK);
+        if (job->CheckCarriable() != CJob::EFault::None) {
+            AfxMessageBox(CannotCarryOutText(*job).c_str(), MB_OK);
             continue;
         }
         job->SetName(FreeName(store, job->GetName()).c_str());

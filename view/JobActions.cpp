@@ -64,7 +64,8 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
             continue;
         // Read for every job, as the installation may change it meanwhile.
         const ERunNow result = RunJobNow(store, job, ScannerPath());
-        if (result == ERunNow::Started || result == ERunNow::NotStarted)
+        if (result == ERunNow::Started || result == ERunNow::NotStarted ||
+            result == ERunNow::Refused)
             ++written;
     }
     return written;

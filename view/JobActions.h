@@ -23,8 +23,9 @@ public:
 
     // Runs each named job once with the scanner of the machine setting
     // "vexexe": stamps its last start, starts the scanner, and writes it back
-    // with hint 3. A job that cannot be read, or whose scan still runs, is
-    // skipped. Returns the number of jobs written back.
+    // with hint 3. A job that cannot be read, that the scanner would refuse,
+    // or whose scan still runs, is skipped (its result says why). Returns the
+    // number of jobs stamped.
     static int RunJobsNow(CRegInterface& store, const std::vector<std::string>& names);
 
     // Opens the log viewer on the first named job's scan log (the job's name

@@ -80,6 +80,16 @@ std::string FormatMessageText(unsigned nStringId, const char* pszArg) {
     return text;
 }
 
+std::string CannotCarryOutText(const CJob& job) {
+    std::string text = LoadResString(kMsgCannotCarryOut);
+    const size_t name = text.find("%s");
+    const size_t why = text.find("%s", name + 2);
+    // The later one first, so the name's place stays where it was.
+    text.replace(why, 2, CJob::DescribeFault(job.CheckCarriable()));
+    text.replace(name, 2, job.GetName());
+    return text;
+}
+
 bool HasJobFileExtension(const std::string& strPath) {
     const size_t n = std::char_traits<char>::length(kExtension);
     if (strPath.size() < n)
@@ -201,8 +211,8 @@ bool CVigilDoc::ImportFile(const std::string& strPath) {
     CJob job;
     JobFileStatus status = header;
     while (status == JobFileStatus::Ok && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
-        if (job.CheckStorable() != CJob::EFault::None) {
-            AfxMessageBox(FormatMessageText(kMsgCannotCarryOut, job.GetName()).c_str(), MB_OK);
+        if (job.CheckCarriable() != CJob::EFault::None) {
+            AfxMessageBox(CannotCarryOutText(job).c_str(), MB_OK);
             continue;
         }
         if (m_store.ReadJob(job.GetName(), nullptr)) {

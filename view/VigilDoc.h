@@ -23,7 +23,7 @@ enum : unsigned {
     kMsgReplaceFile = 177,     // the file %s exists; replace it?
     kMsgCannotWriteFile = 178, // the file %s cannot be written
     kMsgCannotReadStore = 190, // the store cannot be read whole; %s not written
-    kMsgCannotCarryOut = 191,  // the job %s cannot be stored or run; passed over
+    kMsgCannotCarryOut = 191,  // the job %s cannot be stored or run (%s: why); passed over
     kMsgUnsafeState = 192,     // the state root or its file %s is not the user's alone
     kMsgUnsafeEvent = 193,     // the event %s is not the user's alone
     kMsgCannotReadFile = 179,  // the file %s cannot be opened
@@ -102,6 +102,9 @@ bool PromptSaveFileName(std::string& strPath, const char* pszTitle,
 
 // The string-table entry nStringId with its first "%s" replaced by pszArg.
 std::string FormatMessageText(unsigned nStringId, const char* pszArg);
+// The message for a job that comes in but cannot be stored or run, with its
+// name and the reason.
+std::string CannotCarryOutText(const CJob& job);
 
 // True when strPath ends in ".scj", whatever the case.
 bool HasJobFileExtension(const std::string& strPath);

@@ -52,8 +52,10 @@ protected:
     CScanRegInterface m_store{&m_sink};
     // Message boxes are answered with OK and their string ids kept.
     std::vector<unsigned> m_boxes;
+    std::vector<std::string> m_texts;
     ScopedModalHook m_hook{[this](QDialog& box) {
         m_boxes.push_back(MessageBoxStringId(box));
+        m_texts.push_back(MessageBoxText(box).toStdString());
         return IDOK;
     }};
 };
@@ -150,6 +152,22 @@ TEST_F(JobClipboard, PastedJobWaitsForItsNextTimeInsteadOfStartingAtOnce) {
     // The original missed its hours and is due; the copy never ran here.
     EXPECT_EQ(original.GetSecondsToNextStart(clock.Now()), 0);
     EXPECT_EQ(pasted.GetSecondsToNextStart(clock.Now()), 35 * 60);
+}
+
+TEST_F(JobClipboard, JobWithAFolderTheScannerWouldRefuseIsNamedAndLeftOut) {
+    CJob windows, fine;
+    MakeStartedJob(windows, "Z Windows");
+    windows.GetScanParameter().m_strDirectory = "C:\\Dane";
+    MakeStartedJob(fine, "Dyski");
+    PutOnClipboard(EncodeClipPayload({windows.Store(), fine.Store()}));
+    EXPECT_EQ(CJobClipboard::Paste(m_store), 1);
+    EXPECT_EQ(StoredNames(m_store), Names{"Dyski"});
+    ASSERT_EQ(m_texts.size(), 1u);
+    EXPECT_EQ(m_texts[0].rfind("Ustawień analizy \"Z Windows\" nie można zapisać ani wykonać: "
+                               "folder nie jest ścieżką bezwzględną",
+                               0),
+              0u)
+        << m_texts[0];
 }
 
 TEST_F(JobClipboard, CutOnlyDeletesWhatWentOnTheClipboard) {

@@ -3,6 +3,7 @@
 // is stored already stays deletable by its name.
 #include "FaultUtil.h"
 #include "JobFile.h"
+#include "JobResult.h"
 #include "TempStateRoot.h"
 
 namespace {
@@ -56,7 +57,8 @@ TEST_F(ImportFaultTest, RecordsThatCannotBeCarriedOutAreNamedAndTheRestImported)
     std::vector<BYTE> file =
         EncodeJobFile({DueJob("Pierwsza", "/srv")->Store(), WithName(*DueJob("x", "/srv"), m_long),
                        endless->Store(), WithName(*DueJob("x", "/srv"), legacy),
-                       DueJob("Ostatnia", "/srv")->Store()});
+                       DueJob("Z Windows", "C:\\Dane")->Store(),
+                       DueJob("Względna", "dane")->Store(), DueJob("Ostatnia", "/srv")->Store()});
     file.insert(file.end(), 10, 0xAB); // after the records that the count announces
     const std::string path = m_root.Path() + "/obce.scj";
     std::ofstream(path, std::ios::binary)
@@ -65,7 +67,7 @@ TEST_F(ImportFaultTest, RecordsThatCannotBeCarriedOutAreNamedAndTheRestImported)
 
     const CRunResult r = Tempora({"import", path});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.out.find("Dodano: 2, zastąpiono: 0, pozostawiono: 0, pominięto: 3."),
+    EXPECT_NE(r.out.find("Dodano: 2, zastąpiono: 0, pozostawiono: 0, pominięto: 5."),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.err.find("(rekord 2): nazwa dłuższa niż 259 bajtów"), std::string::npos) << r.err;
@@ -74,6 +76,11 @@ TEST_F(ImportFaultTest, RecordsThatCannotBeCarriedOutAreNamedAndTheRestImported)
         << r.err;
     EXPECT_NE(r.err.find("(rekord 4): nazwa nie jest poprawnym tekstem UTF-8"), std::string::npos)
         << r.err;
+    // A folder the scanner would refuse: a Windows one, a relative one.
+    EXPECT_NE(r.err.find("\"Z Windows\" (rekord 5): folder nie jest ścieżką bezwzględną"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("\"Względna\" (rekord 6): folder nie jest"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("jeszcze 10 bajtów"), std::string::npos) << r.err;
     CRegInterface store;
     ASSERT_TRUE(store.Open(kJobKeyPath));
@@ -82,6 +89,7 @@ TEST_F(ImportFaultTest, RecordsThatCannotBeCarriedOutAreNamedAndTheRestImported)
     EXPECT_FALSE(store.ReadJob("Bez końca", nullptr));
     EXPECT_FALSE(store.ReadJob(m_long.c_str(), nullptr));
     EXPECT_FALSE(store.ReadJob(legacy.c_str(), nullptr));
+    EXPECT_FALSE(store.ReadJob("Z Windows", nullptr));
     // Nor does the store itself take such a job.
     EXPECT_FALSE(store.AddJob(*endless));
 }
@@ -111,4 +119,16 @@ TEST_F(ImportFaultTest, RunRefusesWhatTheScannerWouldRefuse) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("opcja analizy poza zakresem"), std::string::npos) << r.err;
     EXPECT_EQ(StoredBytes("Bez końca"), endless->Store());
+
+    // A stored job with a Windows folder (written before the door was shut):
+    // refused before its start is stamped, and the result says why.
+    const std::vector<BYTE> windows = DueJob("Z Windows", "C:\\")->Store();
+    PutRaw("Z Windows", windows);
+    const CRunResult w = Tempora({"run", "Z Windows"});
+    EXPECT_EQ(w.code, 1);
+    EXPECT_NE(w.err.find("folder nie jest ścieżką bezwzględną"), std::string::npos) << w.err;
+    EXPECT_EQ(StoredBytes("Z Windows"), windows);
+    CJobResult result;
+    ASSERT_TRUE(ReadJobResult("Z Windows", result));
+    EXPECT_EQ(result.GetText(), "odrzucono: folder nie jest ścieżką bezwzględną");
 }

@@ -2,8 +2,9 @@
 // arguments, working directory, VEX_WINDOW, inherited descriptors, the
 // command file's rights and bytes) to the file named by VEX_FAKE_OUT. Then,
 // with VEX_FAKE_HOLD, it runs on while that file exists (a long scan, 20 s
-// at most); with VEX_FAKE_CONSUME it removes the command file, as the
-// scanner does with one it accepts; with VEX_FAKE_ABORT it crashes.
+// at most). It removes the command file, as the scanner does with one it
+// accepts, unless VEX_FAKE_KEEP says it refuses it; with VEX_FAKE_ABORT it
+// crashes.
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     std::string tmp = std::string(out) + ".part";
     std::ofstream(tmp, std::ios::binary) << rec.str();
     std::rename(tmp.c_str(), out);
-    if (argc == 3 && std::getenv("VEX_FAKE_CONSUME") != nullptr)
+    if (argc == 3 && std::getenv("VEX_FAKE_KEEP") == nullptr)
         ::unlink(argv[2]);
     if (const char* hold = std::getenv("VEX_FAKE_HOLD")) {
         struct stat st {};

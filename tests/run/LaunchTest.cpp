@@ -32,6 +32,7 @@ protected:
         ::unsetenv("VEX_FAKE_OUT");
         ::unsetenv("VEX_FAKE_HOLD");
         ::unsetenv("VEX_FAKE_ABORT");
+        ::unsetenv("VEX_FAKE_KEEP");
         ::unsetenv("RAMPART_ROOT");
     }
     size_t FilesInTmp() const {
@@ -62,12 +63,28 @@ TEST_F(LaunchTest, DefaultOptionsGiveTheThreeLinesWithCrLf) {
 }
 
 TEST_F(LaunchTest, ACommandFileTheScannerDidNotTakeIsRemovedWhenItEnds) {
+    ::setenv("VEX_FAKE_KEEP", "1", 1); // the stand-in refuses: it leaves the file
     CScanParameter p;
     p.m_strDirectory = "/home";
-    ASSERT_TRUE(p.Launch(FAKE_SCANNER, "Odrzucona")); // the stand-in leaves it in place
+    ASSERT_TRUE(p.Launch(FAKE_SCANNER, "Odrzucona"));
     ASSERT_FALSE(WaitForRecord(m_out).empty());
     for (int i = 0; i < 500 && FilesInTmp() != 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(FilesInTmp(), 0u);
+
+    // A whole run learns of the refusal before it returns: no start, no file.
+    CJob job;
+    job.SetName("Odrzucona");
+    job.GetScanParameter() = p;
+    job.m_strScanner = FAKE_SCANNER;
+    fs::remove(m_out);
+    EXPECT_EQ(job.Execute(), CJob::ERunResult::Refused);
+    EXPECT_FALSE(WaitForRecord(m_out).empty());
+    EXPECT_EQ(FilesInTmp(), 0u);
+    ::unsetenv("VEX_FAKE_KEEP");
+    fs::remove(m_out);
+    EXPECT_EQ(job.Execute(), CJob::ERunResult::Started);
+    EXPECT_FALSE(WaitForRecord(m_out).empty());
     EXPECT_EQ(FilesInTmp(), 0u);
 }
 

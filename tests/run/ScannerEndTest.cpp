@@ -47,7 +47,7 @@ protected:
     void TearDown() override {
         m_scheduler.reset();
         std::fclose(m_log);
-        for (const char* name : {"TMPDIR", "VEX_FAKE_OUT", "VEX_FAKE_CONSUME"})
+        for (const char* name : {"TMPDIR", "VEX_FAKE_OUT", "VEX_FAKE_KEEP"})
             ::unsetenv(name);
     }
 
@@ -95,17 +95,20 @@ protected:
 } // namespace
 
 TEST_F(ScannerEnd, RefusedCommandFileIsRemovedAndAcceptedOneLogsTheEnd) {
+    ::setenv("VEX_FAKE_KEEP", "1", 1); // the stand-in refuses its command file
     AddDueJob("Odrzucona");
     ASSERT_TRUE(PassUntilLogged("refused \"Odrzucona\""));
-    EXPECT_NE(Log().find("start \"Odrzucona\""), std::string::npos);
+    // A refused run was never a start.
+    EXPECT_EQ(Log().find("start \"Odrzucona\""), std::string::npos) << Log();
     EXPECT_EQ(CommandFiles(), 0u);
     CJobResult result;
     ASSERT_TRUE(ReadJobResult("Odrzucona", result));
     EXPECT_EQ(result.GetText(), "odrzucono: skaner nie przyjął ustawień");
 
-    ::setenv("VEX_FAKE_CONSUME", "1", 1);
+    ::unsetenv("VEX_FAKE_KEEP");
     AddDueJob("Przyjęta");
     ASSERT_TRUE(PassUntilLogged("end \"Przyjęta\": the scanner exited with code 0")) << Log();
+    EXPECT_NE(Log().find("start \"Przyjęta\""), std::string::npos);
     EXPECT_EQ(Log().find("refused \"Przyjęta\""), std::string::npos);
     EXPECT_EQ(CommandFiles(), 0u);
 }
@@ -122,4 +125,26 @@ TEST_F(ScannerEnd, StartWhileTheScanRunsIsSkippedAndRecorded) {
     CJobResult result;
     ASSERT_TRUE(ReadJobResult("Długa", result));
     EXPECT_EQ(result.GetText(), "pominięto: poprzednia analiza trwa");
+}
+
+// A job the scanner would refuse (a folder from another system) is refused by
+// the server itself, once for its slot: no scanner, no command file.
+TEST_F(ScannerEnd, JobTheScannerWouldRefuseIsRefusedAtTheDoorOncePerSlot) {
+    AddDueJob("Z Windows");
+    CJob job;
+    ASSERT_TRUE(m_store.ReadJob("Z Windows", &job));
+    job.GetScanParameter().m_strDirectory = "C:\\Dane";
+    ASSERT_TRUE(m_store.WriteJob(job, 0, nullptr));
+
+    ASSERT_TRUE(PassUntilLogged("refused \"Z Windows\": the folder to scan is no absolute path"))
+        << Log();
+    m_scheduler->RunPass(m_server);
+    const std::string log = Log();
+    EXPECT_EQ(log.find("refused \"Z Windows\""), log.rfind("refused \"Z Windows\""));
+    EXPECT_EQ(log.find("start \"Z Windows\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_dir.Path() + "/record")); // no scanner ran
+    EXPECT_EQ(CommandFiles(), 0u);
+    CJobResult result;
+    ASSERT_TRUE(ReadJobResult("Z Windows", result));
+    EXPECT_EQ(result.GetText(), "odrzucono: folder nie jest ścieżką bezwzględną");
 }

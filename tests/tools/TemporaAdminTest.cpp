@@ -214,7 +214,8 @@ TEST_F(TemporaAdminTest, StatusTellsWhetherTheServerRunsAndWhatIsDue) {
         << r.out;
     EXPECT_NE(r.out.find("\"/nie/ma/vexscan\" nie istnieje"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("najnowsza baza daily.cld sprzed 0 min"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("  Co godzinę\n"), std::string::npos) << r.out;
+    // Due at once when the test runs in minute :30 itself: then marked as such.
+    EXPECT_NE(r.out.find("  Co godzinę"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Za rok"), std::string::npos) << r.out;
     // Whether the user's units start at boot without a login.
     const bool linger = QFile::exists(QString("/var/lib/systemd/linger/") + qgetenv("USER"));

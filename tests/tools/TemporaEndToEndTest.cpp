@@ -57,8 +57,8 @@ protected:
         const std::string scanner = m_tmp.filePath("scanner.sh").toStdString();
         const std::string script =
             "#!/bin/sh\n{ printf '%s\\n' \"$@\" \"$VEX_WINDOW\"; cat \"$2\"; } > " +
-            Quote(m_scannerOut + ".part") + " && mv " + Quote(m_scannerOut + ".part") + " " +
-            Quote(m_scannerOut) + "\n";
+            Quote(m_scannerOut + ".part") + " && rm -f \"$2\" && mv " +
+            Quote(m_scannerOut + ".part") + " " + Quote(m_scannerOut) + "\n";
         QFile file(QString::fromStdString(scanner));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(script.c_str());
@@ -231,6 +231,28 @@ TEST_F(TemporaEndToEndTest, RunWithoutAScannerStillStampsButFails) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("/nonexistent/vexscan"), std::string::npos) << r.err;
     EXPECT_FALSE(ShowJson("Robocze")["lastStart"].isNull());
+}
+
+// A scanner that ends without taking its command file refused the run: tempora
+// says so, leaves no command file behind and records why nothing was scanned.
+TEST_F(TemporaEndToEndTest, RunThatTheScannerRefusesIsNoStartAndLeavesNothingBehind) {
+    AddEveryKind();
+    const std::string refusing = m_tmp.filePath("refusing.sh").toStdString();
+    QFile file(QString::fromStdString(refusing));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\nexit 2\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "vexexe", refusing.c_str()));
+
+    const CResult r = Tempora({"run", "Robocze"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("odrzucił ustawienia analizy"), std::string::npos) << r.err;
+    EXPECT_TRUE(QDir(m_tmp.path()).entryList({"vex*"}, QDir::Files).isEmpty());
+    const QJsonObject result = ShowJson("Robocze")["lastResult"].toObject();
+    EXPECT_EQ(result["notStarted"].toString(), "refused");
+    EXPECT_EQ(result["text"].toString(),
+              QString::fromUtf8("odrzucono: skaner nie przyjął ustawień"));
 }
 
 TEST_F(TemporaEndToEndTest, ExportDeleteAllImportGivesTheSameJobs) {

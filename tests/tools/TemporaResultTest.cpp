@@ -146,7 +146,9 @@ TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
     EXPECT_EQ(r.GetText(), "infekcje: 1");
     const QJsonObject last = JobJson("Dom")["lastResult"].toObject();
     EXPECT_EQ(last.keys(), QStringList({"changed", "errors", "exitCode", "files", "finished",
-                                        "infected", "stopped"}));
+                                        "infected", "notStarted", "stopped", "text"}));
+    EXPECT_TRUE(last["notStarted"].isNull());
+    EXPECT_EQ(last["text"].toString(), "infekcje: 1");
     EXPECT_EQ(last["exitCode"].toInt(), 1);
     EXPECT_EQ(last["files"].toInt(), 3);
     EXPECT_EQ(last["infected"].toInt(), 1);
@@ -175,6 +177,7 @@ TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
     EXPECT_EQ(Tempora({"run", "Dom"}).code, 1);
     EXPECT_EQ(ListedResult("Dom"), "nie uruchomiono");
     EXPECT_EQ(JobJson("Dom")["lastResult"].toObject()["exitCode"].toInt(), -1);
+    EXPECT_EQ(JobJson("Dom")["lastResult"].toObject()["notStarted"].toString(), "scanner-missing");
 }
 
 TEST_F(TemporaResultTest, ResultsStayWithTheNameAndNeverTravelInAFile) {

@@ -124,14 +124,20 @@ TEST_F(DocTest, RowsStayWhenTheStoreCannotBeReadForThem) {
 TEST_F(DocTest, ImportPassesOverAJobNothingCanCarryOutAndNamesIt) {
     auto endless = MakeJob("Bez końca", 6, 0);
     endless->GetScanParameter().m_nEndMode = 0xFFFFFFFF;
+    auto windows = MakeJob("Dane %s", 6, 30, 0, "C:\\Dane"); // from another system
     auto fine = MakeJob("Dobra", 7, 0);
     const std::string path = PathIn("mixed.scj");
-    Write(path, EncodeJobFile({endless->Store(), fine->Store()}));
+    Write(path, EncodeJobFile({endless->Store(), windows->Store(), fine->Store()}));
     OpenView();
     EXPECT_TRUE(m_doc->ImportFile(path));
-    ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_TRUE(m_messages[0].text.startsWith(QString::fromUtf8("Ustawień analizy \"Bez końca\"")))
-        << m_messages[0].text.toStdString();
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[0].text.toStdString(),
+              "Ustawień analizy \"Bez końca\" nie można zapisać ani wykonać: opcja analizy poza "
+              "zakresem. Zostały pominięte.");
+    EXPECT_TRUE(m_messages[1].text.startsWith(QString::fromUtf8(
+        "Ustawień analizy \"Dane %s\" nie można zapisać ani wykonać: folder nie jest ścieżką "
+        "bezwzględną")))
+        << m_messages[1].text.toStdString();
     EXPECT_EQ(StoredNames(), std::vector<std::string>{"Dobra"});
 }
 
