@@ -18,13 +18,16 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygonF>
+#include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolTip>
 
 #include <algorithm>
 #include <vector>
@@ -96,6 +99,32 @@ qint64 ResultKey(CJobResultReader& results, const char* pszName) {
 QString FoldedKey(const char* psz) {
     return Utf8(psz).toLower();
 }
+
+// Shows a cell's whole text as its tool tip when its column is too narrow
+// for it, so that a long result or folder can be read without widening it.
+class CElidedTipDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* pEvent, QAbstractItemView* pView, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (pEvent->type() != QEvent::ToolTip || pView == nullptr)
+            return QStyledItemDelegate::helpEvent(pEvent, pView, option, index);
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QRect textRect =
+            pView->style()->subElementRect(QStyle::SE_ItemViewItemText, &cell, pView);
+        // The style keeps a margin on either side of the text.
+        const int margin = pView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &cell, pView);
+        if (cell.text.isEmpty() ||
+            cell.fontMetrics.horizontalAdvance(cell.text) <= textRect.width() - 2 * margin) {
+            QToolTip::hideText();
+            return true;
+        }
+        QToolTip::showText(pEvent->globalPos(), cell.text, pView->viewport(), option.rect);
+        return true;
+    }
+};
 } // namespace
 
 CVigilView::CVigilView(CVigilDoc* pDoc, CCommandLayer* pCommands, QWidget* pParent)
@@ -117,6 +146,7 @@ CVigilView::CVigilView(CVigilDoc* pDoc, CCommandLayer* pCommands, QWidget* pPare
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setStretchLastSection(false);
+    setItemDelegate(new CElidedTipDelegate(this));
     CreateColumns();
     ReadSortSettings();
     SetSortMark();

@@ -6,10 +6,15 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QImage>
 #include <QMenu>
 #include <QPalette>
+#include <QToolTip>
+
+#include <chrono>
+#include <thread>
 
 namespace {
 constexpr const char* kSettingsKey = "Software\\Kestrow\\Rampart 8\\Tempora";
@@ -100,6 +105,36 @@ TEST_F(ViewTest, RowsShowTheJobTextsChecksAndOwnKeys) {
     for (int row = 0; row < 3; ++row)
         keys.insert(m_view->GetRowData(row) & ~CVigilView::kCheckMirror);
     EXPECT_EQ(keys.size(), 3);
+}
+
+// A text cut off by a narrow column is its cell's tool tip; one that fits
+// needs none.
+TEST_F(ViewTest, CutOffTextsShowWhole) {
+    const std::string folder = "/home/jan/Dokumenty/Projekty/Bardzo długa nazwa katalogu";
+    auto job = MakeJob("Alfa", 13, 0, 0, folder.c_str());
+    Store(*job);
+    OpenView();
+    m_view->resize(900, 300);
+    m_view->show();
+    auto tipAt = [this](int col) {
+        QToolTip::hideText(); // which takes a moment
+        for (int i = 0; i < 200 && QToolTip::isVisible(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            QCoreApplication::processEvents();
+        }
+        const QRect cell = m_view->visualItemRect(m_view->item(0, col));
+        QHelpEvent help(QEvent::ToolTip, cell.center(),
+                        m_view->viewport()->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(m_view->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    m_view->setColumnWidth(1, 60);
+    EXPECT_EQ(tipAt(1).toStdString(), folder);
+    m_view->setColumnWidth(
+        1, m_view->fontMetrics().horizontalAdvance(QString::fromStdString(folder)) + 40);
+    EXPECT_EQ(tipAt(1), QString());
+    EXPECT_EQ(tipAt(0), QString()); // "Alfa" fits beside its check box
+    QToolTip::hideText();
 }
 
 TEST_F(ViewTest, SortsEveryColumnBothWaysWithNoStartBeforeDueBeforeFuture) {
