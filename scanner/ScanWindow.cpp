@@ -196,14 +196,13 @@ void CScanWindow::closeEvent(QCloseEvent* event) {
     m_bStopAsked = true;
 }
 
-CScanResult RunScanInWindow(CScanner& scanner, const std::string& jobName, int endMode,
+CScanResult RunScanInWindow(const CScanTask& task, const std::string& jobName, int endMode,
                             const std::function<void(const CScanResult&)>& onFinished) {
     CScanWindow window(jobName, endMode);
-    scanner.m_pProgress = &window;
-    window.SetStopHandler([&scanner] { scanner.RequestStop(); });
+    window.SetStopHandler(task.m_stop);
     CScanResult result;
     std::thread scan([&] {
-        result = scanner.Run();
+        result = task.m_run(&window);
         if (onFinished)
             onFinished(result);
         window.ScanFinished(result);
@@ -215,6 +214,5 @@ CScanResult RunScanInWindow(CScanner& scanner, const std::string& jobName, int e
     QApplication::setQuitOnLastWindowClosed(true);
     QApplication::exec();
     scan.join();
-    scanner.m_pProgress = nullptr;
     return result;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Scanner.h"
+#include "ScanResult.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -88,5 +88,5 @@ private:
 // when the scan has ended and the window has closed (by itself or by the
 // user, as the end mode says). onFinished, when set, gets the result on the
 // scan's thread as soon as the scan ends, whatever the window still waits for.
-CScanResult RunScanInWindow(CScanner& scanner, const std::string& jobName, int endMode,
+CScanResult RunScanInWindow(const CScanTask& task, const std::string& jobName, int endMode,
                             const std::function<void(const CScanResult&)>& onFinished = {});

@@ -181,29 +181,6 @@ struct CScanner::Shared {
     std::map<uint64_t, Outcome> pending; // finished out of walk order
 };
 
-int CScanResult::ExitCode() const {
-    if (m_bFatal || m_bNoSignatures)
-        return 2;
-    if (m_nInfected > 0 || m_nChanged > 0)
-        return 1;
-    return m_nErrors > 0 ? 2 : 0;
-}
-
-std::string CScanResult::Text(const std::string& jobName, const std::string& dir) const {
-    std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
-                       ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
-                       std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);
-    if (m_bFatal)
-        text += ", analizy nie przeprowadzono";
-    else if (m_bNoSignatures)
-        text += ", brak sygnatur: szukano tylko pliku testowego";
-    if (m_bStoppedByUser)
-        text += ", analiza zatrzymana przez użytkownika";
-    else if (m_bStopped)
-        text += ", analiza zatrzymana";
-    return text;
-}
-
 CScanner::CScanner(const CScanCommand& cmd, const CScanPaths& paths, std::string signatureFolder)
     : m_cmd(cmd), m_paths(paths), m_strSignatures(std::move(signatureFolder)),
       m_log(paths.m_strLog, cmd.m_nLogMode) {
@@ -217,6 +194,18 @@ CScanner::~CScanner() = default;
 void CScanner::RequestStop() {
     m_bUserStop = true;
     Stop();
+}
+
+CScanTask CScanner::Task() {
+    CScanTask task;
+    task.m_run = [this](IScanProgress* progress) {
+        m_pProgress = progress;
+        const CScanResult result = Run();
+        m_pProgress = nullptr;
+        return result;
+    };
+    task.m_stop = [this] { RequestStop(); };
+    return task;
 }
 
 // Safe from any thread and from progress calls, which run under the collect

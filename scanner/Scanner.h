@@ -5,6 +5,7 @@
 #include "ReferenceList.h"
 #include "ScanLog.h"
 #include "ScanPaths.h"
+#include "ScanResult.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -14,40 +15,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-
-// Counts of one scan; ExitCode() is the scanner's exit code.
-struct CScanResult {
-    size_t m_nFiles = 0;    // files examined
-    size_t m_nInfected = 0; // files with a finding
-    size_t m_nChanged = 0;  // files that differ from their reference
-    size_t m_nErrors = 0;   // files or folders that could not be examined or acted on
-    bool m_bStopped = false;
-    bool m_bStoppedByUser = false;
-    bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean
-    bool m_bFatal = false;        // the scan could not be carried out at all
-    int ExitCode() const;
-    std::string Text(const std::string& jobName, const std::string& dir) const;
-};
-
-// A finding as a user sees it: the file, what was found (a signature, a
-// change or the reason of an error) and what was done about it.
-struct CScanFinding {
-    std::string m_strPath;
-    std::string m_strWhat;
-    std::string m_strAction;
-};
-
-// Watches a running scan, for a window. Calls come from the scan's threads,
-// one at a time, in the order of the walk.
-class IScanProgress {
-public:
-    virtual ~IScanProgress() = default;
-    // The walk has found filesFound files so far; walkDone once it has ended.
-    virtual void OnWalk(size_t filesFound, bool walkDone) = 0;
-    // A file has been dealt with; counts are the totals so far.
-    virtual void OnFile(const std::string& path, size_t filesDone, const CScanResult& counts) = 0;
-    virtual void OnFinding(const CScanFinding& finding) = 0;
-};
 
 // One scan of a job's folder as its command file asks. The walk does not
 // follow symbolic links and does not enter /proc, /sys, /dev or the
@@ -63,6 +30,8 @@ public:
     CScanResult Run();
     // Ends the scan early, from any thread (the user's stop button).
     void RequestStop();
+    // This scan as a window drives it.
+    CScanTask Task();
 
     // Messages for the user (errors); stderr unless replaced.
     std::function<void(const std::string&)> m_report;

@@ -3,20 +3,17 @@
 #include "CommandFile.h"
 #include "ProgramInfo.h"
 #include "ResultWriter.h"
+#include "ScanModules.h"
 #include "ScanNotice.h"
 #include "ScanPaths.h"
-#include "ScanWindow.h"
 #include "Scanner.h"
 #include "ScannerHelp.h"
 #include "Settings.h"
 #include "StatePaths.h"
 
-#include <QApplication>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -38,22 +35,30 @@ bool HasDisplay() {
     return false;
 }
 
-// The toolkit for the scan window, or null when no window can be shown. A
-// display that cannot be reached must not end the scan, so unless the user
-// chose a platform, the offscreen one is the fallback, and means "no window".
-std::unique_ptr<QApplication> WindowToolkit(int& argc, char** argv) {
-    const bool chosen = std::getenv("QT_QPA_PLATFORM") && *std::getenv("QT_QPA_PLATFORM");
-    if (!chosen) {
-        const bool wayland = std::getenv("WAYLAND_DISPLAY") && !std::getenv("DISPLAY");
-        ::setenv("QT_QPA_PLATFORM", wayland ? "wayland;xcb;offscreen" : "xcb;wayland;offscreen", 1);
+// Runs the scan in its window, from the window module; false, with nothing
+// run, when no display can be reached or the module cannot be loaded.
+bool RunInWindow(CWindowRun& run) {
+    std::string error;
+    const auto entry =
+        reinterpret_cast<WindowEntry>(LoadModuleEntry(kWindowModule, kWindowEntry, error));
+    if (!entry) {
+        std::fprintf(stderr, "vexscan: okno analizy niedostępne: %s\n", error.c_str());
+        return false;
     }
-    auto app = std::make_unique<QApplication>(argc, argv);
-    if (!chosen) {
-        ::unsetenv("QT_QPA_PLATFORM");
-        if (QGuiApplication::platformName() == "offscreen")
-            return nullptr;
+    return entry(run);
+}
+
+// "vexscan --notice ...": the notice module does the work. Without it the
+// notice is skipped, as without a bus.
+int RunNoticeHelper(int argc, char** argv) {
+    std::string error;
+    const auto entry =
+        reinterpret_cast<NoticeEntry>(LoadModuleEntry(kNoticeModule, kNoticeEntry, error));
+    if (!entry) {
+        std::fprintf(stderr, "vexscan: powiadomienie niedostępne: %s\n", error.c_str());
+        return 0;
     }
-    return app;
+    return entry(argc, argv);
 }
 
 } // namespace
@@ -62,7 +67,7 @@ int main(int argc, char** argv) {
     if (const auto code = AnswerInfoOption(argc, argv, "vexscan", VexscanHelp(), stdout))
         return *code;
     if (argc >= 2 && std::strcmp(argv[1], "--notice") == 0)
-        return CScanNotice::RunHelper(argc, argv);
+        return RunNoticeHelper(argc, argv);
     if (argc != 3 || std::strcmp(argv[1], "-c") != 0) {
         std::fprintf(stderr, "vexscan: błędne wywołanie\n%s", VexscanUsage());
         return kExitUsageError;
@@ -80,31 +85,34 @@ int main(int argc, char** argv) {
     ::unlink(commandFile.c_str());
 
     // "Vex na wierzchu": a window when there is a display. In the background,
-    // or without a display, nothing ever waits for a user.
+    // or without a display, nothing ever waits for a user. The toolkit is
+    // loaded only for a window.
     const char* window = std::getenv("VEX_WINDOW");
     const bool shown = !(window && std::strcmp(window, "hidden") == 0);
-    std::unique_ptr<QApplication> toolkit;
-    if (shown && HasDisplay())
-        toolkit = WindowToolkit(argc, argv);
 
     CScanner scanner(cmd, CScanPaths::ForJob(StateRoot(), cmd.m_strJobName), SignatureFolder());
     // The job's last result is stored when the scan ends, not when its
     // window closes.
     auto recordResult = [&cmd](const CScanResult& r) { WriteScanResult(cmd.m_strJobName, r); };
-    CScanResult result;
-    if (toolkit) {
-        result = RunScanInWindow(scanner, cmd.m_strJobName, cmd.m_nEndMode, recordResult);
-    } else {
-        result = scanner.Run();
-        recordResult(result);
-        // Without a window nobody saw the scan: a finding or a failure gets
-        // a desktop notice, sent by a detached helper so nothing waits here.
-        if (CScanNotice::IsWanted(result))
-            CScanNotice::Post(cmd.m_strJobName, result);
-        if (shown) {
-            std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());
-            std::fflush(stdout);
-        }
+    CWindowRun run;
+    run.pArgc = &argc;
+    run.argv = argv;
+    run.strJobName = cmd.m_strJobName;
+    run.nEndMode = cmd.m_nEndMode;
+    run.task = scanner.Task();
+    run.onFinished = recordResult;
+    if (shown && HasDisplay() && RunInWindow(run))
+        return run.result.ExitCode();
+
+    const CScanResult result = scanner.Run();
+    recordResult(result);
+    // Without a window nobody saw the scan: a finding or a failure gets a
+    // desktop notice, sent by a detached helper so nothing waits here.
+    if (CScanNotice::IsWanted(result))
+        CScanNotice::Post(cmd.m_strJobName, result);
+    if (shown) {
+        std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());
+        std::fflush(stdout);
     }
     return result.ExitCode();
 }

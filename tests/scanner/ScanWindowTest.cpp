@@ -1,6 +1,7 @@
 // The scanner's window over real scans: what it counts and lists, the stop
 // button, and the three end modes.
 #include "ScanWindow.h"
+#include "Scanner.h"
 #include "SignatureDb.h"
 #include "TestApp.h"
 
@@ -148,7 +149,7 @@ TEST_F(ScanWindowTest, ResultIsHandedOnWhenTheScanEndsNotWhenTheWindowCloses) {
     });
     user.start(20);
     QTimer::singleShot(20000, [] { QApplication::exit(1); }); // never hangs the suite
-    const CScanResult result = RunScanInWindow(scanner, "Dom", 0, [&](const CScanResult& r) {
+    const CScanResult result = RunScanInWindow(scanner.Task(), "Dom", 0, [&](const CScanResult& r) {
         seen = r;
         handed = true;
     });

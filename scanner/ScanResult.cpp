@@ -1,0 +1,24 @@
+#include "ScanResult.h"
+
+int CScanResult::ExitCode() const {
+    if (m_bFatal || m_bNoSignatures)
+        return 2;
+    if (m_nInfected > 0 || m_nChanged > 0)
+        return 1;
+    return m_nErrors > 0 ? 2 : 0;
+}
+
+std::string CScanResult::Text(const std::string& jobName, const std::string& dir) const {
+    std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
+                       ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
+                       std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);
+    if (m_bFatal)
+        text += ", analizy nie przeprowadzono";
+    else if (m_bNoSignatures)
+        text += ", brak sygnatur: szukano tylko pliku testowego";
+    if (m_bStoppedByUser)
+        text += ", analiza zatrzymana przez użytkownika";
+    else if (m_bStopped)
+        text += ", analiza zatrzymana";
+    return text;
+}
