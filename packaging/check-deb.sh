@@ -36,12 +36,20 @@ done
 for page in "$(dirname "$0")"/help/*.html; do
     expected+=("/usr/share/vex-tempora/help/$(basename "$page")")
 done
-# The programs this tree builds and installs.
+# The programs this tree builds and installs; the scanner's window and notice
+# modules in the package's private library folder.
 for program in vex-tempora vexserv vexscan tempora; do
     if grep -rqs --include=cmake_install.cmake "/bin/$program\"" "$build"; then
         expected+=("/usr/bin/$program")
     fi
 done
+modules=()
+if [[ " ${expected[*]} " == *" /usr/bin/vexscan "* ]]; then
+    triplet=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+    modules=("/usr/lib/$triplet/vex-tempora/vexscan-window.so"
+        "/usr/lib/$triplet/vex-tempora/vexscan-notice.so")
+    expected+=("${modules[@]}")
+fi
 
 missing=0
 for file in "${expected[@]}"; do
@@ -60,17 +68,20 @@ grep -qx 'ExecStart=/usr/bin/vexserv' <<<"$unit" || { echo "unit does not start 
 grep -qx 'ExecStartPre=/usr/bin/vexserv --install' <<<"$unit" || { echo "unit lacks the install step"; missing=1; }
 
 # Hardening: position-independent, full RELRO with immediate binding, stack
-# protector and fortified calls in every program.
+# protector and fortified calls in every program; the same in the modules but
+# fortified calls, which a module without a fortifiable call cannot show.
 dpkg-deb -x "$deb" "$work/root"
-for program in "$work"/root/usr/bin/*; do
-    name=$(basename "$program")
-    header=$(readelf -h -d -l -W "$program")
-    symbols=$(readelf --dyn-syms -W "$program")
+for binary in "$work"/root/usr/bin/* "${modules[@]/#/$work/root}"; do
+    name=$(basename "$binary")
+    header=$(readelf -h -d -l -W "$binary")
+    symbols=$(readelf --dyn-syms -W "$binary")
     grep -q 'Type: *DYN' <<<"$header" || { echo "$name is not position-independent"; missing=1; }
     grep -q 'GNU_RELRO' <<<"$header" || { echo "$name lacks RELRO"; missing=1; }
     grep -q 'BIND_NOW\|FLAGS.*NOW' <<<"$header" || { echo "$name lacks immediate binding"; missing=1; }
     grep -q '__stack_chk_fail' <<<"$symbols" || { echo "$name lacks the stack protector"; missing=1; }
-    grep -q '__[a-z_]*_chk@' <<<"$symbols" || { echo "$name lacks fortified calls"; missing=1; }
+    if [[ $binary == */usr/bin/* ]]; then
+        grep -q '__[a-z_]*_chk@' <<<"$symbols" || { echo "$name lacks fortified calls"; missing=1; }
+    fi
 done
 
 # The maintainer scripts, run on the unpacked tree as dpkg would: the first

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -15,6 +16,8 @@ namespace {
 const QString kSource = QStringLiteral(VEX_SOURCE_DIR);
 const QStringList kPrograms = QString(VEX_PROGRAMS).split(',', Qt::SkipEmptyParts);
 const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+const QStringList kModules = {QStringLiteral(VEX_PRIVATE_LIBDIR "/vexscan-window.so"),
+                              QStringLiteral(VEX_PRIVATE_LIBDIR "/vexscan-notice.so")};
 
 class InstallTreeTest : public ::testing::Test {
 protected:
@@ -57,6 +60,8 @@ TEST_F(InstallTreeTest, HoldsEveryFile) {
         expected << "share/vex-tempora/help/" + page;
     for (const QString& program : kPrograms)
         expected << "bin/" + program;
+    if (kPrograms.contains("vexscan"))
+        expected << kModules;
 
     EXPECT_TRUE(expected.contains("share/vex-tempora/help/index.html"));
     EXPECT_TRUE(expected.contains("share/vex-tempora/help/skorowidz.html"));
@@ -117,6 +122,43 @@ TEST_F(InstallTreeTest, UserUnitRunsTheInstalledServer) {
             << out;
         EXPECT_EQ(out, "");
     }
+}
+
+// The installed scanner finds its modules in the private library folder of
+// whatever prefix it was installed to: a shown scan runs in its window
+// (offscreen, end mode 2: it closes itself) instead of printing its result,
+// and the notice helper gets as far as looking for a bus, which it does
+// silently.
+TEST_F(InstallTreeTest, InstalledScannerLoadsItsModules) {
+    if (!kPrograms.contains("vexscan"))
+        GTEST_SKIP() << "vexscan is not built";
+    QTemporaryDir work;
+    ASSERT_TRUE(QDir().mkpath(work.path() + "/tree"));
+    QFile(work.path() + "/tree/file").open(QIODevice::WriteOnly);
+    QFile command(work.path() + "/command");
+    ASSERT_TRUE(command.open(QIODevice::WriteOnly));
+    command.write("21010011\r\nOkno\r\n" + work.path().toUtf8() + "/tree\r\n");
+    command.close();
+    const std::string env =
+        "env -u WAYLAND_DISPLAY RAMPART_ROOT=" + ShellQuote(work.path() + "/state") +
+        " VEX_SIGNATURES=" + ShellQuote(work.path() + "/no-signatures") + " ";
+    std::string out;
+    // Without signatures the scan ends with exit code 2, in the window as
+    // without it.
+    EXPECT_EQ(RunCommand(env + "QT_QPA_PLATFORM=offscreen DISPLAY=:987 " +
+                             ShellQuote(Installed("bin/vexscan")) + " -c " +
+                             ShellQuote(command.fileName()),
+                         &out),
+              2);
+    EXPECT_EQ(out.find("Okno: "), std::string::npos) << out;
+    EXPECT_EQ(out.find("niedostępne"), std::string::npos) << out;
+
+    EXPECT_EQ(RunCommand(env + "DBUS_SESSION_BUS_ADDRESS=unix:path=" +
+                             ShellQuote(work.path() + "/no-bus") + " " +
+                             ShellQuote(Installed("bin/vexscan")) + " --notice Okno s b 1",
+                         &out),
+              0);
+    EXPECT_EQ(out, "");
 }
 
 TEST_F(InstallTreeTest, IconsHaveTheSizeOfTheirFolder) {

@@ -129,3 +129,16 @@ TEST_F(VexscanTest, WithoutAReachableDisplayNothingWaits) {
             << out;
     }
 }
+
+// In front and with a display, the scan runs in its window, which the window
+// module brings (offscreen here): nothing is printed, and with end mode 2
+// the window closes itself once the scan is over.
+TEST_F(VexscanTest, WithADisplayTheScanRunsInItsWindow) {
+    std::ofstream(m_base + "/tree/virus.bin") << kHashVirus;
+    WriteCommand("21010011", "Shown");
+    std::string out;
+    EXPECT_EQ(Run("normal", &out, "QT_QPA_PLATFORM=offscreen DISPLAY=:987"), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_NE(LogText("Shown").find("virus.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos)
+        << LogText("Shown");
+}
