@@ -133,8 +133,8 @@ bool CClamEngine::Load(const std::string& folder, std::string& error) {
     return true;
 }
 
-CVerdict CClamEngine::Scan(int fd, const std::string& path, bool heuristic,
-                           const std::atomic<bool>& stop) const {
+CVerdict CClamEngine::Scan(int fd, std::string_view content, const std::string& path,
+                           bool heuristic, const std::atomic<bool>& stop) const {
     CVerdict verdict;
     if (!m_bCompiled) {
         verdict.m_eKind = CVerdict::kError;
@@ -155,9 +155,18 @@ CVerdict CClamEngine::Scan(int fd, const std::string& path, bool heuristic,
     }
     const char* name = nullptr;
     unsigned long scanned = 0;
+    void* context = const_cast<std::atomic<bool>*>(&stop);
     MessageSink sink;
-    cl_error_t rc = cl_scandesc_callback(fd, path.c_str(), &name, &scanned, m_pEngine, &options,
-                                         const_cast<std::atomic<bool>*>(&stop));
+    // Content already in memory is scanned where it is: the library then
+    // neither reads the file again nor pages it into a map of its own, whose
+    // page faults cost every other worker thread a TLB flush.
+    cl_fmap_t* map =
+        content.empty() ? nullptr : cl_fmap_open_memory(content.data(), content.size());
+    cl_error_t rc =
+        map ? cl_scanmap_callback(map, path.c_str(), &name, &scanned, m_pEngine, &options, context)
+            : cl_scandesc_callback(fd, path.c_str(), &name, &scanned, m_pEngine, &options, context);
+    if (map)
+        cl_fmap_close(map);
     if (stop.load(std::memory_order_relaxed) && rc != CL_VIRUS) {
         verdict.m_eKind = CVerdict::kStopped;
         return verdict;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 struct cl_engine;
 
@@ -30,11 +31,13 @@ public:
     unsigned Signatures() const { return m_nSignatures; }
     static std::string Version();
 
-    // Scans the open file fd (path only names it in messages). With heuristics
-    // off only signatures match. Files over a size or depth limit, encrypted
-    // archives and documents, and files the engine fails on are errors, never
-    // clean. A set stop flag ends a running scan early (kStopped).
-    CVerdict Scan(int fd, const std::string& path, bool heuristic,
+    // Scans the open file fd (path only names it in messages); when the
+    // file's whole content has been read, content holds it and the engine
+    // scans that instead of reading the file again. With heuristics off only
+    // signatures match. Files over a size or depth limit, encrypted archives
+    // and documents, and files the engine fails on are errors, never clean. A
+    // set stop flag ends a running scan early (kStopped).
+    CVerdict Scan(int fd, std::string_view content, const std::string& path, bool heuristic,
                   const std::atomic<bool>& stop) const;
 
 private:

@@ -26,6 +26,9 @@ namespace {
 
 constexpr int kMaxDepth = 256;
 constexpr size_t kChunk = 64 * 1024;
+// Files up to this size are read whole, once (see Examine); the buffer for
+// that stays with each worker thread.
+constexpr size_t kWholeFile = 4 * 1024 * 1024;
 constexpr size_t kMaxStandardFile = 128;
 // How far the walk may run ahead of the log: bounds the memory that files
 // finished out of order take while one worker is busy with a large file.
@@ -63,14 +66,14 @@ bool Under(const std::string& path, const std::string& dir) {
                            path[dir.size()] == '/');
 }
 
-bool StartsWith(const std::string& head, std::string_view magic, size_t at = 0) {
+bool StartsWith(std::string_view head, std::string_view magic, size_t at = 0) {
     return head.size() >= at + magic.size() && head.compare(at, magic.size(), magic) == 0;
 }
 
 // Program files: anything executable by its mode, scripts, native and DOS
 // executables, and the containers that can carry them: archives, compressed
 // files and documents that can hold macros.
-bool IsProgramFile(const struct stat& st, const std::string& head) {
+bool IsProgramFile(const struct stat& st, std::string_view head) {
     if ((st.st_mode & 0111) != 0)
         return true;
     using namespace std::string_view_literals;
@@ -383,18 +386,37 @@ void CScanner::DeliverError(const std::string& path, const std::string& message)
 
 void CScanner::Worker() {
     Item item;
+    // Allocated once and never cleared: only the pages that files have
+    // filled take memory.
+    const std::unique_ptr<char[]> buffer(new char[kWholeFile + 1]);
     while (m_pShared->queue.Pop(item)) {
         if (m_bStop)
             continue; // drain: files not reached stay out of the log
         Outcome out;
-        if (Examine(item, out))
+        if (Examine(item, out, buffer.get()))
             Deliver(item.seq, std::move(out));
     }
 }
 
+// Reads the file from offset on into buffer at the same offset, until the
+// end of the file or until size bytes are there; returns the bytes there in
+// all, or -1 (errno set).
+ssize_t CScanner::ReadInto(int fd, char* buffer, size_t size, size_t offset) {
+    size_t got = offset;
+    while (got < size) {
+        const ssize_t n = ReadAt(fd, buffer + got, size - got, got);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
 // Examines one file; false when a stop came first and the file was not
 // examined whole (it is then left out, as if not reached).
-bool CScanner::Examine(const Item& item, Outcome& out) {
+bool CScanner::Examine(const Item& item, Outcome& out, char* buffer) {
     out.path = Join(item.dir->path, item.name);
     int fd = ::openat(item.dir->fd, item.name.c_str(),
                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -408,21 +430,36 @@ bool CScanner::Examine(const Item& item, Outcome& out) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return true; // replaced by something else since the listing: not a file
-    std::string head(kChunk, '\0');
-    ssize_t n = ReadAt(fd, head.data(), head.size(), 0);
-    if (n < 0) {
+    // The first chunk tells whether the job wants the file. A small file is
+    // then read to its end into the same buffer, once: the test string, the
+    // reference digest and the engine all work on that copy.
+    auto readError = [&out] {
         out.bError = true;
         out.what = "błąd: nie można odczytać: " + Errno();
         return true;
-    }
-    head.resize(static_cast<size_t>(n));
-    if (m_cmd.m_nFileSelection != 0 && !IsProgramFile(st, head))
+    };
+    size_t size = kChunk;
+    ssize_t n = ReadInto(fd, buffer, size, 0);
+    if (n < 0)
+        return readError();
+    if (m_cmd.m_nFileSelection != 0 &&
+        !IsProgramFile(st, std::string_view(buffer, static_cast<size_t>(n))))
         return true;
     out.bCounted = true;
-    if (!ReadAndCheck(fd, head, out))
+    if (static_cast<size_t>(n) == size && static_cast<uint64_t>(st.st_size) <= kWholeFile) {
+        size = kWholeFile + 1; // one byte more tells a file that has grown
+        n = ReadInto(fd, buffer, size, kChunk);
+        if (n < 0)
+            return readError();
+    }
+    const std::string_view data(buffer, static_cast<size_t>(n));
+    // Read to its end without filling the buffer: the whole file is in data.
+    const bool complete = data.size() < size;
+    if (!ReadAndCheck(fd, data, complete, out))
         return false;
     if (m_engine.Loaded() && !out.bError) {
-        CVerdict verdict = m_engine.Scan(fd, out.path, m_cmd.m_bHeuristic, m_bStop);
+        CVerdict verdict = m_engine.Scan(fd, complete ? data : std::string_view(), out.path,
+                                         m_cmd.m_bHeuristic, m_bStop);
         if (verdict.m_eKind == CVerdict::kStopped && !out.bInfected)
             return false;
         if (verdict.m_eKind == CVerdict::kInfected) {
@@ -443,25 +480,26 @@ bool CScanner::Examine(const Item& item, Outcome& out) {
     return true;
 }
 
-// Reads the file as far as the built-in test string check and the reference
-// digest need, and applies that check; false when a stop came first.
-bool CScanner::ReadAndCheck(int fd, const std::string& head, Outcome& out) {
+// Applies the built-in test string check and takes the reference digest, on
+// data (the file's start, or all of it when complete) and, where they need
+// more, on the rest of the file read in chunks; false when a stop came first.
+bool CScanner::ReadAndCheck(int fd, std::string_view data, bool complete, Outcome& out) {
     CTestStringFinder finder;
-    finder.Feed(head.data(), head.size());
     CSha256 sha;
     const bool needHash = m_bCheckReferences;
-    if (needHash)
-        sha.Add(head.data(), head.size());
-    bool whole = head.size() < kChunk;
     // Heuristics look for the test string anywhere in the file; without them
-    // only the standard test file counts, and the first chunk tells that.
-    std::vector<char> buf;
-    size_t offset = head.size();
-    while (!whole && (needHash || (m_cmd.m_bHeuristic && !finder.Found()))) {
+    // only the standard test file counts, and the file's start tells that.
+    if (m_cmd.m_bHeuristic)
+        finder.Feed(data.data(), data.size());
+    if (needHash)
+        sha.Add(data.data(), data.size());
+    std::string buf;
+    size_t offset = data.size();
+    while (!complete && (needHash || (m_cmd.m_bHeuristic && !finder.Found()))) {
         if (m_bStop)
             return false;
         buf.resize(kChunk);
-        ssize_t n = ReadAt(fd, buf.data(), buf.size(), offset);
+        const ssize_t n = ReadAt(fd, buf.data(), buf.size(), offset);
         if (n < 0) {
             out.bError = true;
             out.what = "błąd: nie można odczytać: " + Errno();
@@ -479,7 +517,7 @@ bool CScanner::ReadAndCheck(int fd, const std::string& head, Outcome& out) {
         out.digest = sha.HexDigest();
     bool found = m_cmd.m_bHeuristic
                      ? finder.Found()
-                     : whole && head.size() <= kMaxStandardFile && IsStandardTestFile(head);
+                     : complete && data.size() <= kMaxStandardFile && IsStandardTestFile(data);
     if (found) {
         out.bInfected = true;
         out.what = std::string("zainfekowany (") + kTestStringName + ")";

@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <sys/types.h>
 
 // One scan of a job's folder as its command file asks. The walk does not
 // follow symbolic links and does not enter /proc, /sys, /dev or the
@@ -48,8 +50,9 @@ private:
     void ScanTree(int rootFd, const std::string& root);
     void WalkDirectory(const std::shared_ptr<Dir>& dir, int depth);
     void Worker();
-    bool Examine(const Item& item, Outcome& out);
-    bool ReadAndCheck(int fd, const std::string& head, Outcome& out);
+    bool Examine(const Item& item, Outcome& out, char* buffer);
+    static ssize_t ReadInto(int fd, char* buffer, size_t size, size_t offset);
+    bool ReadAndCheck(int fd, std::string_view data, bool complete, Outcome& out);
     void ActOnInfection(const Item& item, int fd, Outcome& out);
     void Deliver(uint64_t seq, Outcome out);
     void DeliverError(const std::string& path, const std::string& message);
