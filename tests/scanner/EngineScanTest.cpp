@@ -107,6 +107,57 @@ TEST_F(EngineScanTest, FindsSignaturesInPlainFilesArchivesAndDeepTrees) {
     EXPECT_NE(log.find(m_tree + "/clean.txt: ok"), std::string::npos);
 }
 
+// Small files are read whole, once, and scanned from memory; larger ones are
+// read by the engine itself. Either way the same signatures, the test string
+// and the reference digest see every byte, up to the last: these files lie
+// on both sides of the size where the first way ends.
+TEST_F(EngineScanTest, SmallAndLargeFilesAreJudgedAlikeToTheirLastByte) {
+    std::string filler(4 * 1024 * 1024 + 1, '\0');
+    uint32_t x = 12345;
+    for (char& c : filler) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    const size_t sizes[] = {70 * 1024, 4 * 1024 * 1024, 4 * 1024 * 1024 + 1};
+    for (size_t size : sizes) {
+        const std::string n = std::to_string(size);
+        Write("body-" + n, filler.substr(0, size - kBodyMarker.size()) + kBodyMarker);
+        Write("test-" + n, filler.substr(0, size - TestString().size()) + TestString());
+        const std::string hashed = filler.substr(0, size - 1) + "h";
+        AddHashSignature(m_sigs, hashed, "Vex.Test.Hash-" + n);
+        Write("hash-" + n, hashed);
+        Write("clean-" + n, filler.substr(0, size));
+    }
+    m_cmd.m_bHeuristic = true; // the test string anywhere in the file
+    m_cmd.m_bReferenceCheck = true;
+    CScanResult r = Scan();
+    EXPECT_EQ(r.m_nInfected, 9u) << LogText();
+    EXPECT_EQ(r.m_nErrors, 0u) << LogText();
+    const std::string log = LogText();
+    for (size_t size : sizes) {
+        const std::string n = std::to_string(size);
+        EXPECT_NE(log.find("/body-" + n + ": zainfekowany (Vex.Test.Body-1"), std::string::npos)
+            << n;
+        EXPECT_NE(log.find("/test-" + n + ": zainfekowany (Vex.Test.Standardowy-Plik-Testowy)"),
+                  std::string::npos)
+            << n;
+        EXPECT_NE(log.find("/hash-" + n + ": zainfekowany (Vex.Test.Hash-" + n), std::string::npos)
+            << n;
+        EXPECT_NE(log.find("/clean-" + n + ": ok"), std::string::npos) << n;
+    }
+
+    // The references were taken of whole files: a change of the last byte
+    // shows, in every size.
+    for (size_t size : sizes)
+        Write("clean-" + std::to_string(size), filler.substr(0, size - 1) + "!");
+    r = Scan();
+    EXPECT_EQ(r.m_nChanged, 3u) << LogText();
+    for (size_t size : sizes)
+        EXPECT_NE(LogText().find("/clean-" + std::to_string(size) + ": zmieniony"),
+                  std::string::npos)
+            << size;
+}
+
 TEST_F(EngineScanTest, ProgramFilesIncludeArchivesThatCanCarryThem) {
     Write("work/carrier.txt", std::string(5000, 'x') + kBodyMarker);
     InTree("cd work && zip -q ../packed.zip carrier.txt && rm carrier.txt && chmod 0644 "
