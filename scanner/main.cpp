@@ -61,6 +61,19 @@ int RunNoticeHelper(int argc, char** argv) {
     return entry(argc, argv);
 }
 
+// Ends the process with the scan's exit code once everything is written.
+// The compiled signatures are left to the system, which takes the memory
+// back at once: freeing them one by one takes tens of milliseconds with a
+// large database. Under AddressSanitizer the program ends normally, so that
+// its leak check sees everything freed.
+int EndAfterScan(int code) {
+#ifndef __SANITIZE_ADDRESS__
+    std::fflush(nullptr);
+    std::_Exit(code);
+#endif
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -102,7 +115,7 @@ int main(int argc, char** argv) {
     run.task = scanner.Task();
     run.onFinished = recordResult;
     if (shown && HasDisplay() && RunInWindow(run))
-        return run.result.ExitCode();
+        return EndAfterScan(run.result.ExitCode());
 
     const CScanResult result = scanner.Run();
     recordResult(result);
@@ -114,5 +127,5 @@ int main(int argc, char** argv) {
         std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());
         std::fflush(stdout);
     }
-    return result.ExitCode();
+    return EndAfterScan(result.ExitCode());
 }
