@@ -1,9 +1,10 @@
 // vexscan against clamscan on the same tree with the same signatures: wall
 // time, peak memory and the time to load the signatures, each the median of
-// a few runs after one warm-up run.
+// five runs after one warm-up run, the programs taking turns.
 //
 // Usage: scan_bench [WORKDIR]   (default /tmp/vex-scan-bench; the tree and
-// the database are made there once and reused)
+// the database are made there once and reused). Both programs get the same
+// environment, TMPDIR included: the engine's temporary folders go there.
 //
 // The tree: about 5,000 files and 150 MB: random data, copies of programs from
 // /usr/bin and a few dozen zip archives. The database: 200,000 hash and
@@ -33,7 +34,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 
 struct Measure {
     double seconds = 0;
@@ -190,23 +191,40 @@ Measure Run(const std::vector<std::string>& args, const std::vector<std::string>
     return m;
 }
 
-Measure Median(const std::vector<std::string>& args, const std::vector<std::string>& env,
-               const std::function<void()>& before = {}) {
-    if (before)
-        before();
-    Run(args, env); // warm-up: page cache and library loading
-    std::vector<Measure> runs;
-    for (int i = 0; i < kRuns; ++i) {
-        if (before)
-            before();
-        runs.push_back(Run(args, env));
+// One program run to measure, and what must be done before each run.
+struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> env;
+    std::function<void()> before;
+};
+
+// Runs every case once as a warm-up (page cache, library loading), then
+// kRuns rounds of every case in turn, and gives each case's median wall time
+// with its highest peak memory. Taking turns keeps both programs under the
+// same conditions: each scanned file costs the engine a temporary folder, and
+// a file system that has just deleted thousands of them (ext4 skips recently
+// freed inodes) makes the next program's folders dearer.
+std::vector<Measure> Medians(const std::vector<Case>& cases) {
+    std::vector<std::vector<Measure>> runs(cases.size());
+    for (int round = -1; round < kRuns; ++round) {
+        for (size_t i = 0; i < cases.size(); ++i) {
+            if (cases[i].before)
+                cases[i].before();
+            Measure m = Run(cases[i].args, cases[i].env);
+            if (round >= 0)
+                runs[i].push_back(m);
+        }
     }
-    std::sort(runs.begin(), runs.end(),
-              [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
-    Measure m = runs[kRuns / 2];
-    for (const Measure& r : runs)
-        m.maxRssKb = std::max(m.maxRssKb, r.maxRssKb);
-    return m;
+    std::vector<Measure> medians;
+    for (std::vector<Measure>& r : runs) {
+        std::sort(r.begin(), r.end(),
+                  [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
+        Measure m = r[kRuns / 2];
+        for (const Measure& one : r)
+            m.maxRssKb = std::max(m.maxRssKb, one.maxRssKb);
+        medians.push_back(m);
+    }
+    return medians;
 }
 
 } // namespace
@@ -248,23 +266,23 @@ int main(int argc, char** argv) {
     // All files, heuristics, subfolders, detailed log; without and with the
     // reference check (which hashes every file as well).
     auto [vexArgs, vexPrep] = vexRun(tree, "21010020");
-    Measure v = Median(vexArgs, env, vexPrep);
     auto [vexRefArgs, vexRefPrep] = vexRun(tree, "21010021");
-    Measure vr = Median(vexRefArgs, env, vexRefPrep);
     std::vector<std::string> clamTree = clam;
     clamTree.push_back(tree.string());
-    Measure c = Median(clamTree, {});
-
     auto [vexSmallArgs, vexSmallPrep] = vexRun(small, "21010020");
-    Measure vl = Median(vexSmallArgs, env, vexSmallPrep);
     std::vector<std::string> clamSmall = clam;
     clamSmall.push_back(small.string());
-    Measure cl = Median(clamSmall, {});
+    const std::vector<Measure> m = Medians({{vexArgs, env, vexPrep},
+                                            {vexRefArgs, env, vexRefPrep},
+                                            {clamTree, {}, {}},
+                                            {vexSmallArgs, env, vexSmallPrep},
+                                            {clamSmall, {}, {}}});
+    const Measure &v = m[0], &vr = m[1], &c = m[2], &vl = m[3], &cl = m[4];
 
     const double mb = double(bytes) / (1 << 20);
     std::printf("tree: %llu files, %.1f MB; %u processor cores\n",
                 static_cast<unsigned long long>(files), mb, std::thread::hardware_concurrency());
-    std::printf("%-34s %9s %10s %6s\n", "run (median of 3)", "wall s", "peak MB", "exit");
+    std::printf("%-34s %9s %10s %6s\n", "run (median of 5)", "wall s", "peak MB", "exit");
     auto row = [](const char* name, const Measure& m) {
         std::printf("%-34s %9.2f %10.1f %6d\n", name, m.seconds, m.maxRssKb / 1024.0, m.exitCode);
     };
