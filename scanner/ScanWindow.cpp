@@ -117,7 +117,10 @@ void CScanWindow::Refresh() {
     if (snapshot.bWalkDone || m_bFinished) {
         const int total = static_cast<int>(std::min<size_t>(snapshot.nFound, INT_MAX));
         m_pProgress->setRange(0, std::max(total, 1));
-        m_pProgress->setValue(m_bFinished
+        // A scan that ran to its end did every file; a stopped one shows how
+        // far it came.
+        const bool bComplete = m_bFinished && !m_result.m_bStopped && !m_result.m_bFatal;
+        m_pProgress->setValue(bComplete
                                   ? std::max(total, 1)
                                   : static_cast<int>(std::min<size_t>(snapshot.nDone, total)));
     }
