@@ -70,9 +70,7 @@ std::string Absolute(const std::string& path) {
 void ReapInBackground(const CLaunchedScanner& launched) {
     try {
         std::thread([launched] {
-            int status = 0;
-            while (::waitpid(launched.pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            WaitForProcess(launched.pid);
             ::unlink(launched.strCommandFile.c_str());
         }).detach();
     } catch (...) {
@@ -94,9 +92,7 @@ ECommandTake AwaitCommandTake(CLaunchedScanner& launched, int nTimeoutMs) {
             return ECommandTake::Taken;
         if (bEnded) {
             ::unlink(launched.strCommandFile.c_str());
-            int status = 0;
-            while (::waitpid(launched.pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            WaitForProcess(launched.pid);
             launched.pid = -1;
             return ECommandTake::Refused;
         }

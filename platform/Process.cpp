@@ -44,17 +44,19 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 // Collects the child's exit status so it does not linger as a zombie.
 void ReapInBackground(pid_t pid) {
     try {
-        std::thread([pid] {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
+        std::thread([pid] { WaitForProcess(pid); }).detach();
     } catch (...) {
         // No thread to spare: the child is reaped when we end.
     }
 }
 
 } // namespace
+
+void WaitForProcess(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
 
 bool IsExecutableFile(const std::string& path) {
     struct stat st {};

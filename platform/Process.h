@@ -23,5 +23,8 @@ struct CProcessStart {
 // unless pPid is given, in which case the caller must reap it.
 bool StartProcess(const CProcessStart& start, pid_t* pPid = nullptr);
 
+// Waits until the child pid has ended and collects it, through interruptions.
+void WaitForProcess(pid_t pid);
+
 // True when path names a regular file that we may execute.
 bool IsExecutableFile(const std::string& path);
