@@ -1,5 +1,6 @@
 #include "LogViewDlg.h"
 
+#include "LineText.h"
 #include "LogRuns.h"
 #include "ModalSeam.h"
 #include "ScanPaths.h"
@@ -34,7 +35,7 @@ CLogViewDlg::CLogViewDlg(const std::string& strJobName, QWidget* pParent)
     : QDialog(pParent), m_pText(new QPlainTextEdit(this)),
       m_pClose(new QPushButton(QString::fromUtf8(LoadResString(kTextClose)), this)) {
     QString title = QString::fromUtf8(LoadResString(kTitleFormat));
-    title.replace(QStringLiteral("%s"), QString::fromUtf8(strJobName.c_str()));
+    title.replace(QStringLiteral("%s"), QString::fromStdString(EscapeControls(strJobName)));
     setWindowTitle(title);
     setSizeGripEnabled(true);
 
@@ -65,7 +66,10 @@ void CLogViewDlg::LoadLog(const std::string& strLogPath) {
         m_pText->setPlainText(QString::fromUtf8(LoadResString(kTextNoLog)));
         return;
     }
-    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // The scanner escapes what it writes; a log of an older version may hold
+    // a name with a separator or a control character, which the text field
+    // would show as a line of its own.
+    QString shown = QString::fromStdString(EscapeControls(text, "\n\t"));
     if (bTruncated)
         shown.prepend(QString::fromUtf8(LoadResString(kTextCutOff)) + QLatin1Char('\n'));
     m_pText->setPlainText(shown);

@@ -1,5 +1,7 @@
 #include "LogRuns.h"
 
+#include "LineText.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -143,26 +145,24 @@ bool CopyLogPieces(const std::vector<CLogPiece>& pieces, std::FILE* out) {
         CFile file(piece.m_strPath);
         if (!file.Get() || ::fseeko(file.Get(), static_cast<off_t>(piece.m_nOffset), SEEK_SET) != 0)
             return false;
-        std::string block(kBlockSize, '\0');
-        for (;;) {
-            const size_t n = std::fread(block.data(), 1, kBlockSize, file.Get());
-            if (n == 0)
-                break;
-            std::string chunk = block.substr(0, n);
-            MakePrintable(chunk);
+        // A character cut by the end of a block waits for the rest of it.
+        std::string text;
+        bool bEnd = false;
+        while (!bEnd) {
+            const size_t had = text.size();
+            text.resize(had + kBlockSize);
+            const size_t n = std::fread(text.data() + had, 1, kBlockSize, file.Get());
+            text.resize(had + n);
+            bEnd = n == 0;
+            const size_t whole = text.size() - (bEnd ? 0 : IncompleteUtf8Tail(text));
+            const std::string chunk =
+                EscapeControls(std::string_view(text).substr(0, whole), "\n\t");
             if (std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size())
                 return false;
+            text.erase(0, whole);
         }
         if (std::ferror(file.Get()))
             return false;
     }
     return std::fflush(out) == 0;
-}
-
-void MakePrintable(std::string& text) {
-    for (char& c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\t' && c != '\n') || u == 0x7f)
-            c = '?';
-    }
 }

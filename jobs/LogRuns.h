@@ -32,10 +32,8 @@ std::uint64_t LogPiecesSize(const std::vector<CLogPiece>& pieces);
 bool ReadLogPieces(const std::vector<CLogPiece>& pieces, size_t nMaxBytes, std::string& text,
                    bool& bTruncated);
 
-// Copies the pieces to out in blocks, made printable (MakePrintable); false on a read or
-// write error.
+// Copies the pieces to out in blocks, with control characters other than tab
+// and line break, line separators and bytes that are no UTF-8 escaped
+// (EscapeControls), so a log can neither drive a terminal nor show a line
+// that is none; false on a read or write error.
 bool CopyLogPieces(const std::vector<CLogPiece>& pieces, std::FILE* out);
-
-// Control characters other than tab and line break replaced by '?', so a log
-// cannot drive a terminal.
-void MakePrintable(std::string& text);

@@ -22,7 +22,3 @@ bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& er
 // execute bits. dest receives the new path.
 bool MoveToQuarantine(int dirfd, const std::string& name, int fd, const std::string& quarantineDir,
                       std::string& dest, std::string& error);
-
-// Escapes backslash, CR and LF so a path fits on one line; Unescape reverses it.
-std::string EscapePath(std::string_view path);
-bool UnescapePath(std::string_view text, std::string& path);

@@ -1,6 +1,7 @@
 #include "ReferenceList.h"
 
 #include "FileOps.h"
+#include "LineText.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "ScanLog.h"
 
 #include "CommandFile.h"
-#include "FileOps.h"
+#include "LineText.h"
 #include "ScanPaths.h"
 
 #include <cerrno>
@@ -73,7 +73,10 @@ void CScanLog::Write(const std::string& line) {
     if (!m_pFile)
         return;
     errno = 0;
-    bool ok = std::fputs(line.c_str(), m_pFile) >= 0 && std::fputc('\n', m_pFile) != EOF &&
+    // Paths come escaped already; this keeps any other name (the job's, its
+    // folder's) from breaking the line.
+    const std::string text = EscapeControls(line);
+    bool ok = std::fputs(text.c_str(), m_pFile) >= 0 && std::fputc('\n', m_pFile) != EOF &&
               std::fflush(m_pFile) == 0;
     if (!ok && m_strWriteError.empty())
         m_strWriteError =

@@ -1,5 +1,6 @@
 #include "ScanNotice.h"
 
+#include "LineText.h"
 #include "Process.h"
 #include "StringTable.h"
 
@@ -36,13 +37,13 @@ unsigned PluralForm(unsigned long long n) {
 QString Found(unsigned long long n, unsigned nNouns, const std::string& jobName) {
     char text[1024];
     std::snprintf(text, sizeof text, LoadResString(kFoundFormat), n,
-                  LoadResString(nNouns + PluralForm(n)), jobName.c_str());
+                  LoadResString(nNouns + PluralForm(n)), EscapeControls(jobName).c_str());
     return QString::fromUtf8(text);
 }
 
 QString WithJob(unsigned nFormat, const std::string& jobName) {
     char text[1024];
-    std::snprintf(text, sizeof text, LoadResString(nFormat), jobName.c_str());
+    std::snprintf(text, sizeof text, LoadResString(nFormat), EscapeControls(jobName).c_str());
     return QString::fromUtf8(text);
 }
 

@@ -1,6 +1,7 @@
 #include "Scanner.h"
 
 #include "FileOps.h"
+#include "LineText.h"
 #include "ScanQueue.h"
 #include "TestString.h"
 
@@ -188,7 +189,7 @@ CScanner::CScanner(const CScanCommand& cmd, const CScanPaths& paths, std::string
     : m_cmd(cmd), m_paths(paths), m_strSignatures(std::move(signatureFolder)),
       m_log(paths.m_strLog, cmd.m_nLogMode) {
     m_report = [](const std::string& message) {
-        std::fprintf(stderr, "vexscan: %s\n", message.c_str());
+        std::fprintf(stderr, "vexscan: %s\n", EscapeControls(message).c_str());
     };
 }
 
@@ -611,7 +612,7 @@ void CScanner::Emit(Outcome& out) {
         ++m_result.m_nInfected;
     if (out.bError) {
         ++m_result.m_nErrors;
-        m_report(out.path + ": " + out.Status());
+        m_report(EscapePath(out.path) + ": " + out.Status());
         // A file that could not be examined keeps the reference it had.
         if (const std::string* old = m_bRefsUsable ? m_oldRefs.Find(out.path) : nullptr)
             m_newRefs.Set(out.path, *old);

@@ -1,6 +1,7 @@
 // vexscan -c FILE: runs the scan that the command file FILE describes.
 // Exit code 0: clean; 1: infected or changed files found; 2: error.
 #include "CommandFile.h"
+#include "LineText.h"
 #include "ProgramInfo.h"
 #include "ResultWriter.h"
 #include "ScanModules.h"
@@ -90,8 +91,8 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ReadCommandFile(commandFile, cmd, error)) {
         // A file we cannot understand is left in place: it may not be ours.
-        std::fprintf(stderr, "vexscan: damaged command file %s: %s\n", commandFile.c_str(),
-                     error.c_str());
+        std::fprintf(stderr, "vexscan: damaged command file %s: %s\n",
+                     EscapePath(commandFile).c_str(), EscapeControls(error).c_str());
         return 2;
     }
     // Its content is in memory now; nobody else cleans it up.
@@ -124,7 +125,8 @@ int main(int argc, char** argv) {
     if (CScanNotice::IsWanted(result))
         CScanNotice::Post(cmd.m_strJobName, result);
     if (shown) {
-        std::printf("%s\n", result.Text(cmd.m_strJobName, cmd.m_strDirectory).c_str());
+        const std::string summary = result.Text(cmd.m_strJobName, cmd.m_strDirectory);
+        std::printf("%s\n", EscapeControls(summary).c_str());
         std::fflush(stdout);
     }
     return EndAfterScan(result.ExitCode());

@@ -1,5 +1,6 @@
 #include "Install.h"
 
+#include "LineText.h"
 #include "RegInterface.h"
 #include "Settings.h"
 #include "StatePaths.h"
@@ -68,7 +69,7 @@ LONG RepairScanner(HKEY key, const std::string& strScanner, std::FILE* err) {
         std::fprintf(err,
                      "vexserv: the recorded scanner %s does not exist or is not executable; "
                      "vexexe is now %s\n",
-                     recorded.c_str(), strScanner.c_str());
+                     EscapePath(recorded).c_str(), EscapePath(strScanner).c_str());
     return result;
 }
 
@@ -109,7 +110,7 @@ int RunInstall(const CInstallPaths& paths, std::FILE* err) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None) {
         std::fprintf(err, "vexserv: refusing an unsafe state root: %s\n",
-                     DescribeStateProblem(problem).c_str());
+                     EscapeControls(DescribeStateProblem(problem)).c_str());
         return 2;
     }
     HKEY jobs = nullptr;
@@ -132,7 +133,7 @@ int RunInstall(const CInstallPaths& paths, std::FILE* err) {
     }
     if (result != ERROR_SUCCESS) {
         std::fprintf(err, "vexserv: cannot write the registry in %s: %s (error %d)\n",
-                     RegHivePath(HKEY_LOCAL_MACHINE).c_str(), RegErrorText(result),
+                     EscapePath(RegHivePath(HKEY_LOCAL_MACHINE)).c_str(), RegErrorText(result),
                      static_cast<int>(result));
         return 2;
     }

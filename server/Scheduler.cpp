@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "JobResult.h"
+#include "LineText.h"
 #include "LocalInstant.h"
 #include "RegInterface.h"
 #include "RunNow.h"
@@ -16,21 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Job names come from the store: keep each log entry on one line.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7f) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
 // Why the scanner would refuse a job, for the log.
 const char* FaultReason(CJob::EFault fault) {
@@ -416,7 +402,8 @@ void CScheduler::LogLocked(const char* what, const std::string& name, const std:
         return;
     std::string line = "vexserv: " + IsoLocalTime(NowInstant()) + " " + what;
     if (!name.empty())
-        line += " \"" + Printable(name) + "\"";
+        // Job names come from the store: escaped, each entry stays one line.
+        line += " \"" + EscapePath(name) + "\"";
     if (!detail.empty())
         line += ": " + detail;
     std::fprintf(m_options.log, "%s\n", line.c_str());

@@ -1,5 +1,6 @@
 #include "Server.h"
 
+#include "LineText.h"
 #include "StatePaths.h"
 
 #include <algorithm>
@@ -114,7 +115,7 @@ int CServer::Run(IServerWork* pWork) {
         // windows' presence test: make it anew.
         if (!m_lock.Verify()) {
             std::fprintf(stderr, "vexserv: the lock %s cannot be taken again; stopping\n",
-                         CNamedMutex::LockPath(kServerMutexName).c_str());
+                         EscapePath(CNamedMutex::LockPath(kServerMutexName)).c_str());
             break;
         }
         const int nWaitMs = pWork ? pWork->RunPass(*this) : -1;

@@ -2,6 +2,7 @@
 // plain "vexserv" runs the server until SIGTERM or SIGINT.
 
 #include "Install.h"
+#include "LineText.h"
 #include "ProgramInfo.h"
 #include "Scheduler.h"
 #include "Server.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     server.HandleStopSignals();
     std::string strError;
     if (!server.Start(strError)) {
-        std::fprintf(stderr, "vexserv: %s\n", strError.c_str());
+        std::fprintf(stderr, "vexserv: %s\n", EscapeControls(strError).c_str());
         return server.IsAnotherRunning() ? 1 : 2;
     }
     CScheduler scheduler;

@@ -1,7 +1,10 @@
 // Scan logs read back by the window and tempora: any bytes as a log file (and
 // as its rotated older part) are split into runs without reading past the
-// files, and the viewer's text stays within its limit and begins at a line.
+// files, the viewer's text stays within its limit and begins at a line, and
+// what tempora prints of it holds no control character but tab and LF.
 #include "LogRuns.h"
+
+#include <QString>
 
 #include <cstdint>
 #include <cstdio>
@@ -56,10 +59,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!truncated && text.size() != LogPiecesSize(pieces))
             std::abort();
     }
-    std::string printable(reinterpret_cast<const char*>(body), bodySize);
-    MakePrintable(printable);
-    for (char c : printable)
-        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7f)
+    // What tempora prints is UTF-8 that breaks lines only at LF.
+    char* printed = nullptr;
+    size_t printedSize = 0;
+    std::FILE* out = ::open_memstream(&printed, &printedSize);
+    if (!out || !CopyLogPieces(pieces, out) || std::fclose(out) != 0)
+        std::abort();
+    const QByteArray bytes(printed, static_cast<qsizetype>(printedSize));
+    std::free(printed);
+    const QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() != bytes)
+        std::abort();
+    for (QChar c : text)
+        if ((c.category() == QChar::Other_Control && c != '\t' && c != '\n') ||
+            c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             std::abort();
     ::unlink((LogPath() + ".1").c_str());
     ::unlink(LogPath().c_str());

@@ -1,5 +1,7 @@
 #include "ScanWindow.h"
 
+#include "LineText.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -16,8 +18,14 @@
 
 namespace {
 
+// Texts that hold names, with line breaks and other controls escaped as in
+// the log; a path with its backslashes too, so it reads as the log has it.
 QString Q(const std::string& text) {
-    return QString::fromStdString(text);
+    return QString::fromStdString(EscapeControls(text));
+}
+
+QString QPath(const std::string& path) {
+    return QString::fromStdString(EscapePath(path));
 }
 
 } // namespace
@@ -127,7 +135,7 @@ void CScanWindow::Refresh() {
     // Until the first file is done the engine is still loading its signatures.
     const QString current = snapshot.strCurrent.empty() && !m_bFinished
                                 ? QString("Wczytywanie sygnatur…")
-                                : "Plik: " + Q(snapshot.strCurrent);
+                                : "Plik: " + QPath(snapshot.strCurrent);
     const QFontMetrics fm(m_pCurrent->font());
     m_pCurrent->setText(
         fm.elidedText(current, Qt::ElideMiddle, std::max(100, m_pCurrent->width())));
@@ -140,8 +148,8 @@ void CScanWindow::Refresh() {
                            .arg(c.m_nChanged)
                            .arg(c.m_nErrors));
     for (const CScanFinding& f : snapshot.newFindings) {
-        auto* item =
-            new QTreeWidgetItem(m_pFindings, {Q(f.m_strPath), Q(f.m_strWhat), Q(f.m_strAction)});
+        auto* item = new QTreeWidgetItem(m_pFindings,
+                                         {QPath(f.m_strPath), Q(f.m_strWhat), Q(f.m_strAction)});
         for (int column = 0; column < 3; ++column)
             item->setToolTip(column, item->text(column));
         m_pFindings->scrollToItem(item);

@@ -1,4 +1,5 @@
 // The scanner program as the server and "run now" start it.
+#include "LineText.h"
 #include "ScanPaths.h"
 #include "Settings.h"
 #include "SignatureDb.h"
@@ -33,13 +34,14 @@ protected:
                                                    << name << "\r\n"
                                                    << m_base << "/tree\r\n";
     }
-    // Runs vexscan; returns its exit code and what it printed on stdout.
-    int Run(const std::string& window, std::string* out = nullptr,
-            const std::string& display = "") {
+    // Runs vexscan; returns its exit code and what it printed on stdout (and
+    // on stderr).
+    int Run(const std::string& window, std::string* out = nullptr, const std::string& display = "",
+            std::string* err = nullptr) {
         std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + display + " RAMPART_ROOT='" +
                               m_base + "/state' VEX_WINDOW=" + window + " VEX_SIGNATURES='" +
                               m_sigs + "' " + VEXSCAN_PATH + " -c '" + m_cmdFile +
-                              "' </dev/null 2>/dev/null";
+                              "' </dev/null 2>" + (err ? m_base + "/stderr" : "/dev/null");
         FILE* p = ::popen(command.c_str(), "r");
         if (!p)
             return -1;
@@ -50,14 +52,19 @@ protected:
         int status = ::pclose(p);
         if (out)
             *out = text;
+        if (err)
+            *err = ReadFile(m_base + "/stderr");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string LogText(const std::string& job) const {
-        std::ifstream log(CScanPaths::ForJob(m_base + "/state", job).m_strLog);
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream file(path);
         std::stringstream ss;
-        ss << log.rdbuf();
+        ss << file.rdbuf();
         return ss.str();
+    }
+    std::string LogText(const std::string& job) const {
+        return ReadFile(CScanPaths::ForJob(m_base + "/state", job).m_strLog);
     }
 
     std::string m_base, m_cmdFile, m_sigs;
@@ -141,4 +148,33 @@ TEST_F(VexscanTest, WithADisplayTheScanRunsInItsWindow) {
     EXPECT_EQ(out, "");
     EXPECT_NE(LogText("Shown").find("virus.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos)
         << LogText("Shown");
+}
+
+// A file name cannot forge a line: on stderr, which is the server's journal,
+// and in the log each file stays on one line, whose path reads back to the
+// name. The delete fails for a file with two links, so both are errors.
+TEST_F(VexscanTest, FileNamesThatBreakLinesStayOnTheirLine) {
+    const std::string forged = m_base + "/tree/x\nvexscan: forged\xe2\x80\xa8"
+                                        "line.bin";
+    std::ofstream(forged) << kHashVirus;
+    fs::create_hard_link(forged, m_base + "/tree/y.bin");
+    std::ofstream(m_base + "/tree/\xe2\x80\xa9\r\x1b.txt") << "clean\n";
+    WriteCommand("20013020", "Forge");
+    std::string err;
+    EXPECT_EQ(Run("hidden", nullptr, "", &err), 1);
+    EXPECT_TRUE(fs::exists(forged));
+
+    const std::string escaped = EscapePath(forged);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+    EXPECT_EQ(err.rfind("vexscan: " + escaped + ": zainfekowany", 0), 0u) << err;
+    EXPECT_NE(err.find("\nvexscan: " + m_base + "/tree/y.bin: zainfekowany"), std::string::npos);
+    const std::string log = LogText("Forge");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log; // head, engine, 3 files, sum
+    EXPECT_EQ(log.find('\r'), std::string::npos);
+    EXPECT_EQ(log.find("\xe2\x80\xa8"), std::string::npos);
+    const size_t at = log.find(escaped + ": zainfekowany");
+    ASSERT_NE(at, std::string::npos) << log;
+    std::string back;
+    ASSERT_TRUE(UnescapePath(std::string_view(log).substr(at, escaped.size()), back));
+    EXPECT_EQ(back, forged);
 }

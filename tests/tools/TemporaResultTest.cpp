@@ -211,7 +211,7 @@ TEST_F(TemporaResultTest, LogPrintsTheLastRunsAcrossTheOlderFile) {
                               << "==== 2026-12-07T08:00:00+01:00 vexscan Dom\n"
                               << "2026-12-07 08:00:02 Dom: /: 10 files\n";
     std::ofstream(log) << "==== 2026-12-08T08:00:00+01:00 vexscan Dom\n"
-                       << "/x\x1b[2J: infected\n"
+                       << "/x\x1b[2J\xe2\x80\xa8y: infected\n"
                        << "2026-12-08 08:00:03 Dom: /: 11 files\n"
                        << "==== 2026-12-09T08:00:00+01:00 vexscan Dom\n"
                        << "2026-12-09 08:00:04 Dom: /: 12 files\n";
@@ -224,7 +224,8 @@ TEST_F(TemporaResultTest, LogPrintsTheLastRunsAcrossTheOlderFile) {
     EXPECT_EQ(run.out, "==== 2026-12-07T08:00:00+01:00 vexscan Dom\n"
                        "2026-12-07 08:00:02 Dom: /: 10 files\n"
                        "==== 2026-12-08T08:00:00+01:00 vexscan Dom\n"
-                       "/x?[2J: infected\n" // no escape sequence reaches the terminal
+                       // neither a terminal control nor a line separator
+                       "/x\\x1b[2J\\u2028y: infected\n"
                        "2026-12-08 08:00:03 Dom: /: 11 files\n"
                        "==== 2026-12-09T08:00:00+01:00 vexscan Dom\n"
                        "2026-12-09 08:00:04 Dom: /: 12 files\n");
@@ -237,6 +238,11 @@ TEST_F(TemporaResultTest, LogPrintsTheLastRunsAcrossTheOlderFile) {
                        << "2026-12-11 08:00:01 Dom: /: 2 files\n";
     EXPECT_EQ(Tempora({"log", "Dom", "--runs", "1"}).out,
               "2026-12-10 08:00:01 Dom: /: 1 files\n2026-12-11 08:00:01 Dom: /: 2 files\n");
+    // A separator cut by the end of a read block is still one character.
+    std::ofstream(log) << std::string(65535, 'a') << "\xe2\x80\xa8\n";
+    const std::string cut = Tempora({"log", "Dom", "--runs", "1"}).out;
+    EXPECT_EQ(cut.size(), 65535u + 7);
+    EXPECT_EQ(cut.substr(65530), "aaaaa\\u2028\n");
 
     EXPECT_EQ(Tempora({"log", "Nie ma"}).code, 1);
     EXPECT_EQ(Tempora({"log", "Dom", "--runs", "0"}).code, 2);
