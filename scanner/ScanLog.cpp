@@ -3,6 +3,7 @@
 #include "CommandFile.h"
 #include "LineText.h"
 #include "ScanPaths.h"
+#include "ScanPriority.h"
 
 #include <cerrno>
 #include <cstring>
@@ -51,7 +52,7 @@ std::string CScanLog::Now() {
 
 void CScanLog::Header(const std::string& jobName) {
     if (m_nMode != kLogNone)
-        Write("==== " + Now() + " vexscan " + jobName);
+        Write("==== " + Now() + " vexscan " + jobName + " (" + DescribePriority() + ")");
 }
 
 void CScanLog::Line(const std::string& text) {

@@ -4,7 +4,8 @@
 #include <string>
 
 // The log of one job's scans. Each scan appends: a header line that starts
-// with "==== " and names the time and the job, the engine line, then (in
+// with "==== " and names the time, the job and the priority the scan runs
+// at, the engine line, then (in
 // detailed mode) one line per file or (in combined mode) one line per
 // finding, and a summary line. A log that has grown past kMaxSize is moved
 // aside to "<log>.1" before a scan writes to it.

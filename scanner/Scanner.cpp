@@ -2,6 +2,7 @@
 
 #include "FileOps.h"
 #include "LineText.h"
+#include "Processors.h"
 #include "ScanQueue.h"
 #include "TestString.h"
 
@@ -291,7 +292,7 @@ CScanResult CScanner::Run() {
 }
 
 void CScanner::ScanTree(int rootFd, const std::string& root) {
-    unsigned threads = m_nThreads ? m_nThreads : std::thread::hardware_concurrency();
+    unsigned threads = m_nThreads ? m_nThreads : UsableProcessors();
     threads = std::max(1u, threads);
     m_pShared = std::make_unique<Shared>(threads * 16);
     std::vector<std::thread> workers;

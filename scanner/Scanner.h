@@ -37,7 +37,7 @@ public:
 
     // Messages for the user (errors); stderr unless replaced.
     std::function<void(const std::string&)> m_report;
-    unsigned m_nThreads = 0; // 0: one per processor core
+    unsigned m_nThreads = 0; // 0: one per processor it may use (UsableProcessors)
     IScanProgress* m_pProgress = nullptr;
 
 private:

@@ -22,6 +22,8 @@ const char* VexscanHelp() {
            "\n"
            "Zmienne środowiska:\n"
            "  VEX_WINDOW=hidden          analiza w tle: bez okna i bez wyniku na terminalu\n"
+           "  VEX_PRIORITY=background    niski priorytet: nice 10 i we/wy bezczynne\n"
+           "                             (tak uruchamia skaner serwer vexserv)\n"
            "  VEX_SIGNATURES=KATALOG     katalog baz sygnatur zamiast zapisanego\n"
            "                             (domyślnie /var/lib/clamav, bazy z freshclam)\n"
            "Dziennik analizy: $RAMPART_ROOT/scanner/logs/.\n"

@@ -7,6 +7,7 @@
 #include "ScanModules.h"
 #include "ScanNotice.h"
 #include "ScanPaths.h"
+#include "ScanPriority.h"
 #include "Scanner.h"
 #include "ScannerHelp.h"
 #include "Settings.h"
@@ -86,6 +87,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexscan: błędne wywołanie\n%s", VexscanUsage());
         return kExitUsageError;
     }
+    // Scans the server starts give way to everything else; set before any
+    // thread exists, so that all of the scan's threads inherit it. Not passed
+    // on: a window that the notice opens runs its scans as the user chose.
+    const char* priority = std::getenv("VEX_PRIORITY");
+    if (priority && std::strcmp(priority, "background") == 0) {
+        std::string error;
+        if (!LowerToBackground(error))
+            std::fprintf(stderr, "vexscan: %s\n", error.c_str());
+    }
+    ::unsetenv("VEX_PRIORITY");
     const std::string commandFile = argv[2];
     CScanCommand cmd;
     std::string error;

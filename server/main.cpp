@@ -9,6 +9,7 @@
 #include "ServerHelp.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexserv: błędne wywołanie\n%s", VexservUsage());
         return kExitUsageError;
     }
+    // Every scanner the server starts inherits this and runs at low CPU and
+    // I/O priority (scanner/ScanPriority.h); "run now" does not set it. Set
+    // before any thread exists.
+    ::setenv("VEX_PRIORITY", "background", 1);
 
     CServer server;
     server.HandleStopSignals();

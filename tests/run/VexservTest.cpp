@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <regex>
 #include <sys/wait.h>
 
 TEST(Vexserv, RunsADueJobWithTheScannerAndStopsOnSigterm) {
@@ -57,6 +58,11 @@ TEST(Vexserv, RunsADueJobWithTheScannerAndStopsOnSigterm) {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     EXPECT_NE(text.find(summary), std::string::npos) << text;
+    // The scanner read its own priority back when it began.
+    std::smatch nice;
+    const std::regex header("vexscan Nocny skan \\(nice (\\d+), we/wy: bezczynne\\)\n");
+    EXPECT_TRUE(std::regex_search(text, nice, header)) << text;
+    EXPECT_GE(nice.empty() ? 0 : std::stoi(nice[1]), 10);
     EXPECT_NE(text.find("virus.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos) << text;
     EXPECT_NE(text.find("przeniesiony do " + paths.m_strQuarantine), std::string::npos) << text;
     EXPECT_FALSE(std::filesystem::exists(tree + "/virus.bin"));
