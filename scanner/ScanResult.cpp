@@ -12,6 +12,8 @@ std::string CScanResult::Text(const std::string& jobName, const std::string& dir
     std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
                        ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
                        std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);
+    if (m_nSkippedMounts > 0)
+        text += ", pominiętych punktów montowania " + std::to_string(m_nSkippedMounts);
     if (m_bFatal)
         text += ", analizy nie przeprowadzono";
     else if (m_bNoSignatures)

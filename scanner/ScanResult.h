@@ -13,6 +13,8 @@ struct CScanResult {
     size_t m_nInfected = 0; // files with a finding
     size_t m_nChanged = 0;  // files that differ from their reference
     size_t m_nErrors = 0;   // files or folders that could not be examined or acted on
+    // Mount points of network file systems and of the automounter not entered.
+    size_t m_nSkippedMounts = 0;
     bool m_bStopped = false;
     bool m_bStoppedByUser = false;
     bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean

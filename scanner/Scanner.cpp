@@ -172,6 +172,7 @@ struct CScanner::Outcome {
     bool bUnchecked = false; // no signatures: only the test string was looked for
     bool bGone = false;      // deleted or moved by the infection action
     bool bChanged = false;   // differs from its reference
+    bool bSkipped = false;   // a mount point the walk did not enter
     std::string what;        // "ok", the finding or the error
     std::string action;      // what was done about it, if anything
     std::string digest;      // hex, when the reference check runs
@@ -295,6 +296,7 @@ void CScanner::ScanTree(int rootFd, const std::string& root) {
     unsigned threads = m_nThreads ? m_nThreads : UsableProcessors();
     threads = std::max(1u, threads);
     m_pShared = std::make_unique<Shared>(threads * 16);
+    m_mounts.Start(rootFd);
     std::vector<std::thread> workers;
     for (unsigned i = 0; i < threads; ++i)
         workers.emplace_back([this] { Worker(); });
@@ -360,6 +362,10 @@ void CScanner::WalkDirectory(const std::shared_ptr<Dir>& dir, int depth) {
         } else if (S_ISDIR(st.st_mode) && m_cmd.m_bSubdirectories) {
             if (!m_strQuarantine.empty() && Under(child, m_strQuarantine))
                 continue; // what we moved aside is not found again
+            if (const std::string why = m_mounts.Check(dir->fd, st); !why.empty()) {
+                DeliverSkipped(child, why);
+                continue;
+            }
             if (depth + 1 >= kMaxDepth) {
                 DeliverError(child, "foldery zagnieżdżone zbyt głęboko");
                 continue;
@@ -383,6 +389,15 @@ void CScanner::DeliverError(const std::string& path, const std::string& message)
     out.path = path;
     out.bError = true;
     out.what = "błąd: " + message;
+    Deliver(m_nWalkSeq++, std::move(out));
+}
+
+// A folder the walk does not enter: said in the log and counted.
+void CScanner::DeliverSkipped(const std::string& path, const std::string& why) {
+    Outcome out;
+    out.path = path;
+    out.bSkipped = true;
+    out.what = "pominięto: " + why;
     Deliver(m_nWalkSeq++, std::move(out));
 }
 
@@ -602,6 +617,10 @@ void CScanner::Emit(Outcome& out) {
     if (m_bStop && !out.bInfected)
         return;
     ++m_nFilesDone;
+    if (out.bSkipped) {
+        ++m_result.m_nSkippedMounts;
+        m_log.File(out.path, out.what, true);
+    }
     if (!out.bCounted && !out.bError) {
         if (m_pProgress)
             m_pProgress->OnFile(out.path, m_nFilesDone, m_result);

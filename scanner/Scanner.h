@@ -2,6 +2,7 @@
 
 #include "ClamEngine.h"
 #include "CommandFile.h"
+#include "MountGuard.h"
 #include "ReferenceList.h"
 #include "ScanLog.h"
 #include "ScanPaths.h"
@@ -22,6 +23,8 @@
 // follow symbolic links and does not enter /proc, /sys, /dev or the
 // quarantine; worker threads share one compiled signature engine; findings
 // are acted on one at a time; the log lists files in the order of the walk.
+// Nor does the walk enter network file systems mounted below the folder
+// (MountGuard.h).
 class CScanner {
 public:
     CScanner(const CScanCommand& cmd, const CScanPaths& paths, std::string signatureFolder);
@@ -56,6 +59,7 @@ private:
     void ActOnInfection(const Item& item, int fd, Outcome& out);
     void Deliver(uint64_t seq, Outcome out);
     void DeliverError(const std::string& path, const std::string& message);
+    void DeliverSkipped(const std::string& path, const std::string& why);
     void Emit(Outcome& out);
     void CheckReference(Outcome& out);
     void FinishReferences();
@@ -67,6 +71,7 @@ private:
     CScanPaths m_paths;
     std::string m_strSignatures;
     std::string m_strQuarantine; // its real path, when it exists: never scanned
+    CMountGuard m_mounts;
     CScanLog m_log;
     CClamEngine m_engine;
     CReferenceList m_oldRefs;

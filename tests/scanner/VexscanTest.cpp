@@ -7,15 +7,97 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <linux/fuse.h>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// A FUSE file system that this process serves, as sshfs would: an empty
+// root folder, which it notes being opened. Root only.
+class CFuseStub {
+public:
+    bool Mount(const std::string& dir) {
+        m_fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        const std::string options =
+            "fd=" + std::to_string(m_fd) + ",rootmode=40000,user_id=0,group_id=0";
+        if (m_fd < 0 || ::mount("vextest", dir.c_str(), "fuse.vextest", MS_NOSUID | MS_NODEV,
+                                options.c_str()) != 0)
+            return false;
+        m_strDir = dir;
+        m_thread = std::thread([this] { Serve(); });
+        return true;
+    }
+    ~CFuseStub() {
+        if (!m_strDir.empty())
+            ::umount2(m_strDir.c_str(), MNT_DETACH);
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool Opened() const { return m_bOpened; }
+
+private:
+    void Serve() {
+        std::vector<char> request(FUSE_MIN_READ_BUFFER + (1 << 20));
+        for (;;) {
+            const ssize_t n = ::read(m_fd, request.data(), request.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            const auto* in = reinterpret_cast<const fuse_in_header*>(request.data());
+            if (n < static_cast<ssize_t>(sizeof *in) || in->opcode == FUSE_DESTROY)
+                return;
+            if (in->opcode == FUSE_INIT) {
+                fuse_init_out out{};
+                out.major = FUSE_KERNEL_VERSION;
+                out.minor = 31;
+                out.max_write = 4096;
+                Reply(in->unique, 0, &out, sizeof out);
+            } else if (in->opcode == FUSE_GETATTR) {
+                fuse_attr_out out{};
+                out.attr.ino = FUSE_ROOT_ID;
+                out.attr.mode = S_IFDIR | 0755;
+                out.attr.nlink = 2;
+                Reply(in->unique, 0, &out, sizeof out);
+            } else {
+                m_bOpened = m_bOpened || in->opcode == FUSE_OPENDIR;
+                Reply(in->unique, -ENOSYS, nullptr, 0);
+            }
+        }
+    }
+    void Reply(uint64_t unique, int error, const void* data, size_t size) {
+        fuse_out_header head{static_cast<uint32_t>(sizeof head + size), error, unique};
+        std::string reply(reinterpret_cast<const char*>(&head), sizeof head);
+        reply.append(static_cast<const char*>(data), size);
+        if (::write(m_fd, reply.data(), reply.size()) < 0) {
+            // The kernel has dropped the request (the file system is going).
+        }
+    }
+
+    int m_fd = -1;
+    std::string m_strDir;
+    std::thread m_thread;
+    std::atomic<bool> m_bOpened{false};
+};
+
+struct CMountGone {
+    std::string strDir;
+    ~CMountGone() { ::umount2(strDir.c_str(), MNT_DETACH); }
+};
 
 class VexscanTest : public ::testing::Test {
 protected:
@@ -177,4 +259,32 @@ TEST_F(VexscanTest, FileNamesThatBreakLinesStayOnTheirLine) {
     std::string back;
     ASSERT_TRUE(UnescapePath(std::string_view(log).substr(at, escaped.size()), back));
     EXPECT_EQ(back, forged);
+}
+
+// A FUSE mount below the job's folder stands for sshfs: the walk leaves it
+// unopened and says so in the log and the summary, while it scans a local
+// tmpfs mount as any folder.
+TEST_F(VexscanTest, NetworkMountsBelowTheFolderAreLeftOutAndSaidSo) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a file system needs root";
+    const std::string local = m_base + "/tree/local";
+    const std::string remote = m_base + "/tree/remote";
+    fs::create_directories(local);
+    fs::create_directories(remote);
+    if (::mount("vextest", local.c_str(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "no mount here: " << std::strerror(errno);
+    CMountGone localGone{local};
+    CFuseStub fuse;
+    if (!fuse.Mount(remote))
+        GTEST_SKIP() << "no FUSE here: " << std::strerror(errno);
+    std::ofstream(local + "/virus.bin") << kHashVirus;
+    WriteCommand("20010020", "Mounts");
+    EXPECT_EQ(Run("hidden"), 1);
+
+    const std::string log = LogText("Mounts");
+    EXPECT_NE(log.find(local + "/virus.bin: zainfekowany"), std::string::npos) << log;
+    EXPECT_NE(log.find(remote + ": pominięto: system plików FUSE fuse.vextest"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("błędów 0, pominiętych punktów montowania 1"), std::string::npos) << log;
+    EXPECT_FALSE(fuse.Opened());
 }
