@@ -38,6 +38,7 @@ CScanWindow::CScanWindow(const std::string& jobName, int endMode, QWidget* paren
     m_pProgress->setFormat("%v z %m plików");
     m_pCurrent = new QLabel(this);
     m_pCurrent->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pCurrent->setTextFormat(Qt::PlainText); // a file name is no markup
     m_pTime = new QLabel(this);
     m_pCounts = new QLabel(this);
     m_pState = new QLabel("Trwa analiza…", this);
