@@ -17,7 +17,8 @@
 // The type comes from the mount table (/proc/self/mountinfo), looked up by
 // the folder's device: it asks nothing of the file system itself, which on
 // a network is a request that may hang, and it does not open the folder,
-// which would set off an automount.
+// which would set off an automount (the walk takes the folder's status
+// with AT_NO_AUTOMOUNT for the same reason).
 
 // Why the walk does not enter a file system of the type named type (as the
 // mount table names it: "nfs4", "fuse.sshfs", "autofs") when the job's

@@ -343,7 +343,8 @@ void CScanner::WalkDirectory(const std::shared_ptr<Dir>& dir, int depth) {
             return;
         struct stat st {};
         std::string child = Join(dir->path, name);
-        if (::fstatat(dir->fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        // Without setting off an automount: the mount guard decides first.
+        if (::fstatat(dir->fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) {
             // Gone since the listing: the same error as a file that goes
             // before a worker opens it.
             DeliverError(child, "plik zniknął w trakcie analizy");
