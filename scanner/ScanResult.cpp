@@ -3,7 +3,7 @@
 int CScanResult::ExitCode() const {
     if (m_bFatal || m_bNoSignatures)
         return 2;
-    if (m_nInfected > 0 || m_nChanged > 0)
+    if (m_nInfected > 0 || m_nSuspicious > 0 || m_nChanged > 0)
         return 1;
     return m_nErrors > 0 ? 2 : 0;
 }
@@ -12,6 +12,8 @@ std::string CScanResult::Text(const std::string& jobName, const std::string& dir
     std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
                        ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
                        std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);
+    if (m_nSuspicious > 0)
+        text += ", podejrzanych " + std::to_string(m_nSuspicious);
     if (m_bFatal)
         text += ", analizy nie przeprowadzono";
     else if (m_bNoSignatures)

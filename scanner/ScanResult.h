@@ -9,10 +9,11 @@
 
 // Counts of one scan; ExitCode() is the scanner's exit code.
 struct CScanResult {
-    size_t m_nFiles = 0;    // files examined
-    size_t m_nInfected = 0; // files with a finding
-    size_t m_nChanged = 0;  // files that differ from their reference
-    size_t m_nErrors = 0;   // files or folders that could not be examined or acted on
+    size_t m_nFiles = 0;      // files examined
+    size_t m_nInfected = 0;   // files with a signature's finding
+    size_t m_nSuspicious = 0; // files with a heuristic alert only
+    size_t m_nChanged = 0;    // files that differ from their reference
+    size_t m_nErrors = 0;     // files or folders that could not be examined or acted on
     bool m_bStopped = false;
     bool m_bStoppedByUser = false;
     bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean

@@ -2,6 +2,7 @@
 
 #include "ClamEngine.h"
 #include "CommandFile.h"
+#include "FileAction.h"
 #include "ReferenceList.h"
 #include "ScanLog.h"
 #include "ScanPaths.h"
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // One scan of a job's folder as its command file asks. The walk does not
@@ -47,13 +49,18 @@ private:
     struct Shared;
 
     bool LoadEngine();
+    void OpenQuarantine();
     void ScanTree(int rootFd, const std::string& root);
     void WalkDirectory(const std::shared_ptr<Dir>& dir, int depth);
     void Worker();
     bool Examine(const Item& item, Outcome& out, char* buffer);
     static ssize_t ReadInto(int fd, char* buffer, size_t size, size_t offset);
+    bool IsOverEngineLimit(const struct stat& st, Outcome& out) const;
     bool ReadAndCheck(int fd, std::string_view data, bool complete, Outcome& out);
-    void ActOnInfection(const Item& item, int fd, Outcome& out);
+    static void TakeVerdict(const CVerdict& verdict, Outcome& out);
+    void ActOnFinding(const Item& item, int fd, Outcome& out);
+    static void Report(EFileAction result, const std::string& done, const std::string& error,
+                       Outcome& out);
     void Deliver(uint64_t seq, Outcome out);
     void DeliverError(const std::string& path, const std::string& message);
     void Emit(Outcome& out);
@@ -66,7 +73,10 @@ private:
     CScanCommand m_cmd;
     CScanPaths m_paths;
     std::string m_strSignatures;
-    std::string m_strQuarantine; // its real path, when it exists: never scanned
+    int m_nQuarantineFd = -1; // open before the walk, which never enters it
+    dev_t m_quarantineDev = 0;
+    ino_t m_quarantineIno = 0;
+    std::string m_strQuarantineError; // why it could not be opened
     CScanLog m_log;
     CClamEngine m_engine;
     CReferenceList m_oldRefs;
