@@ -1,6 +1,7 @@
 // vexscan -c FILE: runs the scan that the command file FILE describes.
 // Exit code 0: clean; 1: infected or changed files found; 2: error.
 #include "CommandFile.h"
+#include "FileOps.h"
 #include "ProgramInfo.h"
 #include "ResultWriter.h"
 #include "ScanModules.h"
@@ -96,6 +97,16 @@ int main(int argc, char** argv) {
     }
     // Its content is in memory now; nobody else cleans it up.
     ::unlink(commandFile.c_str());
+    // The log, the references and the quarantine live in the state root:
+    // whoever else can write there could steer where this scan writes and
+    // moves files.
+    if (const CStateProblem problem = CheckStateRoot(); problem.kind != CStateProblem::None) {
+        std::fprintf(stderr, "vexscan: odmawiam analizy: %s\n",
+                     DescribeStateProblemPl(problem, EscapePath(problem.strPath),
+                                            "'" + problem.strPath + "'")
+                         .c_str());
+        return 2;
+    }
 
     // "Vex na wierzchu": a window when there is a display. In the background,
     // or without a display, nothing ever waits for a user. The toolkit is
