@@ -55,11 +55,13 @@ std::string WithCount(unsigned nFormatId, std::uint64_t n) {
 // An open key that closes itself.
 class CResultKey {
 public:
-    explicit CResultKey(bool bCreate) {
+    explicit CResultKey(bool bCreate, LONG* pnResult = nullptr) {
         const LONG result = bCreate ? RegCreateKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_key)
                                     : RegOpenKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_key);
         if (result != ERROR_SUCCESS)
             m_key = nullptr;
+        if (pnResult)
+            *pnResult = result;
     }
     ~CResultKey() {
         if (m_key)
@@ -202,16 +204,22 @@ bool JobResultLess(const CJobResult* pA, const CJobResult* pB) {
     return pA->m_nFinished < pB->m_nFinished;
 }
 
-bool WriteJobResult(const char* pszJobName, const CJobResult& result) {
-    if (pszJobName == nullptr || *pszJobName == '\0')
+bool WriteJobResult(const char* pszJobName, const CJobResult& result, LONG* pnError) {
+    LONG error = ERROR_INVALID_PARAMETER;
+    if (pszJobName != nullptr && *pszJobName != '\0') {
+        CResultKey key(true, &error);
+        const std::vector<BYTE> data = result.Store();
+        if (key.Get())
+            error = RegSetValueEx(key.Get(), pszJobName, REG_BINARY, data.data(),
+                                  static_cast<DWORD>(data.size()));
+        // Durable now: only then may the windows read it.
+        if (error == ERROR_SUCCESS)
+            RegFlushKey(key.Get());
+    }
+    if (pnError)
+        *pnError = error;
+    if (error != ERROR_SUCCESS)
         return false;
-    CResultKey key(true);
-    const std::vector<BYTE> data = result.Store();
-    if (!key.Get() || RegSetValueEx(key.Get(), pszJobName, REG_BINARY, data.data(),
-                                    static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
-        return false;
-    // Durable now: only then may the windows read it.
-    RegFlushKey(key.Get());
     SignalWindows();
     return true;
 }

@@ -83,7 +83,7 @@ bool JobResultLess(const CJobResult* pA, const CJobResult* pB);
 
 // Writes the result of the named job durably and then signals
 // "TemporaClient", so that open windows show it. Creates the key when needed.
-bool WriteJobResult(const char* pszJobName, const CJobResult& result);
+bool WriteJobResult(const char* pszJobName, const CJobResult& result, LONG* pnError = nullptr);
 // False when there is no result for the name or it does not load.
 bool ReadJobResult(const char* pszJobName, CJobResult& result);
 

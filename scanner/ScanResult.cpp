@@ -5,6 +5,9 @@ int CScanResult::ExitCode() const {
         return 2;
     if (m_nInfected > 0 || m_nSuspicious > 0 || m_nChanged > 0)
         return 1;
+    // Ended by a signal: what was not reached is not known to be clean.
+    if (m_nSignal != 0)
+        return 2;
     return m_nErrors > 0 ? 2 : 0;
 }
 
@@ -18,7 +21,9 @@ std::string CScanResult::Text(const std::string& jobName, const std::string& dir
         text += ", analizy nie przeprowadzono";
     else if (m_bNoSignatures)
         text += ", brak sygnatur: szukano tylko pliku testowego";
-    if (m_bStoppedByUser)
+    if (m_nSignal != 0)
+        text += ", analiza przerwana sygnałem " + std::to_string(m_nSignal);
+    else if (m_bStoppedByUser)
         text += ", analiza zatrzymana przez użytkownika";
     else if (m_bStopped)
         text += ", analiza zatrzymana";

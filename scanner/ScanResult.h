@@ -16,6 +16,7 @@ struct CScanResult {
     size_t m_nErrors = 0;     // files or folders that could not be examined or acted on
     bool m_bStopped = false;
     bool m_bStoppedByUser = false;
+    int m_nSignal = 0;            // the signal that ended the scan early, if one did
     bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean
     bool m_bFatal = false;        // the scan could not be carried out at all
     int ExitCode() const;

@@ -210,6 +210,15 @@ void CScanner::RequestStop() {
     Stop();
 }
 
+void CScanner::Interrupt(int sig) {
+    m_nSignal = sig;
+    Stop();
+}
+
+void CScanner::LogAfterScan(const std::string& text) {
+    m_log.Line(text);
+}
+
 CScanTask CScanner::Task() {
     CScanTask task;
     task.m_run = [this](IScanProgress* progress) {
@@ -289,6 +298,7 @@ CScanResult CScanner::Run() {
     }
     m_result.m_bStopped = m_bStop.load();
     m_result.m_bStoppedByUser = m_bUserStop.load();
+    m_result.m_nSignal = m_nSignal.load();
     m_log.Summary(m_result.Text(m_cmd.m_strJobName, m_cmd.m_strDirectory));
     if (!m_log.WriteError().empty()) {
         // The log is incomplete: that is an error of the scan, not a detail.

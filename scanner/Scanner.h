@@ -34,6 +34,11 @@ public:
     CScanResult Run();
     // Ends the scan early, from any thread (the user's stop button).
     void RequestStop();
+    // Ends the scan early because the process got signal sig; from any
+    // thread, but not from a signal handler.
+    void Interrupt(int sig);
+    // Adds a line to the log after the scan (a failure to store its result).
+    void LogAfterScan(const std::string& text);
     // This scan as a window drives it.
     CScanTask Task();
 
@@ -88,6 +93,7 @@ private:
 
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bUserStop{false};
+    std::atomic<int> m_nSignal{0};
     std::mutex m_actionMutex; // one infection action at a time
     std::mutex m_collectMutex;
     std::condition_variable m_room;

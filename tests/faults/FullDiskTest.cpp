@@ -26,19 +26,7 @@ protected:
 
     // vexscan over tree with the small file system as its state root.
     CRunResult RunScanner(const std::string& tree, const std::string& job, int action) {
-        CScanParameter params;
-        params.m_strDirectory = tree;
-        params.m_nLogMode = kLogDetailed;
-        params.m_nReferenceCheck = 0;
-        params.m_nEndMode = 2;
-        params.m_nFileSelection = 0;
-        params.m_nInfectionAction = action;
-        const std::string command = m_root.Path() + "/command";
-        {
-            std::ofstream out(command, std::ios::binary);
-            out << BuildCommandFileText(params, job.c_str());
-        }
-        ::chmod(command.c_str(), 0600);
+        const std::string command = WriteScanCommand(m_root.Path(), tree, job, action);
         const std::string signatures = MakeTestSignatures(m_root.Path() + "/signatures");
         return CProgram({VEXSCAN_PATH, "-c", command},
                         {{"RAMPART_ROOT", Small()},
@@ -115,6 +103,26 @@ TEST_F(FullDiskTest, AFullQuarantineLeavesTheFindingInPlace) {
     EXPECT_EQ(ReadWhole(tree + "/virus.bin"), virus);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree), {}), 1);
     EXPECT_TRUE(std::filesystem::is_empty(quarantine));
+}
+
+// A result that cannot be stored is an error of the scan, not a silent exit
+// that leaves the previous result standing.
+TEST_F(FullDiskTest, AResultThatCannotBeStoredIsAnError) {
+    SKIP_UNLESS_MOUNTED(*m_fs);
+    const std::string tree = m_root.Path() + "/tree";
+    std::filesystem::create_directory(tree);
+    std::ofstream(tree + "/virus.bin") << kHashVirus;
+    ::setenv("RAMPART_ROOT", Small().c_str(), 1);
+    MakeJobKey();
+    CRegInterface store;
+    ASSERT_TRUE(store.Open(kJobKeyPath));
+    ASSERT_TRUE(store.AddJob(*DueJob("Pełny dysk", tree)));
+    store.Close();
+    ::setenv("RAMPART_ROOT", m_root.Path().c_str(), 1);
+    m_fs->Fill();
+    const CRunResult r = RunScanner(tree, "Pełny dysk", kInfectLog);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("vexscan: nie zapisano wyniku analizy: "), std::string::npos) << r.err;
 }
 
 TEST_F(FullDiskTest, InstallLeavesNoEmptyDatabaseAndSaysWhy) {
