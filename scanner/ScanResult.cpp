@@ -12,6 +12,9 @@ std::string CScanResult::Text(const std::string& jobName, const std::string& dir
     std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
                        ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
                        std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);
+    // Said only when a scan of program files left files out: other summaries read as before.
+    if (m_nSkipped > 0)
+        text += ", pominiętych " + std::to_string(m_nSkipped);
     if (m_bFatal)
         text += ", analizy nie przeprowadzono";
     else if (m_bNoSignatures)

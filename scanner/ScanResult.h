@@ -13,6 +13,7 @@ struct CScanResult {
     size_t m_nInfected = 0; // files with a finding
     size_t m_nChanged = 0;  // files that differ from their reference
     size_t m_nErrors = 0;   // files or folders that could not be examined or acted on
+    size_t m_nSkipped = 0;  // files left out: not program files, and the job asks for those only
     bool m_bStopped = false;
     bool m_bStoppedByUser = false;
     bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean
