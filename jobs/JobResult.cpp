@@ -27,6 +27,7 @@ enum : unsigned {
     // 302..306: skipped (still running), refused, busy, cancelled, bad
     // folder, in the order of ENotStarted.
     kTextSkipped = 302,
+    kTextFilesSkipped = 312, // "%llu": files a scan of program files left out
 };
 
 // No job's stored form is larger; a bigger value is not a result.
@@ -92,7 +93,7 @@ CJobResult CJobResult::NotStarted(std::time_t t, ENotStarted why) {
 }
 
 std::vector<BYTE> CJobResult::Store() const {
-    std::vector<BYTE> data(kStoreSize + 1);
+    std::vector<BYTE> data(kStoreSize + 1 + 8);
     BYTE* p = data.data();
     PutU8(p, kVersion);
     PutU8(p, static_cast<BYTE>((m_bNotStarted ? kFlagNotStarted : 0) |
@@ -105,6 +106,7 @@ std::vector<BYTE> CJobResult::Store() const {
     PutU64(p, m_nErrors);
     PutU16(p, 0);
     PutU8(p, static_cast<BYTE>(m_bNotStarted ? m_eWhy : ENotStarted::ScannerMissing));
+    PutU64(p, m_nSkipped);
     return data;
 }
 
@@ -129,13 +131,15 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
     r.m_nFinished = static_cast<std::int64_t>(finished);
     r.m_nExitCode = exitCode;
     BYTE why = 0;
-    if (r.m_bNotStarted && in.ReadU8(why) && why <= static_cast<BYTE>(ENotStarted::BadFolder))
+    if (in.ReadU8(why) && r.m_bNotStarted && why <= static_cast<BYTE>(ENotStarted::BadFolder))
         r.m_eWhy = static_cast<ENotStarted>(why);
+    if (in.Remaining() >= 8)
+        ReadU64(in, r.m_nSkipped);
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
         return false;
-    if (r.m_bNotStarted &&
-        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged || r.m_nErrors))
+    if (r.m_bNotStarted && (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected ||
+                            r.m_nChanged || r.m_nErrors || r.m_nSkipped))
         return false;
     if (!r.m_bNotStarted && (exitCode < 0 || exitCode > 255))
         return false;
@@ -160,6 +164,13 @@ CJobResult::EState CJobResult::GetState() const {
 }
 
 std::string CJobResult::GetText() const {
+    std::string text = StateText();
+    if (m_nSkipped > 0)
+        text += WithCount(kTextFilesSkipped, m_nSkipped);
+    return text;
+}
+
+std::string CJobResult::StateText() const {
     switch (GetState()) {
     case EState::Clean:
         return LoadResString(kTextClean);

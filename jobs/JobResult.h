@@ -42,6 +42,7 @@ struct CJobResult {
     std::uint64_t m_nInfected = 0; // infected files found
     std::uint64_t m_nChanged = 0;  // files that differ from their reference
     std::uint64_t m_nErrors = 0;   // files or folders that could not be examined or acted on
+    std::uint64_t m_nSkipped = 0;  // files left out: not program files
     bool m_bStopped = false;       // the scan was stopped before its end
     bool m_bFailed = false;        // the scan could not be carried out at all
     ENotStarted m_eWhy = ENotStarted::ScannerMissing; // with m_bNotStarted
@@ -56,7 +57,8 @@ struct CJobResult {
     //   started, else 0..255), u64 files, infected, changed, errors (each as
     //   low and high u32), u16 reserved (0); then u8 why a run did not
     //   scan (ENotStarted; 0 for a run that scanned), which older readers
-    //   skip and which is taken as 0 when absent or unknown.
+    //   skip and which is taken as 0 when absent or unknown; then u64
+    //   skipped files (low and high u32), taken as 0 when absent.
     // Bytes after these are ignored, so a later writer may append fields
     // without breaking this reader; a field that changes meaning gets a new
     // version number, which this reader refuses.
@@ -68,13 +70,17 @@ struct CJobResult {
     EState GetState() const;
     // The list's text: "czysto", "infekcje: N", "zmiany: N", "błąd",
     // "zatrzymano", "nie uruchomiono", or why a run did not scan
-    // ("pominięto: poprzednia analiza trwa", say).
+    // ("pominięto: poprzednia analiza trwa", say); followed by
+    // ", pominiętych N" when the scan left files out.
     std::string GetText() const;
     // The end time as ISO 8601 with the local UTC offset of that moment,
     // e.g. "2026-12-08T23:30:05+01:00".
     std::string GetFinishedIso() const;
 
     bool operator==(const CJobResult&) const = default;
+
+private:
+    std::string StateText() const; // GetText without the skipped files
 };
 
 // The list's order of results: by state, then by end time; a job without a

@@ -10,6 +10,7 @@ CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     result.m_nInfected = scan.m_nInfected;
     result.m_nChanged = scan.m_nChanged;
     result.m_nErrors = scan.m_nErrors;
+    result.m_nSkipped = scan.m_nSkipped;
     result.m_bStopped = scan.m_bStopped;
     result.m_bFailed = scan.m_bFatal;
     return result;

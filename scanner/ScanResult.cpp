@@ -15,8 +15,11 @@ std::string CScanResult::Text(const std::string& jobName, const std::string& dir
     std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
                        ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
                        std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);
+    // Said only when there are such files: other summaries read as before.
     if (m_nSuspicious > 0)
         text += ", podejrzanych " + std::to_string(m_nSuspicious);
+    if (m_nSkipped > 0)
+        text += ", pominiętych " + std::to_string(m_nSkipped);
     if (m_bFatal)
         text += ", analizy nie przeprowadzono";
     else if (m_bNoSignatures)

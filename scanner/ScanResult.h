@@ -14,6 +14,7 @@ struct CScanResult {
     size_t m_nSuspicious = 0; // files with a heuristic alert only
     size_t m_nChanged = 0;    // files that differ from their reference
     size_t m_nErrors = 0;     // files or folders that could not be examined or acted on
+    size_t m_nSkipped = 0;    // not program files, and the job asks for those only
     bool m_bStopped = false;
     bool m_bStoppedByUser = false;
     int m_nSignal = 0;            // the signal that ended the scan early, if one did

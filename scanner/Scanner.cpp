@@ -3,6 +3,7 @@
 #include "FileAction.h"
 #include "FileOps.h"
 #include "FolderOpen.h"
+#include "ProgramFile.h"
 #include "ScanQueue.h"
 #include "TestString.h"
 
@@ -70,40 +71,6 @@ constexpr unsigned long long kMiB = 1024 * 1024;
 bool Under(const std::string& path, const std::string& dir) {
     return path == dir || (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
                            path[dir.size()] == '/');
-}
-
-bool StartsWith(std::string_view head, std::string_view magic, size_t at = 0) {
-    return head.size() >= at + magic.size() && head.compare(at, magic.size(), magic) == 0;
-}
-
-// Program files: anything executable by its mode, scripts, native and DOS
-// executables, and the containers that can carry them: archives, compressed
-// files and documents that can hold macros.
-bool IsProgramFile(const struct stat& st, std::string_view head) {
-    if ((st.st_mode & 0111) != 0)
-        return true;
-    using namespace std::string_view_literals;
-    static constexpr std::string_view kMagics[] = {
-        "#!"sv,
-        "\x7f"
-        "ELF"sv,
-        "MZ"sv,
-        "PK\x03\x04"sv, // zip, and the office formats built on it
-        "\x1f\x8b"sv,   // gzip
-        "BZh"sv,        // bzip2
-        "\xfd"
-        "7zXZ\0"sv,                           // xz
-        "7z\xbc\xaf\x27\x1c"sv,               // 7-zip
-        "Rar!\x1a\x07"sv,                     // rar
-        "MSCF"sv,                             // cabinet
-        "\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"sv, // compound documents (older office formats)
-        "%PDF-"sv,                            // PDF, which can carry scripts
-        "{\\rtf"sv,                           // RTF, which can embed objects
-    };
-    for (std::string_view magic : kMagics)
-        if (StartsWith(head, magic))
-            return true;
-    return StartsWith(head, "ustar", 257); // tar
 }
 
 // SHA-256 through the engine library's hashing (hardware-accelerated where the
@@ -177,6 +144,7 @@ struct CScanner::Outcome {
     bool bUnchecked = false;  // no signatures: only the test string was looked for
     bool bGone = false;       // deleted or moved by the infection action
     bool bChanged = false;    // differs from its reference
+    bool bSkipped = false;    // not a program file, and the job asks for those only
     std::string what;         // "ok", the finding or the error
     std::string finding;      // the signature's name, with bInfected or bSuspicious
     std::string action;       // what was done about it, if anything
@@ -488,8 +456,9 @@ bool CScanner::Examine(const Item& item, Outcome& out, char* buffer) {
     ssize_t n = ReadInto(fd, buffer, size, 0);
     if (n < 0)
         return readError();
-    if (m_cmd.m_nFileSelection != 0 &&
-        !IsProgramFile(st, std::string_view(buffer, static_cast<size_t>(n))))
+    out.bSkipped = m_cmd.m_nFileSelection != 0 &&
+                   !IsProgramFile(st.st_mode, item.name, {buffer, static_cast<size_t>(n)});
+    if (out.bSkipped)
         return true;
     out.bCounted = true;
     if (IsOverEngineLimit(st, out))
@@ -675,6 +644,10 @@ void CScanner::Emit(Outcome& out) {
         return;
     ++m_nFilesDone;
     if (!out.bCounted && !out.bError) {
+        if (out.bSkipped) {
+            ++m_result.m_nSkipped;
+            m_log.File(out.path, kNotProgramFile, false);
+        }
         if (m_pProgress)
             m_pProgress->OnFile(out.path, m_nFilesDone, m_result);
         return;

@@ -29,6 +29,7 @@ CJobResult Sample() {
     r.m_nInfected = 2;
     r.m_nChanged = 3;
     r.m_nErrors = 4;
+    r.m_nSkipped = 6000000000ull;
     r.m_bStopped = true;
     return r;
 }
@@ -38,7 +39,7 @@ CJobResult Sample() {
 TEST(JobResultTest, StoredFormRoundTripsAndRefusesDamage) {
     const CJobResult r = Sample();
     std::vector<BYTE> bytes = r.Store();
-    ASSERT_EQ(bytes.size(), 49u); // 48 bytes of version 1 and why a run did not scan
+    ASSERT_EQ(bytes.size(), 57u); // 48 bytes of version 1, why a run did not scan, skipped files
     EXPECT_EQ(bytes[0], 1);       // version
     EXPECT_EQ(bytes[1], 0x02);    // stopped
     CJobResult loaded;
