@@ -28,6 +28,8 @@ enum : unsigned {
     // folder, in the order of ENotStarted.
     kTextSkipped = 302,
     kTextFilesSkipped = 312, // "%llu": files a scan of program files left out
+    kTextSuspicious = 313,   // "%llu": files with a heuristic alert only
+    kTextInterrupted = 314,  // "%llu": the signal that ended the scan
 };
 
 // No job's stored form is larger; a bigger value is not a result.
@@ -93,7 +95,7 @@ CJobResult CJobResult::NotStarted(std::time_t t, ENotStarted why) {
 }
 
 std::vector<BYTE> CJobResult::Store() const {
-    std::vector<BYTE> data(kStoreSize + 1 + 8);
+    std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1);
     BYTE* p = data.data();
     PutU8(p, kVersion);
     PutU8(p, static_cast<BYTE>((m_bNotStarted ? kFlagNotStarted : 0) |
@@ -107,6 +109,8 @@ std::vector<BYTE> CJobResult::Store() const {
     PutU16(p, 0);
     PutU8(p, static_cast<BYTE>(m_bNotStarted ? m_eWhy : ENotStarted::ScannerMissing));
     PutU64(p, m_nSkipped);
+    PutU64(p, m_nSuspicious);
+    PutU8(p, m_nSignal);
     return data;
 }
 
@@ -135,11 +139,16 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
         r.m_eWhy = static_cast<ENotStarted>(why);
     if (in.Remaining() >= 8)
         ReadU64(in, r.m_nSkipped);
+    if (in.Remaining() >= 8)
+        ReadU64(in, r.m_nSuspicious);
+    if (in.Remaining() >= 1)
+        in.ReadU8(r.m_nSignal);
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
         return false;
-    if (r.m_bNotStarted && (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected ||
-                            r.m_nChanged || r.m_nErrors || r.m_nSkipped))
+    if (r.m_bNotStarted &&
+        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged ||
+         r.m_nErrors || r.m_nSkipped || r.m_nSuspicious || r.m_nSignal))
         return false;
     if (!r.m_bNotStarted && (exitCode < 0 || exitCode > 255))
         return false;
@@ -156,6 +165,8 @@ CJobResult::EState CJobResult::GetState() const {
         return EState::Error;
     if (m_nInfected > 0)
         return EState::Infected;
+    if (m_nSuspicious > 0)
+        return EState::Suspicious;
     if (m_nChanged > 0)
         return EState::Changed;
     if (m_bStopped)
@@ -175,7 +186,9 @@ std::string CJobResult::StateText() const {
     case EState::Clean:
         return LoadResString(kTextClean);
     case EState::Stopped:
-        return LoadResString(kTextStopped);
+        return m_nSignal ? WithCount(kTextInterrupted, m_nSignal) : LoadResString(kTextStopped);
+    case EState::Suspicious:
+        return WithCount(kTextSuspicious, m_nSuspicious);
     case EState::Changed:
         return WithCount(kTextChanged, m_nChanged);
     case EState::Error:

@@ -20,7 +20,7 @@ inline constexpr const char* kResultKeyPath = "Software\\Kestrow\\Rampart 8\\Vex
 struct CJobResult {
     // How a run ended, from the least to the most serious: the list sorts by
     // this order, and the text of a result names its state.
-    enum class EState { Clean = 1, Stopped, Changed, Error, NotStarted, Infected };
+    enum class EState { Clean = 1, Stopped, Changed, Suspicious, Error, NotStarted, Infected };
 
     // Exit code recorded when the scanner could not be started at all.
     static constexpr int kNotStartedExitCode = -1;
@@ -35,16 +35,18 @@ struct CJobResult {
         BadFolder,          // not started: the folder is no absolute path the scanner takes
     };
 
-    bool m_bNotStarted = false;    // the scanner could not be started
-    std::int64_t m_nFinished = 0;  // end of the run, seconds since 1970-01-01 UTC
-    int m_nExitCode = 0;           // the scanner's exit code, or kNotStartedExitCode
-    std::uint64_t m_nFiles = 0;    // files examined
-    std::uint64_t m_nInfected = 0; // infected files found
-    std::uint64_t m_nChanged = 0;  // files that differ from their reference
-    std::uint64_t m_nErrors = 0;   // files or folders that could not be examined or acted on
-    std::uint64_t m_nSkipped = 0;  // files left out: not program files
-    bool m_bStopped = false;       // the scan was stopped before its end
-    bool m_bFailed = false;        // the scan could not be carried out at all
+    bool m_bNotStarted = false;      // the scanner could not be started
+    std::int64_t m_nFinished = 0;    // end of the run, seconds since 1970-01-01 UTC
+    int m_nExitCode = 0;             // the scanner's exit code, or kNotStartedExitCode
+    std::uint64_t m_nFiles = 0;      // files examined
+    std::uint64_t m_nInfected = 0;   // infected files found
+    std::uint64_t m_nChanged = 0;    // files that differ from their reference
+    std::uint64_t m_nErrors = 0;     // files or folders that could not be examined or acted on
+    std::uint64_t m_nSkipped = 0;    // files left out: not program files
+    std::uint64_t m_nSuspicious = 0; // files with a heuristic alert only
+    BYTE m_nSignal = 0;              // the signal that ended the scan early, if one did
+    bool m_bStopped = false;         // the scan was stopped before its end
+    bool m_bFailed = false;          // the scan could not be carried out at all
     ENotStarted m_eWhy = ENotStarted::ScannerMissing; // with m_bNotStarted
 
     // A result for a run that did not scan, at time t.
@@ -58,7 +60,8 @@ struct CJobResult {
     //   low and high u32), u16 reserved (0); then u8 why a run did not
     //   scan (ENotStarted; 0 for a run that scanned), which older readers
     //   skip and which is taken as 0 when absent or unknown; then u64
-    //   skipped files (low and high u32), taken as 0 when absent.
+    //   skipped files and u64 suspicious files (low and high u32 each) and
+    //   u8 the signal that ended the scan, each taken as 0 when absent.
     // Bytes after these are ignored, so a later writer may append fields
     // without breaking this reader; a field that changes meaning gets a new
     // version number, which this reader refuses.

@@ -117,6 +117,12 @@ const StringEntry kStrings[] = {
           "najwyżej 4095 bajtów"},
     // Added to a result's text when a scan of program files left files out.
     {312, ", pominiętych %llu"},
+    {313, "podejrzane: %llu"},
+    {314, "przerwano (sygnał %llu)"},
+    // The notice's nouns for files with a heuristic alert only (see 291).
+    {315, "podejrzany plik"},
+    {316, "podejrzane pliki"},
+    {317, "podejrzanych plików"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -11,6 +11,8 @@ CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     result.m_nChanged = scan.m_nChanged;
     result.m_nErrors = scan.m_nErrors;
     result.m_nSkipped = scan.m_nSkipped;
+    result.m_nSuspicious = scan.m_nSuspicious;
+    result.m_nSignal = static_cast<BYTE>(scan.m_nSignal);
     result.m_bStopped = scan.m_bStopped;
     result.m_bFailed = scan.m_bFatal;
     return result;

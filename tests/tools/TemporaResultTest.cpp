@@ -146,8 +146,9 @@ TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
     r = RunAndWait("Dom");
     EXPECT_EQ(r.GetText(), "infekcje: 1");
     const QJsonObject last = JobJson("Dom")["lastResult"].toObject();
-    EXPECT_EQ(last.keys(), QStringList({"changed", "errors", "exitCode", "files", "finished",
-                                        "infected", "notStarted", "skipped", "stopped", "text"}));
+    EXPECT_EQ(last.keys(),
+              QStringList({"changed", "errors", "exitCode", "files", "finished", "infected",
+                           "notStarted", "skipped", "stopped", "suspicious", "text"}));
     EXPECT_TRUE(last["notStarted"].isNull());
     EXPECT_EQ(last["text"].toString(), "infekcje: 1");
     EXPECT_EQ(last["exitCode"].toInt(), 1);
