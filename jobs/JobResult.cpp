@@ -30,6 +30,7 @@ enum : unsigned {
     kTextFilesSkipped = 312, // "%llu": files a scan of program files left out
     kTextSuspicious = 313,   // "%llu": files with a heuristic alert only
     kTextInterrupted = 314,  // "%llu": the signal that ended the scan
+    kTextNotStored = 318,
 };
 
 // No job's stored form is larger; a bigger value is not a result.
@@ -94,6 +95,15 @@ CJobResult CJobResult::NotStarted(std::time_t t, ENotStarted why) {
     return result;
 }
 
+CJobResult CJobResult::Interrupted(std::time_t t, int sig) {
+    CJobResult result;
+    result.m_nFinished = static_cast<std::int64_t>(t);
+    result.m_nExitCode = 2;
+    result.m_bStopped = true;
+    result.m_nSignal = static_cast<BYTE>(sig);
+    return result;
+}
+
 std::vector<BYTE> CJobResult::Store() const {
     std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1);
     BYTE* p = data.data();
@@ -135,7 +145,7 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
     r.m_nFinished = static_cast<std::int64_t>(finished);
     r.m_nExitCode = exitCode;
     BYTE why = 0;
-    if (in.ReadU8(why) && r.m_bNotStarted && why <= static_cast<BYTE>(ENotStarted::BadFolder))
+    if (in.ReadU8(why) && r.m_bNotStarted && why <= static_cast<BYTE>(ENotStarted::ResultNotStored))
         r.m_eWhy = static_cast<ENotStarted>(why);
     if (in.Remaining() >= 8)
         ReadU64(in, r.m_nSkipped);
@@ -194,6 +204,8 @@ std::string CJobResult::StateText() const {
     case EState::Error:
         return LoadResString(kTextError);
     case EState::NotStarted:
+        if (m_eWhy == ENotStarted::ResultNotStored)
+            return LoadResString(kTextNotStored);
         return LoadResString(m_eWhy == ENotStarted::ScannerMissing
                                  ? kTextNotStarted
                                  : kTextSkipped + static_cast<unsigned>(m_eWhy) - 1);

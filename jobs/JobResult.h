@@ -33,6 +33,7 @@ struct CJobResult {
         Busy,               // the idle wait gave up: the processor stayed busy
         Cancelled,          // the idle wait was cancelled (the server stopped)
         BadFolder,          // not started: the folder is no absolute path the scanner takes
+        ResultNotStored,    // the scanner ended without storing its result
     };
 
     bool m_bNotStarted = false;      // the scanner could not be started
@@ -51,6 +52,8 @@ struct CJobResult {
 
     // A result for a run that did not scan, at time t.
     static CJobResult NotStarted(std::time_t t, ENotStarted why = ENotStarted::ScannerMissing);
+    // A result for a scan that signal sig ended before it stored its own.
+    static CJobResult Interrupted(std::time_t t, int sig);
 
     // Stored form, version 1 (little-endian, packed, 48 bytes):
     //   u8 version (1), u8 flags (bit 0 not started, bit 1 stopped, bit 2

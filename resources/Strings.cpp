@@ -123,6 +123,7 @@ const StringEntry kStrings[] = {
     {315, "podejrzany plik"},
     {316, "podejrzane pliki"},
     {317, "podejrzanych plików"},
+    {318, "nie zapisano wyniku"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},
