@@ -27,6 +27,10 @@ enum : unsigned {
     // 302..306: skipped (still running), refused, busy, cancelled, bad
     // folder, in the order of ENotStarted.
     kTextSkipped = 302,
+    kTextFilesSkipped = 312, // "%llu": files a scan of program files left out
+    kTextSuspicious = 313,   // "%llu": files with a heuristic alert only
+    kTextInterrupted = 314,  // "%llu": the signal that ended the scan
+    kTextNotStored = 318,
 };
 
 // No job's stored form is larger; a bigger value is not a result.
@@ -55,11 +59,13 @@ std::string WithCount(unsigned nFormatId, std::uint64_t n) {
 // An open key that closes itself.
 class CResultKey {
 public:
-    explicit CResultKey(bool bCreate) {
+    explicit CResultKey(bool bCreate, LONG* pnResult = nullptr) {
         const LONG result = bCreate ? RegCreateKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_key)
                                     : RegOpenKeyEx(HKEY_LOCAL_MACHINE, kResultKeyPath, &m_key);
         if (result != ERROR_SUCCESS)
             m_key = nullptr;
+        if (pnResult)
+            *pnResult = result;
     }
     ~CResultKey() {
         if (m_key)
@@ -89,8 +95,17 @@ CJobResult CJobResult::NotStarted(std::time_t t, ENotStarted why) {
     return result;
 }
 
+CJobResult CJobResult::Interrupted(std::time_t t, int sig) {
+    CJobResult result;
+    result.m_nFinished = static_cast<std::int64_t>(t);
+    result.m_nExitCode = 2;
+    result.m_bStopped = true;
+    result.m_nSignal = static_cast<BYTE>(sig);
+    return result;
+}
+
 std::vector<BYTE> CJobResult::Store() const {
-    std::vector<BYTE> data(kStoreSize + 1);
+    std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1);
     BYTE* p = data.data();
     PutU8(p, kVersion);
     PutU8(p, static_cast<BYTE>((m_bNotStarted ? kFlagNotStarted : 0) |
@@ -103,6 +118,9 @@ std::vector<BYTE> CJobResult::Store() const {
     PutU64(p, m_nErrors);
     PutU16(p, 0);
     PutU8(p, static_cast<BYTE>(m_bNotStarted ? m_eWhy : ENotStarted::ScannerMissing));
+    PutU64(p, m_nSkipped);
+    PutU64(p, m_nSuspicious);
+    PutU8(p, m_nSignal);
     return data;
 }
 
@@ -127,13 +145,20 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
     r.m_nFinished = static_cast<std::int64_t>(finished);
     r.m_nExitCode = exitCode;
     BYTE why = 0;
-    if (r.m_bNotStarted && in.ReadU8(why) && why <= static_cast<BYTE>(ENotStarted::BadFolder))
+    if (in.ReadU8(why) && r.m_bNotStarted && why <= static_cast<BYTE>(ENotStarted::ResultNotStored))
         r.m_eWhy = static_cast<ENotStarted>(why);
+    if (in.Remaining() >= 8)
+        ReadU64(in, r.m_nSkipped);
+    if (in.Remaining() >= 8)
+        ReadU64(in, r.m_nSuspicious);
+    if (in.Remaining() >= 1)
+        in.ReadU8(r.m_nSignal);
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
         return false;
     if (r.m_bNotStarted &&
-        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged || r.m_nErrors))
+        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged ||
+         r.m_nErrors || r.m_nSkipped || r.m_nSuspicious || r.m_nSignal))
         return false;
     if (!r.m_bNotStarted && (exitCode < 0 || exitCode > 255))
         return false;
@@ -150,6 +175,8 @@ CJobResult::EState CJobResult::GetState() const {
         return EState::Error;
     if (m_nInfected > 0)
         return EState::Infected;
+    if (m_nSuspicious > 0)
+        return EState::Suspicious;
     if (m_nChanged > 0)
         return EState::Changed;
     if (m_bStopped)
@@ -158,16 +185,27 @@ CJobResult::EState CJobResult::GetState() const {
 }
 
 std::string CJobResult::GetText() const {
+    std::string text = StateText();
+    if (m_nSkipped > 0)
+        text += WithCount(kTextFilesSkipped, m_nSkipped);
+    return text;
+}
+
+std::string CJobResult::StateText() const {
     switch (GetState()) {
     case EState::Clean:
         return LoadResString(kTextClean);
     case EState::Stopped:
-        return LoadResString(kTextStopped);
+        return m_nSignal ? WithCount(kTextInterrupted, m_nSignal) : LoadResString(kTextStopped);
+    case EState::Suspicious:
+        return WithCount(kTextSuspicious, m_nSuspicious);
     case EState::Changed:
         return WithCount(kTextChanged, m_nChanged);
     case EState::Error:
         return LoadResString(kTextError);
     case EState::NotStarted:
+        if (m_eWhy == ENotStarted::ResultNotStored)
+            return LoadResString(kTextNotStored);
         return LoadResString(m_eWhy == ENotStarted::ScannerMissing
                                  ? kTextNotStarted
                                  : kTextSkipped + static_cast<unsigned>(m_eWhy) - 1);
@@ -202,16 +240,22 @@ bool JobResultLess(const CJobResult* pA, const CJobResult* pB) {
     return pA->m_nFinished < pB->m_nFinished;
 }
 
-bool WriteJobResult(const char* pszJobName, const CJobResult& result) {
-    if (pszJobName == nullptr || *pszJobName == '\0')
+bool WriteJobResult(const char* pszJobName, const CJobResult& result, LONG* pnError) {
+    LONG error = ERROR_INVALID_PARAMETER;
+    if (pszJobName != nullptr && *pszJobName != '\0') {
+        CResultKey key(true, &error);
+        const std::vector<BYTE> data = result.Store();
+        if (key.Get())
+            error = RegSetValueEx(key.Get(), pszJobName, REG_BINARY, data.data(),
+                                  static_cast<DWORD>(data.size()));
+        // Durable now: only then may the windows read it.
+        if (error == ERROR_SUCCESS)
+            RegFlushKey(key.Get());
+    }
+    if (pnError)
+        *pnError = error;
+    if (error != ERROR_SUCCESS)
         return false;
-    CResultKey key(true);
-    const std::vector<BYTE> data = result.Store();
-    if (!key.Get() || RegSetValueEx(key.Get(), pszJobName, REG_BINARY, data.data(),
-                                    static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
-        return false;
-    // Durable now: only then may the windows read it.
-    RegFlushKey(key.Get());
     SignalWindows();
     return true;
 }

@@ -20,7 +20,7 @@ inline constexpr const char* kResultKeyPath = "Software\\Kestrow\\Rampart 8\\Vex
 struct CJobResult {
     // How a run ended, from the least to the most serious: the list sorts by
     // this order, and the text of a result names its state.
-    enum class EState { Clean = 1, Stopped, Changed, Error, NotStarted, Infected };
+    enum class EState { Clean = 1, Stopped, Changed, Suspicious, Error, NotStarted, Infected };
 
     // Exit code recorded when the scanner could not be started at all.
     static constexpr int kNotStartedExitCode = -1;
@@ -33,21 +33,27 @@ struct CJobResult {
         Busy,               // the idle wait gave up: the processor stayed busy
         Cancelled,          // the idle wait was cancelled (the server stopped)
         BadFolder,          // not started: the folder is no absolute path the scanner takes
+        ResultNotStored,    // the scanner ended without storing its result
     };
 
-    bool m_bNotStarted = false;    // the scanner could not be started
-    std::int64_t m_nFinished = 0;  // end of the run, seconds since 1970-01-01 UTC
-    int m_nExitCode = 0;           // the scanner's exit code, or kNotStartedExitCode
-    std::uint64_t m_nFiles = 0;    // files examined
-    std::uint64_t m_nInfected = 0; // infected files found
-    std::uint64_t m_nChanged = 0;  // files that differ from their reference
-    std::uint64_t m_nErrors = 0;   // files or folders that could not be examined or acted on
-    bool m_bStopped = false;       // the scan was stopped before its end
-    bool m_bFailed = false;        // the scan could not be carried out at all
+    bool m_bNotStarted = false;      // the scanner could not be started
+    std::int64_t m_nFinished = 0;    // end of the run, seconds since 1970-01-01 UTC
+    int m_nExitCode = 0;             // the scanner's exit code, or kNotStartedExitCode
+    std::uint64_t m_nFiles = 0;      // files examined
+    std::uint64_t m_nInfected = 0;   // infected files found
+    std::uint64_t m_nChanged = 0;    // files that differ from their reference
+    std::uint64_t m_nErrors = 0;     // files or folders that could not be examined or acted on
+    std::uint64_t m_nSkipped = 0;    // files left out: not program files
+    std::uint64_t m_nSuspicious = 0; // files with a heuristic alert only
+    BYTE m_nSignal = 0;              // the signal that ended the scan early, if one did
+    bool m_bStopped = false;         // the scan was stopped before its end
+    bool m_bFailed = false;          // the scan could not be carried out at all
     ENotStarted m_eWhy = ENotStarted::ScannerMissing; // with m_bNotStarted
 
     // A result for a run that did not scan, at time t.
     static CJobResult NotStarted(std::time_t t, ENotStarted why = ENotStarted::ScannerMissing);
+    // A result for a scan that signal sig ended before it stored its own.
+    static CJobResult Interrupted(std::time_t t, int sig);
 
     // Stored form, version 1 (little-endian, packed, 48 bytes):
     //   u8 version (1), u8 flags (bit 0 not started, bit 1 stopped, bit 2
@@ -56,7 +62,9 @@ struct CJobResult {
     //   started, else 0..255), u64 files, infected, changed, errors (each as
     //   low and high u32), u16 reserved (0); then u8 why a run did not
     //   scan (ENotStarted; 0 for a run that scanned), which older readers
-    //   skip and which is taken as 0 when absent or unknown.
+    //   skip and which is taken as 0 when absent or unknown; then u64
+    //   skipped files and u64 suspicious files (low and high u32 each) and
+    //   u8 the signal that ended the scan, each taken as 0 when absent.
     // Bytes after these are ignored, so a later writer may append fields
     // without breaking this reader; a field that changes meaning gets a new
     // version number, which this reader refuses.
@@ -68,13 +76,17 @@ struct CJobResult {
     EState GetState() const;
     // The list's text: "czysto", "infekcje: N", "zmiany: N", "błąd",
     // "zatrzymano", "nie uruchomiono", or why a run did not scan
-    // ("pominięto: poprzednia analiza trwa", say).
+    // ("pominięto: poprzednia analiza trwa", say); followed by
+    // ", pominiętych N" when the scan left files out.
     std::string GetText() const;
     // The end time as ISO 8601 with the local UTC offset of that moment,
     // e.g. "2026-12-08T23:30:05+01:00".
     std::string GetFinishedIso() const;
 
     bool operator==(const CJobResult&) const = default;
+
+private:
+    std::string StateText() const; // GetText without the skipped files
 };
 
 // The list's order of results: by state, then by end time; a job without a
@@ -83,7 +95,7 @@ bool JobResultLess(const CJobResult* pA, const CJobResult* pB);
 
 // Writes the result of the named job durably and then signals
 // "TemporaClient", so that open windows show it. Creates the key when needed.
-bool WriteJobResult(const char* pszJobName, const CJobResult& result);
+bool WriteJobResult(const char* pszJobName, const CJobResult& result, LONG* pnError = nullptr);
 // False when there is no result for the name or it does not load.
 bool ReadJobResult(const char* pszJobName, CJobResult& result);
 

@@ -3,6 +3,7 @@
 #include "SystemTime.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The options with which the scanner is started for one job. Every job embeds
@@ -21,6 +22,8 @@
 struct CLaunchedScanner {
     int pid = -1;
     std::string strCommandFile;
+    std::string strJobName;
+    std::int64_t nStarted = 0; // when it was started, seconds since 1970 UTC
 };
 
 // What a started scanner did with its command file. The scanner removes the

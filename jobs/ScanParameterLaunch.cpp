@@ -1,6 +1,8 @@
 #include "ScanParameterLaunch.h"
 
+#include "JobResult.h"
 #include "Process.h"
+#include "RegInterface.h"
 #include "ScanLock.h"
 
 #include <cerrno>
@@ -8,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -67,11 +70,27 @@ std::string Absolute(const std::string& path) {
 
 } // namespace
 
+bool RecordScannerEnd(const CLaunchedScanner& launched, int status) {
+    CJobResult last;
+    if (launched.strJobName.empty() ||
+        (ReadJobResult(launched.strJobName.c_str(), last) && last.m_nFinished >= launched.nStarted))
+        return true;
+    CRegInterface store;
+    if (!store.Open(kJobKeyPath) || !store.ReadJob(launched.strJobName.c_str(), nullptr))
+        return true; // no job keeps a result any more
+    const std::time_t now = std::time(nullptr);
+    const CJobResult result =
+        WIFSIGNALED(status) ? CJobResult::Interrupted(now, WTERMSIG(status))
+                            : CJobResult::NotStarted(now, CJobResult::ENotStarted::ResultNotStored);
+    return WriteJobResult(launched.strJobName.c_str(), result);
+}
+
 void ReapInBackground(const CLaunchedScanner& launched) {
     try {
         std::thread([launched] {
-            WaitForProcess(launched.pid);
+            const int status = WaitForProcess(launched.pid);
             ::unlink(launched.strCommandFile.c_str());
+            RecordScannerEnd(launched, status);
         }).detach();
     } catch (...) {
         // No thread to spare: the scanner is reaped when we end.
@@ -147,15 +166,16 @@ bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool
     start.m_env = {{"VEX_WINDOW", m_nWindowMode == 0 ? "normal" : "hidden"}};
     start.m_nPassFd = lock.Descriptor(); // the scanner holds the lock from here on
     pid_t pid = -1;
+    const std::int64_t started = std::time(nullptr);
     if (!StartProcess(start, &pid)) {
         ::unlink(commandFile.c_str()); // the scanner would have removed it
         return false;
     }
-    if (pKeep != nullptr) {
-        pKeep->pid = static_cast<int>(pid);
-        pKeep->strCommandFile = commandFile;
-    } else {
-        ReapInBackground({static_cast<int>(pid), commandFile});
-    }
+    const CLaunchedScanner launched{static_cast<int>(pid), commandFile,
+                                    pszJobName ? pszJobName : "", started};
+    if (pKeep != nullptr)
+        *pKeep = launched;
+    else
+        ReapInBackground(launched);
     return true;
 }

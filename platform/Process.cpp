@@ -52,9 +52,13 @@ void ReapInBackground(pid_t pid) {
 
 } // namespace
 
-void WaitForProcess(pid_t pid) {
+int WaitForProcess(pid_t pid) {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    for (;;) {
+        if (::waitpid(pid, &status, 0) == pid)
+            return status;
+        if (errno != EINTR)
+            return 0;
     }
 }
 

@@ -23,8 +23,9 @@ struct CProcessStart {
 // unless pPid is given, in which case the caller must reap it.
 bool StartProcess(const CProcessStart& start, pid_t* pPid = nullptr);
 
-// Waits until the child pid has ended and collects it, through interruptions.
-void WaitForProcess(pid_t pid);
+// Waits until the child pid has ended and collects it, through
+// interruptions; its wait status (0 when it could not be collected).
+int WaitForProcess(pid_t pid);
 
 // True when path names a regular file that we may execute.
 bool IsExecutableFile(const std::string& path);

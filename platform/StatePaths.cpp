@@ -100,6 +100,24 @@ std::string DescribeStateProblem(const CStateProblem& problem) {
     return std::string();
 }
 
+std::string DescribeStateProblemPl(const CStateProblem& problem, const std::string& shownPath,
+                                   const std::string& quotedPath) {
+    const std::string path = "\"" + shownPath + "\"";
+    switch (problem.kind) {
+    case CStateProblem::NotDirectory:
+        return path + " ma niewłaściwy typ; usuń go albo wskaż inny katalog stanu (RAMPART_ROOT).";
+    case CStateProblem::OtherOwner:
+        return path + " należy do innego użytkownika (" + std::to_string(problem.nOwner) +
+               "); wskaż własny katalog stanu (RAMPART_ROOT) albo usuń ten.";
+    case CStateProblem::Writable:
+        return path + " mogą zmieniać inni użytkownicy; napraw to poleceniem: chmod go-w " +
+               quotedPath + ".";
+    case CStateProblem::None:
+        break;
+    }
+    return std::string();
+}
+
 bool EnsureStateRoot() {
     const std::string root = StateRoot();
     if (IsDirectory(root))

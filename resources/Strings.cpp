@@ -115,6 +115,15 @@ const StringEntry kStrings[] = {
     {310, "opcja analizy poza zakresem"},
     {311, "folder nie jest ścieżką bezwzględną (na przykład /home/jan) bez znaków końca wiersza, "
           "najwyżej 4095 bajtów"},
+    // Added to a result's text when a scan of program files left files out.
+    {312, ", pominiętych %llu"},
+    {313, "podejrzane: %llu"},
+    {314, "przerwano (sygnał %llu)"},
+    // The notice's nouns for files with a heuristic alert only (see 291).
+    {315, "podejrzany plik"},
+    {316, "podejrzane pliki"},
+    {317, "podejrzanych plików"},
+    {318, "nie zapisano wyniku"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

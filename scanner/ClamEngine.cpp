@@ -42,19 +42,36 @@ bool InitLibrary(std::string& error) {
     return result == CL_SUCCESS;
 }
 
+// What the callbacks of one scan share: the stop flag they obey and the
+// name of the alert they saw.
+struct ScanContext {
+    const std::atomic<bool>* stop;
+    std::string name;
+};
+
 // Stops a scan at the next file inside it once the scan is to end.
 cl_error_t OnPreScan(int, const char*, void* context) {
-    const auto* stop = static_cast<const std::atomic<bool>*>(context);
-    return stop && stop->load(std::memory_order_relaxed) ? CL_BREAK : CL_CLEAN;
+    const auto* scan = static_cast<const ScanContext*>(context);
+    return scan && scan->stop->load(std::memory_order_relaxed) ? CL_BREAK : CL_CLEAN;
+}
+
+bool StartsWith(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// Keeps the name of the alert: the library does not always return it with
+// the result. A signature's name wins over a heuristic one seen before it.
+void OnVirusFound(int, const char* virname, void* context) {
+    auto* scan = static_cast<ScanContext*>(context);
+    if (!scan || !virname || !*virname)
+        return;
+    if (scan->name.empty() || StartsWith(scan->name.c_str(), "Heuristics."))
+        scan->name = virname;
 }
 
 const char kAdvice[] = "zainstaluj pakiet clamav-freshclam albo uruchom freshclam; folder "
                        "wskazuje wartość „Signatures” ustawień programu lub zmienna "
                        "VEX_SIGNATURES";
-
-bool StartsWith(const char* text, const char* prefix) {
-    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
 
 // Alerts that say a file could not be examined whole: errors, not findings.
 bool IsIncompleteScan(const char* name, std::string& reason) {
@@ -72,6 +89,19 @@ bool IsIncompleteScan(const char* name, std::string& reason) {
 bool IsEmptyFolder(const std::string& folder) {
     std::error_code ec;
     return std::filesystem::is_empty(folder, ec) && !ec;
+}
+
+// The verdict on an alert: only a named signature is an infection.
+CVerdict Finding(const std::string& name) {
+    CVerdict verdict;
+    verdict.m_eKind = CVerdict::kError;
+    if (name.empty() || name == "?")
+        verdict.m_strText = "nie sprawdzono: silnik zgłosił alarm bez nazwy sygnatury";
+    else if (!IsIncompleteScan(name.c_str(), verdict.m_strText))
+        verdict = CVerdict{StartsWith(name.c_str(), "Heuristics.") ? CVerdict::kSuspicious
+                                                                   : CVerdict::kInfected,
+                           name};
+    return verdict;
 }
 
 } // namespace
@@ -129,8 +159,16 @@ bool CClamEngine::Load(const std::string& folder, std::string& error) {
         return false;
     }
     cl_engine_set_clcb_pre_scan(m_pEngine, OnPreScan);
+    cl_engine_set_clcb_virus_found(m_pEngine, OnVirusFound);
     m_bCompiled = true;
     return true;
+}
+
+unsigned long long CClamEngine::MaxFileSize() const {
+    int err = 0;
+    const long long size =
+        m_pEngine ? cl_engine_get_num(m_pEngine, CL_ENGINE_MAX_FILESIZE, &err) : 0;
+    return err == CL_SUCCESS && size > 0 ? static_cast<unsigned long long>(size) : 0;
 }
 
 CVerdict CClamEngine::Scan(int fd, std::string_view content, const std::string& path,
@@ -144,18 +182,16 @@ CVerdict CClamEngine::Scan(int fd, std::string_view content, const std::string& 
     cl_scan_options options{};
     options.parse = ~0u;
     // Limits and encryption always raise an alert, so that such files count
-    // as errors; the heuristic detections themselves follow the job's option.
+    // as errors. Heuristics are the command line scanner's defaults: the
+    // broken-executable, macro and phishing alerts stay off, since they call
+    // ordinary programs and office documents suspicious.
     options.heuristic = CL_SCAN_HEURISTIC_EXCEEDS_MAX | CL_SCAN_HEURISTIC_ENCRYPTED_ARCHIVE |
                         CL_SCAN_HEURISTIC_ENCRYPTED_DOC;
-    if (heuristic) {
+    if (heuristic)
         options.general |= CL_SCAN_GENERAL_HEURISTICS;
-        options.heuristic |= CL_SCAN_HEURISTIC_BROKEN | CL_SCAN_HEURISTIC_MACROS |
-                             CL_SCAN_HEURISTIC_PHISHING_SSL_MISMATCH |
-                             CL_SCAN_HEURISTIC_PHISHING_CLOAK;
-    }
     const char* name = nullptr;
     unsigned long scanned = 0;
-    void* context = const_cast<std::atomic<bool>*>(&stop);
+    ScanContext context{&stop, {}};
     MessageSink sink;
     // Content already in memory is scanned where it is: the library then
     // neither reads the file again nor pages it into a map of its own, whose
@@ -163,8 +199,9 @@ CVerdict CClamEngine::Scan(int fd, std::string_view content, const std::string& 
     cl_fmap_t* map =
         content.empty() ? nullptr : cl_fmap_open_memory(content.data(), content.size());
     cl_error_t rc =
-        map ? cl_scanmap_callback(map, path.c_str(), &name, &scanned, m_pEngine, &options, context)
-            : cl_scandesc_callback(fd, path.c_str(), &name, &scanned, m_pEngine, &options, context);
+        map ? cl_scanmap_callback(map, path.c_str(), &name, &scanned, m_pEngine, &options, &context)
+            : cl_scandesc_callback(fd, path.c_str(), &name, &scanned, m_pEngine, &options,
+                                   &context);
     if (map)
         cl_fmap_close(map);
     if (stop.load(std::memory_order_relaxed) && rc != CL_VIRUS) {
@@ -175,13 +212,7 @@ CVerdict CClamEngine::Scan(int fd, std::string_view content, const std::string& 
     case CL_CLEAN:
         return verdict;
     case CL_VIRUS:
-        if (name && IsIncompleteScan(name, verdict.m_strText)) {
-            verdict.m_eKind = CVerdict::kError;
-        } else {
-            verdict.m_eKind = CVerdict::kInfected;
-            verdict.m_strText = name ? name : "?";
-        }
-        return verdict;
+        return Finding(context.name.empty() && name ? std::string(name) : context.name);
     default:
         verdict.m_eKind = CVerdict::kError;
         verdict.m_strText = std::string("silnik nie sprawdził pliku: ") + cl_strerror(rc);

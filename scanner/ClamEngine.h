@@ -9,7 +9,9 @@ struct cl_engine;
 
 // What the engine says about one file.
 struct CVerdict {
-    enum EKind { kClean, kInfected, kError, kStopped };
+    // kSuspicious: a heuristic alert ("Heuristics.*"), which is no proof of
+    // a virus and is never deleted.
+    enum EKind { kClean, kInfected, kSuspicious, kError, kStopped };
     EKind m_eKind = kClean;
     std::string m_strText; // the signature name, or the reason of an error
 };
@@ -29,14 +31,18 @@ public:
     bool Load(const std::string& folder, std::string& error);
     bool Loaded() const { return m_bCompiled; }
     unsigned Signatures() const { return m_nSignatures; }
+    // The largest file the engine examines; larger ones it would only skip.
+    unsigned long long MaxFileSize() const;
     static std::string Version();
 
     // Scans the open file fd (path only names it in messages); when the
     // file's whole content has been read, content holds it and the engine
     // scans that instead of reading the file again. With heuristics off only
-    // signatures match. Files over a size or depth limit, encrypted archives
-    // and documents, and files the engine fails on are errors, never clean. A
-    // set stop flag ends a running scan early (kStopped).
+    // signatures match; with them on, the heuristics the engine's own command
+    // line scanner uses by default. Files over a size or depth limit,
+    // encrypted archives and documents, alerts without a signature name and
+    // files the engine fails on are errors, never clean and never infected.
+    // A set stop flag ends a running scan early (kStopped).
     CVerdict Scan(int fd, std::string_view content, const std::string& path, bool heuristic,
                   const std::atomic<bool>& stop) const;
 

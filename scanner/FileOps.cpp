@@ -27,19 +27,20 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-// A name no other writer picks: time, process and a counter.
-std::string UniqueSuffix() {
+} // namespace
+
+std::string UniqueName(const std::string& prefix, const std::string& suffix) {
     static std::atomic<unsigned> counter{0};
     auto now = std::chrono::system_clock::now().time_since_epoch();
-    return std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) +
-           "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    return prefix +
+           std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) +
+           "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + suffix;
 }
 
-// Creates a new file that did not exist before (O_EXCL), trying a few names.
 int CreateUnique(int dirfd, const std::string& prefix, const std::string& suffix, mode_t mode,
                  std::string& name) {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        name = prefix + UniqueSuffix() + suffix;
+        name = UniqueName(prefix, suffix);
         int fd = ::openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                           mode);
         if (fd >= 0 || errno != EEXIST)
@@ -49,11 +50,9 @@ int CreateUnique(int dirfd, const std::string& prefix, const std::string& suffix
 }
 
 bool CopyFd(int from, int to) {
-    if (::lseek(from, 0, SEEK_SET) != 0)
-        return false;
     char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(from, buf, sizeof buf);
+    for (off_t offset = 0;;) {
+        ssize_t n = ::pread(from, buf, sizeof buf, offset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -62,10 +61,43 @@ bool CopyFd(int from, int to) {
             return true;
         if (!WriteAll(to, buf, static_cast<size_t>(n)))
             return false;
+        offset += n;
     }
 }
 
-} // namespace
+std::string ErrorText(int err) {
+    switch (err) {
+    case ENOSPC:
+        return "brak miejsca na dysku";
+    case EDQUOT:
+        return "przekroczony przydział miejsca na dysku";
+    case EACCES:
+    case EPERM:
+        return "brak uprawnień";
+    case ENOENT:
+        return "nie istnieje";
+    case EROFS:
+        return "system plików tylko do odczytu";
+    case EIO:
+        return "błąd wejścia-wyjścia";
+    case ELOOP:
+        return "jest dowiązaniem symbolicznym";
+    case ENOTDIR:
+        return "nie jest folderem";
+    case EBUSY:
+    case ETXTBSY:
+        return "plik jest zajęty";
+    case ENAMETOOLONG:
+        return "nazwa jest za długa";
+    case EMFILE:
+    case ENFILE:
+        return "zbyt wiele otwartych plików";
+    case ENOMEM:
+        return "brak pamięci";
+    default:
+        return std::strerror(err);
+    }
+}
 
 bool WriteFileAtomically(int dirfd, const std::string& name, std::string_view content, mode_t mode,
                          std::string& error, uid_t uid, gid_t gid) {
@@ -126,48 +158,4 @@ bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& er
     }
     content.resize(got);
     return true;
-}
-
-bool MoveToQuarantine(int dirfd, const std::string& name, int fd, const std::string& quarantineDir,
-                      std::string& dest, std::string& error) {
-    int qfd = ::open(quarantineDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (qfd < 0) {
-        error = Errno("cannot open the quarantine folder");
-        return false;
-    }
-    // Reserve a unique name, then move the file onto it: a rename when both
-    // lie on one file system, otherwise a copy.
-    std::string qname;
-    int out = CreateUnique(qfd, "", "-" + name.substr(0, 200), 0600, qname);
-    if (out < 0) {
-        error = Errno("cannot create a file in the quarantine folder");
-        ::close(qfd);
-        return false;
-    }
-    bool ok = false;
-    if (::renameat(dirfd, name.c_str(), qfd, qname.c_str()) == 0) {
-        ::close(out);
-        // The moved file keeps its inode; take away its execute bits.
-        if (::fchmodat(qfd, qname.c_str(), 0600, 0) != 0) {
-            // The move itself succeeded; the rights stay as they were.
-        }
-        ok = true;
-    } else if (errno == EXDEV) {
-        ok = CopyFd(fd, out) && ::fsync(out) == 0;
-        ok = (::close(out) == 0) && ok;
-        if (ok && ::unlinkat(dirfd, name.c_str(), 0) != 0)
-            ok = false;
-        if (!ok) {
-            error = Errno("cannot copy the file into the quarantine folder");
-            ::unlinkat(qfd, qname.c_str(), 0);
-        }
-    } else {
-        error = Errno("cannot move the file into the quarantine folder");
-        ::close(out);
-        ::unlinkat(qfd, qname.c_str(), 0);
-    }
-    ::close(qfd);
-    if (ok)
-        dest = quarantineDir + "/" + qname;
-    return ok;
 }

@@ -17,8 +17,18 @@ bool WriteFileAtomically(int dirfd, const std::string& name, std::string_view co
 // longer or cannot be read.
 bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& error);
 
-// Moves name (open as fd) from dirfd into the folder quarantineDir under a new
-// unique name that keeps the original's name at its end; the copy loses its
-// execute bits. dest receives the new path.
-bool MoveToQuarantine(int dirfd, const std::string& name, int fd, const std::string& quarantineDir,
-                      std::string& dest, std::string& error);
+// A name that no other writer picks: prefix, time, process, a counter, suffix.
+std::string UniqueName(const std::string& prefix, const std::string& suffix);
+
+// Creates a new file (O_EXCL) in dirfd under a unique name, trying a few;
+// name receives it. The descriptor, or -1 (errno set).
+int CreateUnique(int dirfd, const std::string& prefix, const std::string& suffix, mode_t mode,
+                 std::string& name);
+
+// Copies the content of from (from its start) to to; false on a read or
+// write error (errno set).
+bool CopyFd(int from, int to);
+
+// The reason of an error number in Polish, for the scan log; the system's
+// own text for the rare ones.
+std::string ErrorText(int err);

@@ -10,14 +10,43 @@ CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     result.m_nInfected = scan.m_nInfected;
     result.m_nChanged = scan.m_nChanged;
     result.m_nErrors = scan.m_nErrors;
+    result.m_nSkipped = scan.m_nSkipped;
+    result.m_nSuspicious = scan.m_nSuspicious;
+    result.m_nSignal = static_cast<BYTE>(scan.m_nSignal);
     result.m_bStopped = scan.m_bStopped;
     result.m_bFailed = scan.m_bFatal;
     return result;
 }
 
-bool WriteScanResult(const std::string& jobName, const CScanResult& scan) {
+namespace {
+
+std::string StoreErrorText(LONG error) {
+    switch (error) {
+    case ERROR_DISK_FULL:
+        return "brak miejsca na dysku";
+    case ERROR_BUSY:
+        return "baza analiz jest zablokowana przez inny program";
+    case ERROR_ACCESS_DENIED:
+        return "brak dostępu do bazy analiz";
+    case ERROR_BADDB:
+        return "plik bazy analiz jest uszkodzony";
+    default:
+        return std::string("błąd bazy analiz (") + RegErrorText(error) + ")";
+    }
+}
+
+} // namespace
+
+bool WriteScanResult(const std::string& jobName, const CScanResult& scan, std::string& error) {
     CRegInterface store;
+    LONG result = ERROR_SUCCESS;
     if (!store.Open(kJobKeyPath) || !store.ReadJob(jobName.c_str(), nullptr))
-        return false;
-    return WriteJobResult(jobName.c_str(), MakeJobResult(scan, std::time(nullptr)));
+        result = store.GetLastError();
+    else if (WriteJobResult(jobName.c_str(), MakeJobResult(scan, std::time(nullptr)), &result))
+        return true;
+    // No such job (or no store at all): nothing to keep a result for.
+    if (result == ERROR_FILE_NOT_FOUND)
+        return true;
+    error = "nie zapisano wyniku analizy: " + StoreErrorText(result);
+    return false;
 }

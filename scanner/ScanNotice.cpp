@@ -12,12 +12,13 @@
 namespace {
 
 enum : unsigned {
-    kFoundFormat = 290,   // "%llu %s ... „%s”": count, noun, job
-    kInfectedNouns = 291, // three plural forms from here
-    kChangedNouns = 294,  // three plural forms from here
-    kFailedFormat = 297,  // "%s": the job
-    kErrorsFormat = 298,  // "%s": the job
-    kCountsFormat = 299,  // files, infected, changed, errors
+    kFoundFormat = 290,     // "%llu %s ... „%s”": count, noun, job
+    kInfectedNouns = 291,   // three plural forms from here
+    kChangedNouns = 294,    // three plural forms from here
+    kFailedFormat = 297,    // "%s": the job
+    kErrorsFormat = 298,    // "%s": the job
+    kCountsFormat = 299,    // files, infected, changed, errors
+    kSuspiciousNouns = 315, // three plural forms from here
 };
 
 bool IsSet(const char* pszName) {
@@ -75,6 +76,8 @@ QString CScanNotice::Summary(const std::string& jobName, const CScanResult& resu
         return WithJob(kFailedFormat, jobName);
     if (result.m_nInfected > 0)
         return Found(result.m_nInfected, kInfectedNouns, jobName);
+    if (result.m_nSuspicious > 0)
+        return Found(result.m_nSuspicious, kSuspiciousNouns, jobName);
     if (result.m_nChanged > 0)
         return Found(result.m_nChanged, kChangedNouns, jobName);
     return WithJob(kErrorsFormat, jobName);

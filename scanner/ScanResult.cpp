@@ -3,8 +3,11 @@
 int CScanResult::ExitCode() const {
     if (m_bFatal || m_bNoSignatures)
         return 2;
-    if (m_nInfected > 0 || m_nChanged > 0)
+    if (m_nInfected > 0 || m_nSuspicious > 0 || m_nChanged > 0)
         return 1;
+    // Ended by a signal: what was not reached is not known to be clean.
+    if (m_nSignal != 0)
+        return 2;
     return m_nErrors > 0 ? 2 : 0;
 }
 
@@ -12,13 +15,20 @@ std::string CScanResult::Text(const std::string& jobName, const std::string& dir
     std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
                        ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
                        std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);
+    // Said only when there are such files: other summaries read as before.
+    if (m_nSuspicious > 0)
+        text += ", podejrzanych " + std::to_string(m_nSuspicious);
+    if (m_nSkipped > 0)
+        text += ", pominiętych " + std::to_string(m_nSkipped);
     if (m_nSkippedMounts > 0)
         text += ", pominiętych punktów montowania " + std::to_string(m_nSkippedMounts);
     if (m_bFatal)
         text += ", analizy nie przeprowadzono";
     else if (m_bNoSignatures)
         text += ", brak sygnatur: szukano tylko pliku testowego";
-    if (m_bStoppedByUser)
+    if (m_nSignal != 0)
+        text += ", analiza przerwana sygnałem " + std::to_string(m_nSignal);
+    else if (m_bStoppedByUser)
         text += ", analiza zatrzymana przez użytkownika";
     else if (m_bStopped)
         text += ", analiza zatrzymana";

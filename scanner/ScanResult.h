@@ -9,14 +9,17 @@
 
 // Counts of one scan; ExitCode() is the scanner's exit code.
 struct CScanResult {
-    size_t m_nFiles = 0;    // files examined
-    size_t m_nInfected = 0; // files with a finding
-    size_t m_nChanged = 0;  // files that differ from their reference
-    size_t m_nErrors = 0;   // files or folders that could not be examined or acted on
+    size_t m_nFiles = 0;      // files examined
+    size_t m_nInfected = 0;   // files with a signature's finding
+    size_t m_nSuspicious = 0; // files with a heuristic alert only
+    size_t m_nChanged = 0;    // files that differ from their reference
+    size_t m_nErrors = 0;     // files or folders that could not be examined or acted on
+    size_t m_nSkipped = 0;    // not program files, and the job asks for those only
     // Mount points of network file systems and of the automounter not entered.
     size_t m_nSkippedMounts = 0;
     bool m_bStopped = false;
     bool m_bStoppedByUser = false;
+    int m_nSignal = 0;            // the signal that ended the scan early, if one did
     bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean
     bool m_bFatal = false;        // the scan could not be carried out at all
     int ExitCode() const;

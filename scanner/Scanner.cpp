@@ -1,8 +1,11 @@
 #include "Scanner.h"
 
+#include "FileAction.h"
 #include "FileOps.h"
+#include "FolderOpen.h"
 #include "LineText.h"
 #include "Processors.h"
+#include "ProgramFile.h"
 #include "ScanQueue.h"
 #include "TestString.h"
 
@@ -58,48 +61,18 @@ struct FdGuard {
     FdGuard& operator=(const FdGuard&) = delete;
 };
 
-std::string Canonical(const std::string& path) {
-    char buf[PATH_MAX];
-    return ::realpath(path.c_str(), buf) ? std::string(buf) : std::string();
+std::string Absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/')
+        return path;
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) ? Join(cwd, path) : path;
 }
+
+constexpr unsigned long long kMiB = 1024 * 1024;
 
 bool Under(const std::string& path, const std::string& dir) {
     return path == dir || (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
                            path[dir.size()] == '/');
-}
-
-bool StartsWith(std::string_view head, std::string_view magic, size_t at = 0) {
-    return head.size() >= at + magic.size() && head.compare(at, magic.size(), magic) == 0;
-}
-
-// Program files: anything executable by its mode, scripts, native and DOS
-// executables, and the containers that can carry them: archives, compressed
-// files and documents that can hold macros.
-bool IsProgramFile(const struct stat& st, std::string_view head) {
-    if ((st.st_mode & 0111) != 0)
-        return true;
-    using namespace std::string_view_literals;
-    static constexpr std::string_view kMagics[] = {
-        "#!"sv,
-        "\x7f"
-        "ELF"sv,
-        "MZ"sv,
-        "PK\x03\x04"sv, // zip, and the office formats built on it
-        "\x1f\x8b"sv,   // gzip
-        "BZh"sv,        // bzip2
-        "\xfd"
-        "7zXZ\0"sv,                           // xz
-        "7z\xbc\xaf\x27\x1c"sv,               // 7-zip
-        "Rar!\x1a\x07"sv,                     // rar
-        "MSCF"sv,                             // cabinet
-        "\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"sv, // compound documents (older office formats)
-        "%PDF-"sv,                            // PDF, which can carry scripts
-        "{\\rtf"sv,                           // RTF, which can embed objects
-    };
-    for (std::string_view magic : kMagics)
-        if (StartsWith(head, magic))
-            return true;
-    return StartsWith(head, "ustar", 257); // tar
 }
 
 // SHA-256 through the engine library's hashing (hardware-accelerated where the
@@ -169,13 +142,16 @@ struct CScanner::Outcome {
     bool bCounted = false; // a file the job asks for
     bool bError = false;
     bool bInfected = false;
-    bool bUnchecked = false; // no signatures: only the test string was looked for
-    bool bGone = false;      // deleted or moved by the infection action
-    bool bChanged = false;   // differs from its reference
-    bool bSkipped = false;   // a mount point the walk did not enter
-    std::string what;        // "ok", the finding or the error
-    std::string action;      // what was done about it, if anything
-    std::string digest;      // hex, when the reference check runs
+    bool bSuspicious = false; // a heuristic alert: moved aside at most, never deleted
+    bool bUnchecked = false;  // no signatures: only the test string was looked for
+    bool bGone = false;       // deleted or moved by the infection action
+    bool bChanged = false;    // differs from its reference
+    bool bSkipped = false;    // not a program file, and the job asks for those only
+    bool bNotEntered = false; // a mount point the walk did not enter
+    std::string what;         // "ok", the finding or the error
+    std::string finding;      // the signature's name, with bInfected or bSuspicious
+    std::string action;       // what was done about it, if anything
+    std::string digest;       // hex, when the reference check runs
 
     void AddAction(const std::string& text) { action += (action.empty() ? "" : ", ") + text; }
     std::string Status() const { return action.empty() ? what : what + ", " + action; }
@@ -195,11 +171,23 @@ CScanner::CScanner(const CScanCommand& cmd, const CScanPaths& paths, std::string
     };
 }
 
-CScanner::~CScanner() = default;
+CScanner::~CScanner() {
+    if (m_nQuarantineFd >= 0)
+        ::close(m_nQuarantineFd);
+}
 
 void CScanner::RequestStop() {
     m_bUserStop = true;
     Stop();
+}
+
+void CScanner::Interrupt(int sig) {
+    m_nSignal = sig;
+    Stop();
+}
+
+void CScanner::LogAfterScan(const std::string& text) {
+    m_log.Line(text);
 }
 
 CScanTask CScanner::Task() {
@@ -263,26 +251,25 @@ CScanResult CScanner::Run() {
             m_report(error);
         }
     }
-    std::string root = Canonical(m_cmd.m_strDirectory);
-    int fd = root.empty() ? -1 : ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::string root;
+    int fd = OpenFolderSafely(Absolute(m_cmd.m_strDirectory), ::geteuid(), root, error);
+    if (fd >= 0 && IsForbiddenTree(root, fd)) {
+        ::close(fd);
+        fd = -1;
+        error = "folder systemowy " + EscapePath(root) + " nie jest analizowany";
+    }
     if (fd < 0) {
         m_result.m_bFatal = true;
-        error = "nie można otworzyć folderu " + m_cmd.m_strDirectory + ": " + Errno();
-        m_log.Line("błąd: " + error);
-        m_report(error);
-    } else if (IsForbiddenTree(root, fd)) {
-        ::close(fd);
-        m_result.m_bFatal = true;
-        error = "folder systemowy " + root + " nie jest analizowany";
         m_log.Line("błąd: " + error);
         m_report(error);
     } else {
-        m_strQuarantine = Canonical(m_paths.m_strQuarantine);
+        OpenQuarantine();
         ScanTree(fd, root);
         FinishReferences();
     }
     m_result.m_bStopped = m_bStop.load();
     m_result.m_bStoppedByUser = m_bUserStop.load();
+    m_result.m_nSignal = m_nSignal.load();
     m_log.Summary(m_result.Text(m_cmd.m_strJobName, m_cmd.m_strDirectory));
     if (!m_log.WriteError().empty()) {
         // The log is incomplete: that is an error of the scan, not a detail.
@@ -290,6 +277,32 @@ CScanResult CScanner::Run() {
         m_report(m_log.WriteError());
     }
     return m_result;
+}
+
+// Opens the quarantine before the walk, so that the walk leaves it out even
+// when the first move of this scan creates it; it is made now when this
+// scan's action may move files there. Copies a killed scan left unfinished
+// are removed.
+void CScanner::OpenQuarantine() {
+    const bool moves = m_cmd.m_nInfectionAction == kInfectDelete ||
+                       m_cmd.m_nInfectionAction == kInfectMove ||
+                       m_cmd.m_nInfectionAction == kInfectRemoveVirus;
+    if (moves && !MakeDirectories(m_paths.m_strQuarantine)) {
+        m_strQuarantineError = "nie można utworzyć folderu kwarantanny " +
+                               EscapePath(m_paths.m_strQuarantine) + ": " + ErrorText(errno);
+        return;
+    }
+    m_nQuarantineFd =
+        ::open(m_paths.m_strQuarantine.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (m_nQuarantineFd < 0 || ::fstat(m_nQuarantineFd, &st) != 0) {
+        m_strQuarantineError = "nie można otworzyć folderu kwarantanny " +
+                               EscapePath(m_paths.m_strQuarantine) + ": " + ErrorText(errno);
+        return;
+    }
+    m_quarantineDev = st.st_dev;
+    m_quarantineIno = st.st_ino;
+    RemoveUnfinishedCopies(m_nQuarantineFd);
 }
 
 void CScanner::ScanTree(int rootFd, const std::string& root) {
@@ -361,10 +374,11 @@ void CScanner::WalkDirectory(const std::shared_ptr<Dir>& dir, int depth) {
             if ((m_nWalkSeq & 63) == 0)
                 WalkProgress(false);
         } else if (S_ISDIR(st.st_mode) && m_cmd.m_bSubdirectories) {
-            if (!m_strQuarantine.empty() && Under(child, m_strQuarantine))
+            if (m_nQuarantineFd >= 0 && st.st_dev == m_quarantineDev &&
+                st.st_ino == m_quarantineIno)
                 continue; // what we moved aside is not found again
             if (const std::string why = m_mounts.Check(dir->fd, st); !why.empty()) {
-                DeliverSkipped(child, why);
+                DeliverNotEntered(child, why);
                 continue;
             }
             if (depth + 1 >= kMaxDepth) {
@@ -394,10 +408,10 @@ void CScanner::DeliverError(const std::string& path, const std::string& message)
 }
 
 // A folder the walk does not enter: said in the log and counted.
-void CScanner::DeliverSkipped(const std::string& path, const std::string& why) {
+void CScanner::DeliverNotEntered(const std::string& path, const std::string& why) {
     Outcome out;
     out.path = path;
-    out.bSkipped = true;
+    out.bNotEntered = true;
     out.what = "pominięto: " + why;
     Deliver(m_nWalkSeq++, std::move(out));
 }
@@ -460,10 +474,13 @@ bool CScanner::Examine(const Item& item, Outcome& out, char* buffer) {
     ssize_t n = ReadInto(fd, buffer, size, 0);
     if (n < 0)
         return readError();
-    if (m_cmd.m_nFileSelection != 0 &&
-        !IsProgramFile(st, std::string_view(buffer, static_cast<size_t>(n))))
+    out.bSkipped = m_cmd.m_nFileSelection != 0 &&
+                   !IsProgramFile(st.st_mode, item.name, {buffer, static_cast<size_t>(n)});
+    if (out.bSkipped)
         return true;
     out.bCounted = true;
+    if (IsOverEngineLimit(st, out))
+        return true;
     if (static_cast<size_t>(n) == size && static_cast<uint64_t>(st.st_size) <= kWholeFile) {
         size = kWholeFile + 1; // one byte more tells a file that has grown
         n = ReadInto(fd, buffer, size, kChunk);
@@ -480,40 +497,67 @@ bool CScanner::Examine(const Item& item, Outcome& out, char* buffer) {
                                          m_cmd.m_bHeuristic, m_bStop);
         if (verdict.m_eKind == CVerdict::kStopped && !out.bInfected)
             return false;
-        if (verdict.m_eKind == CVerdict::kInfected) {
-            out.bInfected = true;
-            out.what = "zainfekowany (" + verdict.m_strText + ")";
-        } else if (verdict.m_eKind == CVerdict::kError && !out.bInfected) {
-            out.bError = true;
-            out.what = "błąd: " + verdict.m_strText;
-        } else if (!out.bInfected) {
-            out.what = "ok";
-        }
+        if (!out.bInfected)
+            TakeVerdict(verdict, out);
     } else if (!out.bInfected && !out.bError) {
         out.bUnchecked = true;
         out.what = "nie sprawdzono: brak sygnatur";
     }
-    if (out.bInfected)
-        ActOnInfection(item, fd, out);
+    if (out.bInfected || out.bSuspicious)
+        ActOnFinding(item, fd, out);
     return true;
 }
 
-// Applies the built-in test string check and takes the reference digest, on
-// data (the file's start, or all of it when complete) and, where they need
-// more, on the rest of the file read in chunks; false when a stop came first.
+void CScanner::TakeVerdict(const CVerdict& verdict, Outcome& out) {
+    switch (verdict.m_eKind) {
+    case CVerdict::kInfected:
+        out.bInfected = true;
+        out.finding = verdict.m_strText;
+        out.what = "zainfekowany (" + verdict.m_strText + ")";
+        break;
+    case CVerdict::kSuspicious:
+        out.bSuspicious = true;
+        out.finding = verdict.m_strText;
+        out.what = "podejrzany (" + verdict.m_strText + ")";
+        break;
+    case CVerdict::kError:
+        out.bError = true;
+        out.what = "błąd: " + verdict.m_strText;
+        break;
+    default:
+        out.what = "ok";
+    }
+}
+
+// A file the engine would skip for its size is not read at all: it is an
+// error of the scan, never clean and never a finding.
+bool CScanner::IsOverEngineLimit(const struct stat& st, Outcome& out) const {
+    const unsigned long long limit = m_engine.Loaded() ? m_engine.MaxFileSize() : 0;
+    if (limit == 0 || static_cast<unsigned long long>(st.st_size) <= limit)
+        return false;
+    out.bError = true;
+    out.what = "błąd: nie sprawdzono: plik większy niż limit silnika (" +
+               std::to_string((limit + kMiB - 1) / kMiB) + " MiB)";
+    return true;
+}
+
+// Applies the built-in test string check and takes the reference digest.
+// data is the file's start, or all of it when complete; the rest of the file
+// is read only for the digest, and the test string is looked for in what is
+// read anyway. false when a stop came first.
 bool CScanner::ReadAndCheck(int fd, std::string_view data, bool complete, Outcome& out) {
     CTestStringFinder finder;
     CSha256 sha;
     const bool needHash = m_bCheckReferences;
-    // Heuristics look for the test string anywhere in the file; without them
-    // only the standard test file counts, and the file's start tells that.
+    // Heuristics look for the test string anywhere; without them only the
+    // standard test file counts, and the file's start tells that.
     if (m_cmd.m_bHeuristic)
         finder.Feed(data.data(), data.size());
     if (needHash)
         sha.Add(data.data(), data.size());
     std::string buf;
     size_t offset = data.size();
-    while (!complete && (needHash || (m_cmd.m_bHeuristic && !finder.Found()))) {
+    while (!complete && needHash) {
         if (m_bStop)
             return false;
         buf.resize(kChunk);
@@ -527,8 +571,7 @@ bool CScanner::ReadAndCheck(int fd, std::string_view data, bool complete, Outcom
             break;
         if (m_cmd.m_bHeuristic)
             finder.Feed(buf.data(), static_cast<size_t>(n));
-        if (needHash)
-            sha.Add(buf.data(), static_cast<size_t>(n));
+        sha.Add(buf.data(), static_cast<size_t>(n));
         offset += static_cast<size_t>(n);
     }
     if (needHash)
@@ -538,64 +581,64 @@ bool CScanner::ReadAndCheck(int fd, std::string_view data, bool complete, Outcom
                      : complete && data.size() <= kMaxStandardFile && IsStandardTestFile(data);
     if (found) {
         out.bInfected = true;
+        out.finding = kTestStringName;
         out.what = std::string("zainfekowany (") + kTestStringName + ")";
     }
     return true;
 }
 
-void CScanner::ActOnInfection(const Item& item, int fd, Outcome& out) {
+void CScanner::ActOnFinding(const Item& item, int fd, Outcome& out) {
     std::lock_guard lock(m_actionMutex);
-    const int dirfd = item.dir->fd;
-    auto failed = [&](const std::string& message) {
-        out.bError = true;
-        out.AddAction(message);
-    };
-    // Deleting or moving takes away one name of the file; other hard links
-    // would keep the infected content where the log says it is gone.
-    struct stat st {};
-    const bool removes = m_cmd.m_nInfectionAction == kInfectDelete ||
-                         m_cmd.m_nInfectionAction == kInfectMove ||
-                         m_cmd.m_nInfectionAction == kInfectRemoveVirus;
-    if (removes && ::fstat(fd, &st) == 0 && st.st_nlink > 1) {
-        failed("nie usunięto: plik ma jeszcze " + std::to_string(st.st_nlink - 1) +
-               " inne dowiązania twarde z tą samą zawartością");
+    // An alert without a signature's name is no finding to act on.
+    if (out.finding.empty())
         return;
-    }
-    std::string error;
-    switch (m_cmd.m_nInfectionAction) {
-    case kInfectStop:
+    const int action = m_cmd.m_nInfectionAction;
+    if (action == kInfectLog)
+        return;
+    if (action == kInfectStop) {
         out.AddAction("analiza zatrzymana");
         Stop();
         return;
-    case kInfectDelete:
-        if (::unlinkat(dirfd, item.name.c_str(), 0) != 0) {
-            failed("nie można usunąć: " + Errno());
-            return;
-        }
-        out.AddAction("plik usunięty");
-        out.bGone = true;
-        return;
-    case kInfectRemoveVirus:
-    case kInfectMove: {
-        const bool cannotClean = m_cmd.m_nInfectionAction == kInfectRemoveVirus;
-        if (!MakeDirectories(m_paths.m_strQuarantine)) {
-            failed("nie można utworzyć folderu kwarantanny: " + Errno());
-            return;
-        }
-        std::string dest;
-        if (!MoveToQuarantine(dirfd, item.name, fd, m_paths.m_strQuarantine, dest, error)) {
-            failed(error);
-            return;
-        }
-        out.AddAction((cannotClean ? "nie można wyleczyć, plik przeniesiony do kwarantanny: "
-                                   : "przeniesiony do ") +
-                      EscapePath(dest));
-        out.bGone = true;
+    }
+    // Deleting or moving takes away one name of the file; other hard links
+    // would keep the infected content where the log says it is gone.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_nlink > 1) {
+        out.bError = true;
+        out.AddAction("nie usunięto: plik ma jeszcze " + std::to_string(st.st_nlink - 1) +
+                      " inne dowiązania twarde z tą samą zawartością");
         return;
     }
-    default:
+    // A heuristic alert is no proof: such a file is moved aside, never deleted.
+    std::string error;
+    if (action == kInfectDelete && out.bInfected)
+        return Report(RemoveScannedFile(item.dir->fd, item.name, fd, error), "plik usunięty", error,
+                      out);
+    if (m_nQuarantineFd < 0) {
+        out.bError = true;
+        out.AddAction(m_strQuarantineError);
         return;
     }
+    std::string dest;
+    const EFileAction moved =
+        QuarantineScannedFile(item.dir->fd, item.name, fd, m_nQuarantineFd, dest, error);
+    const std::string where = EscapePath(m_paths.m_strQuarantine + "/" + dest);
+    Report(moved,
+           (action == kInfectRemoveVirus && out.bInfected
+                ? "nie można wyleczyć, plik przeniesiony do kwarantanny: "
+                : "przeniesiony do ") +
+               where,
+           error, out);
+}
+
+// Logs what an action did: its own text when it was done, and why not
+// otherwise, which makes the file an error of the scan.
+void CScanner::Report(EFileAction result, const std::string& done, const std::string& error,
+                      Outcome& out) {
+    const bool ok = result == EFileAction::kDone;
+    out.AddAction(ok ? done : error);
+    out.bGone = ok;
+    out.bError = out.bError || !ok;
 }
 
 void CScanner::Deliver(uint64_t seq, Outcome out) {
@@ -615,14 +658,18 @@ void CScanner::Deliver(uint64_t seq, Outcome out) {
 void CScanner::Emit(Outcome& out) {
     // After a stop only what was acted on still counts; the rest is treated
     // as not reached, so it keeps its reference for the next scan.
-    if (m_bStop && !out.bInfected)
+    if (m_bStop && !out.bInfected && !out.bSuspicious)
         return;
     ++m_nFilesDone;
-    if (out.bSkipped) {
+    if (out.bNotEntered) {
         ++m_result.m_nSkippedMounts;
         m_log.File(out.path, out.what, true);
     }
     if (!out.bCounted && !out.bError) {
+        if (out.bSkipped) {
+            ++m_result.m_nSkipped;
+            m_log.File(out.path, kNotProgramFile, false);
+        }
         if (m_pProgress)
             m_pProgress->OnFile(out.path, m_nFilesDone, m_result);
         return;
@@ -631,6 +678,8 @@ void CScanner::Emit(Outcome& out) {
         ++m_result.m_nFiles;
     if (out.bInfected)
         ++m_result.m_nInfected;
+    if (out.bSuspicious)
+        ++m_result.m_nSuspicious;
     if (out.bError) {
         ++m_result.m_nErrors;
         m_report(EscapePath(out.path) + ": " + out.Status());
@@ -640,7 +689,7 @@ void CScanner::Emit(Outcome& out) {
     } else if (m_bCheckReferences && !out.bGone && !out.digest.empty()) {
         CheckReference(out);
     }
-    const bool finding = out.bInfected || out.bError || out.bChanged;
+    const bool finding = out.bInfected || out.bSuspicious || out.bError || out.bChanged;
     m_log.File(out.path, out.Status(), finding);
     if (m_pProgress) {
         if (finding)
@@ -657,7 +706,7 @@ void CScanner::CheckReference(Outcome& out) {
     }
     ++m_result.m_nChanged;
     out.bChanged = true;
-    if (out.bInfected)
+    if (out.bInfected || out.bSuspicious)
         out.AddAction("zmieniony");
     else
         out.what = "zmieniony";

@@ -2,6 +2,7 @@
 
 #include "ClamEngine.h"
 #include "CommandFile.h"
+#include "FileAction.h"
 #include "MountGuard.h"
 #include "ReferenceList.h"
 #include "ScanLog.h"
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // One scan of a job's folder as its command file asks. The walk does not
@@ -35,6 +37,11 @@ public:
     CScanResult Run();
     // Ends the scan early, from any thread (the user's stop button).
     void RequestStop();
+    // Ends the scan early because the process got signal sig; from any
+    // thread, but not from a signal handler.
+    void Interrupt(int sig);
+    // Adds a line to the log after the scan (a failure to store its result).
+    void LogAfterScan(const std::string& text);
     // This scan as a window drives it.
     CScanTask Task();
 
@@ -50,16 +57,21 @@ private:
     struct Shared;
 
     bool LoadEngine();
+    void OpenQuarantine();
     void ScanTree(int rootFd, const std::string& root);
     void WalkDirectory(const std::shared_ptr<Dir>& dir, int depth);
     void Worker();
     bool Examine(const Item& item, Outcome& out, char* buffer);
     static ssize_t ReadInto(int fd, char* buffer, size_t size, size_t offset);
+    bool IsOverEngineLimit(const struct stat& st, Outcome& out) const;
     bool ReadAndCheck(int fd, std::string_view data, bool complete, Outcome& out);
-    void ActOnInfection(const Item& item, int fd, Outcome& out);
+    static void TakeVerdict(const CVerdict& verdict, Outcome& out);
+    void ActOnFinding(const Item& item, int fd, Outcome& out);
+    static void Report(EFileAction result, const std::string& done, const std::string& error,
+                       Outcome& out);
     void Deliver(uint64_t seq, Outcome out);
     void DeliverError(const std::string& path, const std::string& message);
-    void DeliverSkipped(const std::string& path, const std::string& why);
+    void DeliverNotEntered(const std::string& path, const std::string& why);
     void Emit(Outcome& out);
     void CheckReference(Outcome& out);
     void FinishReferences();
@@ -70,7 +82,10 @@ private:
     CScanCommand m_cmd;
     CScanPaths m_paths;
     std::string m_strSignatures;
-    std::string m_strQuarantine; // its real path, when it exists: never scanned
+    int m_nQuarantineFd = -1; // open before the walk, which never enters it
+    dev_t m_quarantineDev = 0;
+    ino_t m_quarantineIno = 0;
+    std::string m_strQuarantineError; // why it could not be opened
     CMountGuard m_mounts;
     CScanLog m_log;
     CClamEngine m_engine;
@@ -83,6 +98,7 @@ private:
 
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bUserStop{false};
+    std::atomic<int> m_nSignal{0};
     std::mutex m_actionMutex; // one infection action at a time
     std::mutex m_collectMutex;
     std::condition_variable m_room;

@@ -1,6 +1,7 @@
 // vexscan -c FILE: runs the scan that the command file FILE describes.
 // Exit code 0: clean; 1: infected or changed files found; 2: error.
 #include "CommandFile.h"
+#include "FileOps.h"
 #include "LineText.h"
 #include "ProgramInfo.h"
 #include "ResultWriter.h"
@@ -13,10 +14,14 @@
 #include "Settings.h"
 #include "StatePaths.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -63,12 +68,36 @@ int RunNoticeHelper(int argc, char** argv) {
     return entry(argc, argv);
 }
 
+// The scan a signal ends; null once main is done with it.
+std::atomic<CScanner*> g_pScan{nullptr};
+
+// A hang-up, an interrupt or a termination ends the scan the way the stop
+// button does, so that its summary and result are written. The signals are
+// blocked in every thread and taken by one thread of their own, where the
+// stop runs outside a signal handler. A closed output is an error of the
+// write, not the end of the process.
+void StopScanOnSignals(CScanner& scanner) {
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM})
+        sigaddset(&set, sig);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    g_pScan.store(&scanner);
+    std::thread([set] {
+        for (int sig = 0; sigwait(&set, &sig) == 0;)
+            if (CScanner* scan = g_pScan.load())
+                scan->Interrupt(sig);
+    }).detach();
+}
+
 // Ends the process with the scan's exit code once everything is written.
 // The compiled signatures are left to the system, which takes the memory
 // back at once: freeing them one by one takes tens of milliseconds with a
 // large database. Under AddressSanitizer the program ends normally, so that
 // its leak check sees everything freed.
 int EndAfterScan(int code) {
+    g_pScan.store(nullptr);
 #ifndef __SANITIZE_ADDRESS__
     std::fflush(nullptr);
     std::_Exit(code);
@@ -108,6 +137,16 @@ int main(int argc, char** argv) {
     }
     // Its content is in memory now; nobody else cleans it up.
     ::unlink(commandFile.c_str());
+    // The log, the references and the quarantine live in the state root:
+    // whoever else can write there could steer where this scan writes and
+    // moves files.
+    if (const CStateProblem problem = CheckStateRoot(); problem.kind != CStateProblem::None) {
+        std::fprintf(stderr, "vexscan: odmawiam analizy: %s\n",
+                     DescribeStateProblemPl(problem, EscapePath(problem.strPath),
+                                            "'" + problem.strPath + "'")
+                         .c_str());
+        return 2;
+    }
 
     // "Vex na wierzchu": a window when there is a display. In the background,
     // or without a display, nothing ever waits for a user. The toolkit is
@@ -116,9 +155,18 @@ int main(int argc, char** argv) {
     const bool shown = !(window && std::strcmp(window, "hidden") == 0);
 
     CScanner scanner(cmd, CScanPaths::ForJob(StateRoot(), cmd.m_strJobName), SignatureFolder());
+    StopScanOnSignals(scanner);
     // The job's last result is stored when the scan ends, not when its
-    // window closes.
-    auto recordResult = [&cmd](const CScanResult& r) { WriteScanResult(cmd.m_strJobName, r); };
+    // window closes. A result that cannot be stored is an error of the scan.
+    bool stored = true;
+    auto recordResult = [&](const CScanResult& r) {
+        std::string error;
+        stored = WriteScanResult(cmd.m_strJobName, r, error);
+        if (!stored) {
+            std::fprintf(stderr, "vexscan: %s\n", error.c_str());
+            scanner.LogAfterScan("błąd: " + error);
+        }
+    };
     CWindowRun run;
     run.pArgc = &argc;
     run.argv = argv;
@@ -127,7 +175,7 @@ int main(int argc, char** argv) {
     run.task = scanner.Task();
     run.onFinished = recordResult;
     if (shown && HasDisplay() && RunInWindow(run))
-        return EndAfterScan(run.result.ExitCode());
+        return EndAfterScan(stored ? run.result.ExitCode() : 2);
 
     const CScanResult result = scanner.Run();
     recordResult(result);
@@ -140,5 +188,5 @@ int main(int argc, char** argv) {
         std::printf("%s\n", EscapeControls(summary).c_str());
         std::fflush(stdout);
     }
-    return EndAfterScan(result.ExitCode());
+    return EndAfterScan(stored ? result.ExitCode() : 2);
 }

@@ -6,6 +6,7 @@
 #include "LocalInstant.h"
 #include "RegInterface.h"
 #include "RunNow.h"
+#include "ScanParameterLaunch.h"
 #include "Server.h"
 #include "Settings.h"
 
@@ -269,7 +270,8 @@ void CScheduler::KeepScanner(const CJob& job, CJob::ERunResult result) {
     if (result != CJob::ERunResult::Started || job.m_launched.pid <= 0)
         return;
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_scanners.push_back({job.m_launched.pid, job.GetName(), job.m_launched.strCommandFile});
+    m_scanners.push_back({job.m_launched.pid, job.GetName(), job.m_launched.strCommandFile,
+                          job.m_launched.nStarted});
 }
 
 void CScheduler::ReapScanners() {
@@ -298,6 +300,9 @@ void CScheduler::LogScannerEnd(const Scanner& scanner) {
         LogResult(scanner.name, CJob::ERunResult::Refused);
         return;
     }
+    if (!RecordScannerEnd({scanner.pid, scanner.commandFile, scanner.name, scanner.started},
+                          scanner.status))
+        Log("failure", scanner.name, "the end of a scan without a result cannot be recorded");
     if (WIFSIGNALED(scanner.status)) {
         Log("failure", scanner.name,
             "the scanner ended on signal " + std::to_string(WTERMSIG(scanner.status)));

@@ -92,6 +92,7 @@ private:
         int pid;
         std::string name;
         std::string commandFile;
+        std::int64_t started = 0;
         int status = 0;
     };
     void KeepScanner(const CJob& job, CJob::ERunResult result);

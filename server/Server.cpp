@@ -90,6 +90,9 @@ void CServer::HandleStopSignals() {
     sigaction(SIGINT, &action, nullptr);
     action.sa_handler = OnReloadSignal;
     sigaction(SIGHUP, &action, nullptr);
+    // A standard error nobody reads any more (a journal that went away) is a
+    // failed write, not the end of the server.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void CServer::RequestPass() {

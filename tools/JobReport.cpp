@@ -145,6 +145,8 @@ std::string JsonResult(const std::optional<CJobResult>& r) {
            ", \"infected\": " + std::to_string(r->m_nInfected) +
            ", \"changed\": " + std::to_string(r->m_nChanged) +
            ", \"errors\": " + std::to_string(r->m_nErrors) +
+           ", \"skipped\": " + std::to_string(r->m_nSkipped) +
+           ", \"suspicious\": " + std::to_string(r->m_nSuspicious) +
            ", \"stopped\": " + JsonBool(r->m_bStopped) + ", \"notStarted\": " + JsonReason(*r) +
            ", \"text\": " + JsonString(r->GetText()) + "}";
 }

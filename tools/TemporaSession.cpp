@@ -97,22 +97,7 @@ bool AskOnTerminal(const std::string& strName) {
 }
 
 std::string StateProblemText(const CStateProblem& problem) {
-    const std::string path = PlainText(problem.strPath);
-    switch (problem.kind) {
-    case CStateProblem::NotDirectory:
-        return "\"" + path + "\" ma niewłaściwy typ; usuń go albo wskaż inny katalog stanu " +
-               "(RAMPART_ROOT).";
-    case CStateProblem::OtherOwner:
-        return "\"" + path + "\" należy do innego użytkownika (" + std::to_string(problem.nOwner) +
-               "); wskaż własny katalog stanu (RAMPART_ROOT) albo usuń ten.";
-    case CStateProblem::Writable:
-        return "\"" + path +
-               "\" mogą zmieniać inni użytkownicy; napraw to poleceniem: chmod go-w " +
-               Quoted(problem.strPath) + ".";
-    case CStateProblem::None:
-        break;
-    }
-    return std::string();
+    return DescribeStateProblemPl(problem, PlainText(problem.strPath), Quoted(problem.strPath));
 }
 
 // Why a job cannot be stored or run, for the user.

@@ -143,11 +143,16 @@ void CScanWindow::Refresh() {
     if (!m_bFinished)
         m_pTime->setText(Elapsed());
     const CScanResult& c = m_bFinished ? m_result : snapshot.counts;
-    m_pCounts->setText(QString("Pliki: %1   Zainfekowane: %2   Zmienione: %3   Błędy: %4")
-                           .arg(c.m_nFiles)
-                           .arg(c.m_nInfected)
-                           .arg(c.m_nChanged)
-                           .arg(c.m_nErrors));
+    QString counts = QString("Pliki: %1   Zainfekowane: %2   Zmienione: %3   Błędy: %4")
+                         .arg(c.m_nFiles)
+                         .arg(c.m_nInfected)
+                         .arg(c.m_nChanged)
+                         .arg(c.m_nErrors);
+    if (c.m_nSuspicious > 0)
+        counts += QString("   Podejrzane: %1").arg(c.m_nSuspicious);
+    if (c.m_nSkipped > 0)
+        counts += QString("   Pominięte: %1").arg(c.m_nSkipped);
+    m_pCounts->setText(counts);
     for (const CScanFinding& f : snapshot.newFindings) {
         auto* item = new QTreeWidgetItem(m_pFindings,
                                          {QPath(f.m_strPath), Q(f.m_strWhat), Q(f.m_strAction)});

@@ -8,6 +8,7 @@
 #include "Job.h"
 #include "RegInterface.h"
 #include "Registry.h"
+#include "ScanParameterLaunch.h"
 
 #include <gtest/gtest.h>
 
@@ -187,6 +188,23 @@ inline std::unique_ptr<CJob> DueJob(const std::string& name, const std::string& 
     job->SetPeriod(daily, now - COleDateTimeSpan(1, 0, 0, 0));
     job->GetScanParameter().m_strDirectory = dir;
     return job;
+}
+
+// A command file in dir for a scan of tree by job, as the server writes it,
+// with a detailed log and no reference check; its path.
+inline std::string WriteScanCommand(const std::string& dir, const std::string& tree,
+                                    const std::string& job, int action) {
+    CScanParameter params;
+    params.m_strDirectory = tree;
+    params.m_nLogMode = 2;
+    params.m_nReferenceCheck = 0;
+    params.m_nEndMode = 2;
+    params.m_nFileSelection = 0;
+    params.m_nInfectionAction = action;
+    const std::string command = dir + "/command";
+    std::ofstream(command, std::ios::binary) << BuildCommandFileText(params, job.c_str());
+    ::chmod(command.c_str(), 0600);
+    return command;
 }
 
 // The job key, as `vexserv --install` makes it.

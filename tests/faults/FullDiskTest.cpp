@@ -24,6 +24,18 @@ protected:
     }
     std::string Small() const { return m_root.Path() + "-small"; }
 
+    // vexscan over tree with the small file system as its state root.
+    CRunResult RunScanner(const std::string& tree, const std::string& job, int action) {
+        const std::string command = WriteScanCommand(m_root.Path(), tree, job, action);
+        const std::string signatures = MakeTestSignatures(m_root.Path() + "/signatures");
+        return CProgram({VEXSCAN_PATH, "-c", command},
+                        {{"RAMPART_ROOT", Small()},
+                         {"VEX_WINDOW", "hidden"},
+                         {"VEX_SIGNATURES", signatures}},
+                        m_root.Path())
+            .Wait();
+    }
+
     CTempStateRoot m_root;
     std::unique_ptr<CSmallFileSystem> m_fs;
 };
@@ -67,26 +79,50 @@ TEST_F(FullDiskTest, ScannerCountsALogItCannotWrite) {
     std::ofstream(log).close();
     m_fs->Fill();
 
-    CScanParameter params;
-    params.m_strDirectory = tree;
-    params.m_nLogMode = kLogDetailed;
-    params.m_nReferenceCheck = 0;
-    params.m_nEndMode = 2;
-    const std::string command = m_root.Path() + "/command";
-    {
-        std::ofstream out(command, std::ios::binary);
-        out << BuildCommandFileText(params, "Pełny dysk");
-    }
-    ::chmod(command.c_str(), 0600);
-    const std::string signatures = MakeTestSignatures(m_root.Path() + "/signatures");
-    const CRunResult r =
-        CProgram(
-            {VEXSCAN_PATH, "-c", command},
-            {{"RAMPART_ROOT", Small()}, {"VEX_WINDOW", "hidden"}, {"VEX_SIGNATURES", signatures}},
-            m_root.Path())
-            .Wait();
+    const CRunResult r = RunScanner(tree, "Pełny dysk", kInfectLog);
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_NE(r.err.find("nie można zapisać protokołu " + log), std::string::npos) << r.err;
+}
+
+// A full quarantine on another file system: the finding stays where and as
+// it was, nothing half-copied is left, and the reason is in Polish.
+TEST_F(FullDiskTest, AFullQuarantineLeavesTheFindingInPlace) {
+    SKIP_UNLESS_MOUNTED(*m_fs);
+    const std::string tree = m_root.Path() + "/tree";
+    std::filesystem::create_directory(tree);
+    const std::string virus = kHashVirus;
+    std::ofstream(tree + "/virus.bin") << virus;
+    const std::string quarantine = CScanPaths::ForJob(Small(), "Pełny dysk").m_strQuarantine;
+    std::filesystem::create_directories(quarantine);
+    m_fs->Fill();
+    const CRunResult r = RunScanner(tree, "Pełny dysk", kInfectMove);
+    EXPECT_NE(r.err.find("virus.bin: zainfekowany (Vex.Test.Hash-1.UNOFFICIAL), nie można "
+                         "skopiować pliku do kwarantanny: brak miejsca na dysku"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadWhole(tree + "/virus.bin"), virus);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree), {}), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(quarantine));
+}
+
+// A result that cannot be stored is an error of the scan, not a silent exit
+// that leaves the previous result standing.
+TEST_F(FullDiskTest, AResultThatCannotBeStoredIsAnError) {
+    SKIP_UNLESS_MOUNTED(*m_fs);
+    const std::string tree = m_root.Path() + "/tree";
+    std::filesystem::create_directory(tree);
+    std::ofstream(tree + "/virus.bin") << kHashVirus;
+    ::setenv("RAMPART_ROOT", Small().c_str(), 1);
+    MakeJobKey();
+    CRegInterface store;
+    ASSERT_TRUE(store.Open(kJobKeyPath));
+    ASSERT_TRUE(store.AddJob(*DueJob("Pełny dysk", tree)));
+    store.Close();
+    ::setenv("RAMPART_ROOT", m_root.Path().c_str(), 1);
+    m_fs->Fill();
+    const CRunResult r = RunScanner(tree, "Pełny dysk", kInfectLog);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("vexscan: nie zapisano wyniku analizy: "), std::string::npos) << r.err;
 }
 
 TEST_F(FullDiskTest, InstallLeavesNoEmptyDatabaseAndSaysWhy) {

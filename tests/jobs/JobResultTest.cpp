@@ -29,6 +29,9 @@ CJobResult Sample() {
     r.m_nInfected = 2;
     r.m_nChanged = 3;
     r.m_nErrors = 4;
+    r.m_nSkipped = 6000000000ull;
+    r.m_nSuspicious = 7;
+    r.m_nSignal = 15;
     r.m_bStopped = true;
     return r;
 }
@@ -38,9 +41,11 @@ CJobResult Sample() {
 TEST(JobResultTest, StoredFormRoundTripsAndRefusesDamage) {
     const CJobResult r = Sample();
     std::vector<BYTE> bytes = r.Store();
-    ASSERT_EQ(bytes.size(), 49u); // 48 bytes of version 1 and why a run did not scan
-    EXPECT_EQ(bytes[0], 1);       // version
-    EXPECT_EQ(bytes[1], 0x02);    // stopped
+    // 48 bytes of version 1, why a run did not scan, skipped and suspicious
+    // files, the signal that ended the scan.
+    ASSERT_EQ(bytes.size(), 66u);
+    EXPECT_EQ(bytes[0], 1);    // version
+    EXPECT_EQ(bytes[1], 0x02); // stopped
     CJobResult loaded;
     ASSERT_TRUE(loaded.Load(bytes.data(), bytes.size()));
     EXPECT_EQ(loaded, r);
@@ -117,9 +122,13 @@ TEST(JobResultTest, TextsFollowTheScannersPrecedence) {
     EXPECT_EQ(r.GetText(), "błąd");
     r.m_bStopped = true;
     EXPECT_EQ(r.GetText(), "zatrzymano"); // stopped by the user: the errors are in the log
+    r.m_nSignal = 15;
+    EXPECT_EQ(r.GetText(), "przerwano (sygnał 15)");
     r.m_nChanged = 12;
     r.m_nExitCode = 1;
     EXPECT_EQ(r.GetText(), "zmiany: 12");
+    r.m_nSuspicious = 1; // a heuristic alert weighs more than a change
+    EXPECT_EQ(r.GetText(), "podejrzane: 1");
     r.m_nInfected = 3;
     EXPECT_EQ(r.GetText(), "infekcje: 3");
     r.m_bFailed = true;

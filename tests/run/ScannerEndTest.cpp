@@ -111,6 +111,16 @@ TEST_F(ScannerEnd, RefusedCommandFileIsRemovedAndAcceptedOneLogsTheEnd) {
     EXPECT_NE(Log().find("start \"Przyjęta\""), std::string::npos);
     EXPECT_EQ(Log().find("refused \"Przyjęta\""), std::string::npos);
     EXPECT_EQ(CommandFiles(), 0u);
+    // The stand-in stores no result: no earlier one may stand for this run.
+    ASSERT_TRUE(ReadJobResult("Przyjęta", result));
+    EXPECT_EQ(result.GetText(), "nie zapisano wyniku");
+
+    ::setenv("VEX_FAKE_ABORT", "1", 1);
+    AddDueJob("Przerwana");
+    ASSERT_TRUE(PassUntilLogged("\"Przerwana\": the scanner ended on signal 6")) << Log();
+    ::unsetenv("VEX_FAKE_ABORT");
+    ASSERT_TRUE(ReadJobResult("Przerwana", result));
+    EXPECT_EQ(result.GetText(), "przerwano (sygnał 6)");
 }
 
 // While a job's scan runs, the server starts no second one and the skipped

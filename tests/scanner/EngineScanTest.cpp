@@ -168,7 +168,7 @@ TEST_F(EngineScanTest, ProgramFilesIncludeArchivesThatCanCarryThem) {
     CScanResult r = Scan();
     EXPECT_EQ(r.m_nFiles, 1u);
     EXPECT_EQ(r.m_nInfected, 1u);
-    EXPECT_EQ(LogText().find("notes.txt"), std::string::npos);
+    EXPECT_NE(LogText().find("/notes.txt: pominięto"), std::string::npos);
 }
 
 TEST_F(EngineScanTest, MissingEmptyOrDamagedSignaturesAreAnErrorNeverClean) {
@@ -358,6 +358,27 @@ TEST_F(EngineScanTest, HardLinkedFindingsAreNotReportedAsRemoved) {
                   std::string::npos)
             << LogText();
     }
+}
+
+// A heuristic alert is a suspicion: counted apart and moved aside, never
+// deleted. The alerts that call ordinary programs broken stay off.
+TEST_F(EngineScanTest, HeuristicFindingsAreSuspiciousAndNeverDeleted) {
+    AddBodySignature(m_sigs, "VEX-HEURISTIC-MARKER-19C2", "Heuristics.Vex.Test-1");
+    Write("suspect.bin", "x VEX-HEURISTIC-MARKER-19C2 y");
+    std::ifstream program("/usr/bin/true", std::ios::binary);
+    std::string head(200, '\0');
+    program.read(head.data(), static_cast<std::streamsize>(head.size()));
+    Write("true-head", head);
+    m_cmd.m_bHeuristic = true;
+    m_cmd.m_nInfectionAction = kInfectDelete;
+    const CScanResult r = Scan();
+    EXPECT_EQ(r.m_nSuspicious, 1u) << LogText();
+    EXPECT_EQ(r.m_nInfected, 0u) << LogText();
+    EXPECT_EQ(r.ExitCode(), 1);
+    EXPECT_NE(LogText().find("/suspect.bin: podejrzany (Heuristics.Vex.Test-1"), std::string::npos)
+        << LogText();
+    EXPECT_NE(LogText().find("/true-head: ok"), std::string::npos) << LogText();
+    EXPECT_EQ(std::distance(fs::directory_iterator(Paths().m_strQuarantine), {}), 1);
 }
 
 } // namespace

@@ -110,6 +110,9 @@ TEST_F(ScannerTest, StopEndsTheScanAtTheFirstInfection) {
 
 TEST_F(ScannerTest, RemoveVirusCannotDisinfectAndMovesToQuarantine) {
     PlantInfections();
+    // A copy that a killed scan left unfinished goes at the next scan.
+    fs::create_directories(Paths().m_strQuarantine);
+    std::ofstream(Paths().m_strQuarantine + "/.vex-partial-1-2-3") << "half";
     m_cmd.m_nInfectionAction = kInfectRemoveVirus;
     CScanResult r = Scan();
     EXPECT_EQ(r.m_nInfected, 3u);
@@ -204,7 +207,9 @@ TEST_F(ScannerTest, ProgramFilesOnlyMeansExecuteBitOrKnownHeader) {
     m_cmd.m_nFileSelection = 1;
     CScanResult r = Scan();
     EXPECT_EQ(r.m_nFiles, 4u);
-    EXPECT_EQ(LogText().find("plain.txt"), std::string::npos);
+    EXPECT_EQ(r.m_nSkipped, 1u);
+    EXPECT_NE(LogText().find("/plain.txt: pominięto: nie jest plikiem programowym"),
+              std::string::npos);
     m_cmd.m_nFileSelection = 0;
     EXPECT_EQ(Scan().m_nFiles, 5u);
 }
@@ -349,6 +354,49 @@ TEST_F(ScannerTest, DamagedReferenceListIsAnErrorAndIsReplacedOnlyWhenAccepting)
     m_cmd.m_nReferenceDiffAction = kDiffAccept;
     Scan();
     EXPECT_EQ(Scan().ExitCode(), 0);
+}
+
+// The quarantine does not exist yet when the walk starts; the walk reaches
+// it only after the first moves.
+TEST_F(ScannerTest, TheFirstScanNeverMovesWhatItQuarantinedAgain) {
+    m_state = m_tree + "/z-state";
+    for (int i = 0; i < 40; ++i)
+        Write("a/v" + std::to_string(i), TestString(), 0644);
+    m_cmd.m_nInfectionAction = kInfectMove;
+    m_nThreads = 1;
+    EXPECT_EQ(Scan().m_nInfected, 40u) << LogText();
+    EXPECT_EQ(std::distance(fs::directory_iterator(Paths().m_strQuarantine), {}), 40);
+}
+
+// A file larger than the engine examines is neither read nor acted on, even
+// with the test string at its start: it is an error of the scan.
+TEST_F(ScannerTest, FilesOverTheEngineLimitAreKeptUnread) {
+    auto bytesRead = [] {
+        std::ifstream io("/proc/self/io");
+        std::string key;
+        long long value = 0;
+        while (io >> key >> value && key != "rchar:") {
+        }
+        return value;
+    };
+    Write("huge-test.bin", TestString(), 0644);
+    Write("huge-zero.bin", "", 0644);
+    fs::resize_file(m_tree + "/huge-test.bin", 101 << 20); // sparse
+    fs::resize_file(m_tree + "/huge-zero.bin", 101 << 20);
+    m_cmd.m_nInfectionAction = kInfectDelete;
+    m_cmd.m_bReferenceCheck = true;
+    const long long before = bytesRead();
+    const CScanResult r = Scan();
+    EXPECT_LT(bytesRead() - before, 4 << 20);
+    EXPECT_TRUE(Exists("huge-test.bin") && Exists("huge-zero.bin"));
+    EXPECT_EQ(r.m_nInfected, 0u);
+    EXPECT_EQ(r.m_nErrors, 2u);
+    for (const char* name : {"huge-test.bin", "huge-zero.bin"})
+        EXPECT_NE(
+            LogText().find(std::string(name) +
+                           ": błąd: nie sprawdzono: plik większy niż limit silnika (100 MiB)"),
+            std::string::npos)
+            << LogText();
 }
 
 } // namespace

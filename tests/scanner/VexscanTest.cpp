@@ -232,6 +232,18 @@ TEST_F(VexscanTest, WithADisplayTheScanRunsInItsWindow) {
         << LogText("Shown");
 }
 
+// Whoever else can change the state root could steer where a scan writes
+// its log and moves files: the scanner refuses to start.
+TEST_F(VexscanTest, RefusesAStateRootOthersCanChange) {
+    std::ofstream(m_base + "/tree/virus") << TestString();
+    fs::create_directories(m_base + "/state");
+    fs::permissions(m_base + "/state", fs::perms::all);
+    WriteCommand("21013011", "Job"); // delete what is found
+    EXPECT_EQ(Run("hidden"), 2);
+    EXPECT_TRUE(fs::exists(m_base + "/tree/virus"));
+    EXPECT_FALSE(fs::exists(m_base + "/state/scanner"));
+}
+
 // A file name cannot forge a line: on stderr, which is the server's journal,
 // and in the log each file stays on one line, whose path reads back to the
 // name. The delete fails for a file with two links, so both are errors.

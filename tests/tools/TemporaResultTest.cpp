@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -145,8 +146,9 @@ TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
     r = RunAndWait("Dom");
     EXPECT_EQ(r.GetText(), "infekcje: 1");
     const QJsonObject last = JobJson("Dom")["lastResult"].toObject();
-    EXPECT_EQ(last.keys(), QStringList({"changed", "errors", "exitCode", "files", "finished",
-                                        "infected", "notStarted", "stopped", "text"}));
+    EXPECT_EQ(last.keys(),
+              QStringList({"changed", "errors", "exitCode", "files", "finished", "infected",
+                           "notStarted", "skipped", "stopped", "suspicious", "text"}));
     EXPECT_TRUE(last["notStarted"].isNull());
     EXPECT_EQ(last["text"].toString(), "infekcje: 1");
     EXPECT_EQ(last["exitCode"].toInt(), 1);
@@ -178,6 +180,63 @@ TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
     EXPECT_EQ(ListedResult("Dom"), "nie uruchomiono");
     EXPECT_EQ(JobJson("Dom")["lastResult"].toObject()["exitCode"].toInt(), -1);
     EXPECT_EQ(JobJson("Dom")["lastResult"].toObject()["notStarted"].toString(), "scanner-missing");
+}
+
+// A new job examines program files only. The engine's own samples in the
+// formats it opens, renamed without extension and execute bit, and scripts
+// without "#!" are all examined and found; a note and a photo that carry a
+// signature too are left out, named in the detailed log and counted.
+TEST_F(TemporaResultTest, ProgramFilesAreEveryFormatTheEngineOpensAndTheRestIsCounted) {
+    const std::string samples = "/usr/share/clamav-testfiles/";
+    const std::string tree = m_base + "/programs";
+    fs::create_directories(tree);
+    std::ifstream exe(samples + "clam.exe", std::ios::binary);
+    ASSERT_TRUE(exe) << "scripts/deps installs clamav-testfiles";
+    AddHashSignature(m_sigs, std::string(std::istreambuf_iterator<char>(exe), {}), "Vex.Test.Clam");
+    std::vector<std::string> found;
+    for (std::string name :
+         {"clam.exe.mbox.base64", "clam.exe.mbox.uu", "clam.mail", "clam.exe.html",
+          "clam.exe.binhex", "clam.bin-le.cpio", "clam.bin-be.cpio", "clam.newc.cpio",
+          "clam.odc.cpio", "clam.arj", "clam.chm", "clam.tnef", "clam.exe.szdd", "clam.sis",
+          "clam.7z", "clam.cab", "clam.exe.rtf", "clam.pdf", "clam.ole.doc"}) {
+        const std::string from = samples + name;
+        std::ranges::replace(name, '.', '_');
+        fs::copy_file(from, tree + "/" + name);
+        fs::permissions(tree + "/" + name, fs::perms(0644));
+        found.push_back(name);
+    }
+    auto write = [&](const std::string& name, const std::string& content) {
+        std::ofstream(tree + "/" + name, std::ios::binary) << content;
+        fs::permissions(tree + "/" + name, fs::perms(0644));
+    };
+    write("instaluj", "cd /tmp\nwget -q http://example.invalid/x\necho " + kBodyMarker + "\n");
+    write("skrypt.js", "var a = \"" + kBodyMarker + "\";\n");
+    write("makro.vbs", "MsgBox \"" + kBodyMarker + "\"\n");
+    found.insert(found.end(), {"instaluj", "skrypt.js", "makro.vbs"});
+    write("notatka.txt", "Lista zakupów: mleko, chleb. " + kBodyMarker + "\n");
+    write("zdjecie.jpg", std::string("\xff\xd8\xff\xe0\0\x10JFIF\0", 11) + kBodyMarker);
+    ASSERT_EQ(Tempora({"add", "Programy", "--daily", "08:00", "--dir", tree, "--background",
+                       "--log", "detailed"})
+                  .code,
+              0);
+
+    const CJobResult r = RunAndWait("Programy");
+    EXPECT_EQ(r.m_nFiles, found.size());
+    EXPECT_EQ(r.m_nInfected, found.size());
+    EXPECT_EQ(r.m_nSkipped, 2u);
+    EXPECT_EQ(r.m_nExitCode, 1);
+    const std::string text = "infekcje: " + std::to_string(found.size()) + ", pominiętych 2";
+    EXPECT_EQ(ListedResult("Programy"), text);
+    EXPECT_EQ(JobJson("Programy")["lastResult"].toObject()["skipped"].toInt(), 2);
+    std::ifstream in(CScanPaths::ForJob(m_root, "Programy").m_strLog);
+    const std::string log(std::istreambuf_iterator<char>(in), {});
+    for (const std::string& name : found)
+        EXPECT_NE(log.find(tree + "/" + name + ": zainfekowany (Vex."), std::string::npos) << name;
+    for (const char* name : {"notatka.txt", "zdjecie.jpg"})
+        EXPECT_NE(log.find(tree + "/" + name + ": pominięto: nie jest plikiem programowym"),
+                  std::string::npos)
+            << name;
+    EXPECT_NE(log.find(", błędów 0, pominiętych 2\n"), std::string::npos) << log;
 }
 
 TEST_F(TemporaResultTest, ResultsStayWithTheNameAndNeverTravelInAFile) {
