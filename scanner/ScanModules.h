@@ -33,7 +33,7 @@ using NoticeEntry = int (*)(int argc, char** argv);
 // The entries' names carry the number of this interface; it changes with any
 // change above, so that a module of another build is refused, not misread.
 inline constexpr const char* kWindowModule = "vexscan-window.so";
-inline constexpr const char* kWindowEntry = "VexscanRunInWindow_1";
+inline constexpr const char* kWindowEntry = "VexscanRunInWindow_2";
 inline constexpr const char* kNoticeModule = "vexscan-notice.so";
 inline constexpr const char* kNoticeEntry = "VexscanRunNotice_1";
 

@@ -31,7 +31,7 @@ std::unique_ptr<QApplication> WindowToolkit(int& argc, char** argv) {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) bool VexscanRunInWindow_1(CWindowRun& run) {
+extern "C" __attribute__((visibility("default"))) bool VexscanRunInWindow_2(CWindowRun& run) {
     const std::unique_ptr<QApplication> toolkit = WindowToolkit(*run.pArgc, run.argv);
     if (!toolkit)
         return false;
@@ -40,4 +40,4 @@ extern "C" __attribute__((visibility("default"))) bool VexscanRunInWindow_1(CWin
 }
 
 // The entry's type is the one the loader calls it by.
-static_assert(std::is_same_v<decltype(&VexscanRunInWindow_1), WindowEntry>);
+static_assert(std::is_same_v<decltype(&VexscanRunInWindow_2), WindowEntry>);
