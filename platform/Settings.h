@@ -17,6 +17,9 @@ inline constexpr const char* kSettingsKeyPath = "Software\\Kestrow\\Rampart 8\\T
 // written by the installation with the folder that the signature updater keeps.
 inline constexpr const char* kSignaturesValue = "Signatures";
 inline constexpr const char* kDefaultSignatureFolder = "/var/lib/clamav";
+// Machine value (DWORD): 0 turns the scanner's verdict cache off; absent or
+// anything else leaves it on.
+inline constexpr const char* kVerdictCacheValue = "VerdictCache";
 
 // The text of a value of at most 260 bytes (its data up to the first zero
 // byte; the type is not checked). Missing key or value, or longer data: the

@@ -1,11 +1,13 @@
 #include "ClamEngine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <clamav.h>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -115,6 +117,35 @@ CClamEngine::~CClamEngine() {
 
 std::string CClamEngine::Version() {
     return cl_retver();
+}
+
+std::string CClamEngine::Fingerprint(const std::string& folder) {
+    std::vector<std::string> lines;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        struct stat st {};
+        const std::string path = entry.path().string();
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        std::string line = entry.path().filename().string() + " " + std::to_string(st.st_size) +
+                           " " + std::to_string(st.st_mtim.tv_sec) + "." +
+                           std::to_string(st.st_mtim.tv_nsec);
+        const std::string ext = entry.path().extension().string();
+        if (ext == ".cvd" || ext == ".cld") {
+            if (cl_cvd* head = cl_cvdhead(path.c_str())) {
+                line += " v" + std::to_string(head->version);
+                cl_cvdfree(head);
+            }
+        }
+        lines.push_back(line);
+    }
+    if (lines.empty())
+        return std::string();
+    std::sort(lines.begin(), lines.end());
+    std::string text = "libclamav " + Version();
+    for (const std::string& line : lines)
+        text += "\n" + line;
+    return text;
 }
 
 bool CClamEngine::Load(const std::string& folder, std::string& error) {

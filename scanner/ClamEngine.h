@@ -34,6 +34,10 @@ public:
     // The largest file the engine examines; larger ones it would only skip.
     unsigned long long MaxFileSize() const;
     static std::string Version();
+    // What the signatures in folder are, without loading them: the engine's
+    // version and each database file's name, size, modification time and
+    // (for signed databases) version. Empty when the folder holds nothing.
+    static std::string Fingerprint(const std::string& folder);
 
     // Scans the open file fd (path only names it in messages); when the
     // file's whole content has been read, content holds it and the engine

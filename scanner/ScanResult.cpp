@@ -22,6 +22,8 @@ std::string CScanResult::Text(const std::string& jobName, const std::string& dir
         text += ", pominiętych " + std::to_string(m_nSkipped);
     if (m_nSkippedMounts > 0)
         text += ", pominiętych punktów montowania " + std::to_string(m_nSkippedMounts);
+    if (m_nUnchanged > 0)
+        text += ", bez zmian od poprzedniej analizy " + std::to_string(m_nUnchanged);
     if (m_bFatal)
         text += ", analizy nie przeprowadzono";
     else if (m_bNoSignatures)

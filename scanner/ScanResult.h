@@ -15,6 +15,7 @@ struct CScanResult {
     size_t m_nChanged = 0;    // files that differ from their reference
     size_t m_nErrors = 0;     // files or folders that could not be examined or acted on
     size_t m_nSkipped = 0;    // not program files, and the job asks for those only
+    size_t m_nUnchanged = 0;  // of m_nFiles, known clean and unchanged: not read
     // Mount points of network file systems and of the automounter not entered.
     size_t m_nSkippedMounts = 0;
     bool m_bStopped = false;

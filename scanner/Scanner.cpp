@@ -38,6 +38,9 @@ constexpr size_t kMaxStandardFile = 128;
 // How far the walk may run ahead of the log: bounds the memory that files
 // finished out of order take while one worker is busy with a large file.
 constexpr uint64_t kReorderWindow = 4096;
+// The scanner's own checks (the test string): a change of them makes every
+// cached verdict stale.
+constexpr const char* kOwnRules = "1";
 // The signature name of the built-in test string check.
 constexpr const char* kTestStringName = "Vex.Test.Standardowy-Plik-Testowy";
 
@@ -117,6 +120,24 @@ ssize_t ReadAt(int fd, char* buf, size_t size, size_t offset) {
     }
 }
 
+// Local file systems whose inode numbers and status-change times stay what
+// they were: network, FUSE and layered file systems cannot vouch for that.
+bool IsStableFileSystem(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC: // also ext2 and ext3
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 // A folder open during the walk; workers open its files relative to it, so a
@@ -124,6 +145,7 @@ ssize_t ReadAt(int fd, char* buf, size_t size, size_t offset) {
 struct CScanner::Dir {
     int fd;
     std::string path;
+    bool bStable = false; // its files may be answered from the verdict cache
     Dir(int f, std::string p) : fd(f), path(std::move(p)) {}
     ~Dir() { ::close(fd); }
     Dir(const Dir&) = delete;
@@ -148,6 +170,7 @@ struct CScanner::Outcome {
     bool bChanged = false;    // differs from its reference
     bool bSkipped = false;    // not a program file, and the job asks for those only
     bool bNotEntered = false; // a mount point the walk did not enter
+    bool bCached = false;     // answered from the verdict cache, not read
     std::string what;         // "ok", the finding or the error
     std::string finding;      // the signature's name, with bInfected or bSuspicious
     std::string action;       // what was done about it, if anything
@@ -169,6 +192,7 @@ CScanner::CScanner(const CScanCommand& cmd, const CScanPaths& paths, std::string
     m_report = [](const std::string& message) {
         std::fprintf(stderr, "vexscan: %s\n", EscapeControls(message).c_str());
     };
+    m_isStableFileSystem = IsStableFileSystem;
 }
 
 CScanner::~CScanner() {
@@ -240,7 +264,12 @@ CScanResult CScanner::Run() {
         m_report(error);
     }
     m_log.Header(m_cmd.m_strJobName);
-    const bool engineReady = LoadEngine();
+    m_nStartNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                     std::chrono::system_clock::now().time_since_epoch())
+                     .count();
+    // With the verdict cache the signatures wait until a file needs them.
+    OpenVerdictCache();
+    const bool engineReady = m_cache.IsOpen() || EnsureEngine();
     // Without signatures nothing is compared: a reference taken now would
     // vouch for files nobody examined.
     m_bCheckReferences = m_cmd.m_bReferenceCheck && engineReady;
@@ -266,6 +295,12 @@ CScanResult CScanner::Run() {
         OpenQuarantine();
         ScanTree(fd, root);
         FinishReferences();
+    }
+    if (m_cache.IsOpen()) {
+        if (!m_bEngineTried)
+            m_log.Line("sygnatur nie wczytano: żaden plik nie zmienił się od poprzedniej analizy");
+        if (!m_cache.Save(error))
+            m_log.Line("uwaga: " + error);
     }
     m_result.m_bStopped = m_bStop.load();
     m_result.m_bStoppedByUser = m_bUserStop.load();
@@ -305,6 +340,75 @@ void CScanner::OpenQuarantine() {
     RemoveUnfinishedCopies(m_nQuarantineFd);
 }
 
+// Loads the signatures once, for the first file that needs them; true when
+// they are there.
+bool CScanner::EnsureEngine() {
+    if (m_bEngineTried.load(std::memory_order_acquire))
+        return m_engine.Loaded();
+    std::lock_guard lock(m_engineMutex);
+    if (!m_bEngineTried.load()) {
+        std::lock_guard collect(m_collectMutex); // its log line and counts
+        LoadEngine();
+        m_bEngineTried.store(true, std::memory_order_release);
+    }
+    return m_engine.Loaded();
+}
+
+// The context of this scan's verdicts: the signatures as they are now and
+// the options that change what a scan finds. Entries of any other context
+// are not seen.
+void CScanner::OpenVerdictCache() {
+    if (!m_bUseVerdictCache)
+        return;
+    const std::string signatures = CClamEngine::Fingerprint(m_strSignatures);
+    if (signatures.empty())
+        return; // nothing is clean without signatures
+    const std::string context = signatures + "\nheuristics " + std::to_string(m_cmd.m_bHeuristic) +
+                                "\nselection " + std::to_string(m_cmd.m_nFileSelection) +
+                                "\nrules " + kOwnRules;
+    CSha256 sha;
+    sha.Add(context.data(), context.size());
+    std::string note;
+    const std::string& path = m_paths.m_strVerdicts;
+    if (MakeDirectories(path.substr(0, path.rfind('/'))))
+        m_cache.Open(path, sha.HexDigest(), note);
+    if (!note.empty())
+        m_log.Line("uwaga: " + note);
+}
+
+bool CScanner::IsTrustedTime(const struct stat& st) const {
+    const std::int64_t changed = CFileIdentity::Of(st).ctimeNs;
+    return changed <= m_nStartNs - m_sameTick.count();
+}
+
+// Answers a file from the verdict cache without opening it: its device,
+// inode, size and both times are what they were when it was found clean.
+bool CScanner::AnswerFromCache(const Dir& dir, const std::string& name, const struct stat& st) {
+    std::string digest;
+    if (!m_cache.IsOpen() || m_bFullScan || !dir.bStable || !IsTrustedTime(st) ||
+        !m_cache.Lookup(CFileIdentity::Of(st), digest) || (m_bCheckReferences && digest.empty()))
+        return false;
+    Outcome out;
+    out.path = Join(dir.path, name);
+    out.bCounted = true;
+    out.bCached = true;
+    out.what = "ok (bez zmian)";
+    out.digest = digest;
+    Deliver(m_nWalkSeq++, std::move(out));
+    return true;
+}
+
+// Keeps a file that was read whole and found clean, unless it changed while
+// it was read or changed too recently to tell.
+void CScanner::RememberClean(const Dir& dir, int fd, const struct stat& before,
+                             const Outcome& out) {
+    struct stat after {};
+    if (!m_cache.IsOpen() || !dir.bStable || out.what != "ok" || !IsTrustedTime(before) ||
+        ::fstat(fd, &after) != 0 || !(CFileIdentity::Of(after) == CFileIdentity::Of(before)))
+        return;
+    m_cache.Add(CFileIdentity::Of(before), out.digest);
+}
+
 void CScanner::ScanTree(int rootFd, const std::string& root) {
     unsigned threads = m_nThreads ? m_nThreads : UsableProcessors();
     threads = std::max(1u, threads);
@@ -313,7 +417,9 @@ void CScanner::ScanTree(int rootFd, const std::string& root) {
     std::vector<std::thread> workers;
     for (unsigned i = 0; i < threads; ++i)
         workers.emplace_back([this] { Worker(); });
-    WalkDirectory(std::make_shared<Dir>(rootFd, root), 0);
+    auto rootDir = std::make_shared<Dir>(rootFd, root);
+    rootDir->bStable = m_isStableFileSystem(rootFd);
+    WalkDirectory(rootDir, 0);
     m_pShared->queue.Close();
     WalkProgress(true);
     for (std::thread& t : workers)
@@ -369,6 +475,11 @@ void CScanner::WalkDirectory(const std::shared_ptr<Dir>& dir, int depth) {
                 while (!m_bStop && m_nWalkSeq >= m_nNextSeq + kReorderWindow)
                     m_room.wait_for(lock, std::chrono::milliseconds(50));
             }
+            if (AnswerFromCache(*dir, name, st)) {
+                if ((m_nWalkSeq & 63) == 0)
+                    WalkProgress(false);
+                continue;
+            }
             if (!m_pShared->queue.Push(Item{m_nWalkSeq++, dir, name}))
                 return;
             if ((m_nWalkSeq & 63) == 0)
@@ -392,6 +503,7 @@ void CScanner::WalkDirectory(const std::shared_ptr<Dir>& dir, int depth) {
                 continue;
             }
             auto subDir = std::make_shared<Dir>(sub, child);
+            subDir->bStable = m_isStableFileSystem(sub);
             if (!IsForbiddenTree(child, sub))
                 WalkDirectory(subDir, depth + 1);
         }
@@ -479,6 +591,7 @@ bool CScanner::Examine(const Item& item, Outcome& out, char* buffer) {
     if (out.bSkipped)
         return true;
     out.bCounted = true;
+    const bool engineReady = EnsureEngine();
     if (IsOverEngineLimit(st, out))
         return true;
     if (static_cast<size_t>(n) == size && static_cast<uint64_t>(st.st_size) <= kWholeFile) {
@@ -492,7 +605,7 @@ bool CScanner::Examine(const Item& item, Outcome& out, char* buffer) {
     const bool complete = data.size() < size;
     if (!ReadAndCheck(fd, data, complete, out))
         return false;
-    if (m_engine.Loaded() && !out.bError) {
+    if (engineReady && !out.bError) {
         CVerdict verdict = m_engine.Scan(fd, complete ? data : std::string_view(), out.path,
                                          m_cmd.m_bHeuristic, m_bStop);
         if (verdict.m_eKind == CVerdict::kStopped && !out.bInfected)
@@ -505,6 +618,8 @@ bool CScanner::Examine(const Item& item, Outcome& out, char* buffer) {
     }
     if (out.bInfected || out.bSuspicious)
         ActOnFinding(item, fd, out);
+    else
+        RememberClean(*item.dir, fd, st, out);
     return true;
 }
 
@@ -676,6 +791,8 @@ void CScanner::Emit(Outcome& out) {
     }
     if (out.bCounted)
         ++m_result.m_nFiles;
+    if (out.bCached)
+        ++m_result.m_nUnchanged;
     if (out.bInfected)
         ++m_result.m_nInfected;
     if (out.bSuspicious)
@@ -686,7 +803,7 @@ void CScanner::Emit(Outcome& out) {
         // A file that could not be examined keeps the reference it had.
         if (const std::string* old = m_bRefsUsable ? m_oldRefs.Find(out.path) : nullptr)
             m_newRefs.Set(out.path, *old);
-    } else if (m_bCheckReferences && !out.bGone && !out.digest.empty()) {
+    } else if (m_bCheckReferences && !out.bGone && !out.bUnchecked && !out.digest.empty()) {
         CheckReference(out);
     }
     const bool finding = out.bInfected || out.bSuspicious || out.bError || out.bChanged;
@@ -726,7 +843,8 @@ void CScanner::CheckReference(Outcome& out) {
 }
 
 void CScanner::FinishReferences() {
-    if (!m_bCheckReferences)
+    // Signatures that failed to load when first needed vouch for nothing.
+    if (!m_bCheckReferences || m_result.m_bNoSignatures)
         return;
     // A damaged list is replaced only when differences are to be accepted.
     if (!m_bRefsUsable && m_cmd.m_nReferenceDiffAction != kDiffAccept)

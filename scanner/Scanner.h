@@ -8,8 +8,10 @@
 #include "ScanLog.h"
 #include "ScanPaths.h"
 #include "ScanResult.h"
+#include "VerdictCache.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +28,9 @@
 // quarantine; worker threads share one compiled signature engine; findings
 // are acted on one at a time; the log lists files in the order of the walk.
 // Nor does the walk enter network file systems mounted below the folder
-// (MountGuard.h).
+// (MountGuard.h). A file that the verdict cache knows as clean under the
+// same signatures and options, unchanged since, is not read at all; the
+// signatures are loaded only once a file needs them.
 class CScanner {
 public:
     CScanner(const CScanCommand& cmd, const CScanPaths& paths, std::string signatureFolder);
@@ -49,6 +53,16 @@ public:
     std::function<void(const std::string&)> m_report;
     unsigned m_nThreads = 0; // 0: one per processor it may use (UsableProcessors)
     IScanProgress* m_pProgress = nullptr;
+    // The verdict cache: false keeps it out of the scan altogether; with
+    // m_bFullScan every file is read, and what is learnt is still kept.
+    bool m_bUseVerdictCache = true;
+    bool m_bFullScan = false;
+    // Whether files in the open folder fd keep stable inode numbers and
+    // status-change times (local file systems); tests replace it.
+    std::function<bool(int fd)> m_isStableFileSystem;
+    // A file whose status changed this close before the scan began is read
+    // all the same: a change in the same clock tick would not show.
+    std::chrono::nanoseconds m_sameTick = std::chrono::seconds(2);
 
 private:
     struct Dir;
@@ -57,6 +71,11 @@ private:
     struct Shared;
 
     bool LoadEngine();
+    bool EnsureEngine();
+    void OpenVerdictCache();
+    bool IsTrustedTime(const struct stat& st) const;
+    bool AnswerFromCache(const Dir& dir, const std::string& name, const struct stat& st);
+    void RememberClean(const Dir& dir, int fd, const struct stat& before, const Outcome& out);
     void OpenQuarantine();
     void ScanTree(int rootFd, const std::string& root);
     void WalkDirectory(const std::shared_ptr<Dir>& dir, int depth);
@@ -89,6 +108,10 @@ private:
     CMountGuard m_mounts;
     CScanLog m_log;
     CClamEngine m_engine;
+    std::mutex m_engineMutex;
+    std::atomic<bool> m_bEngineTried{false};
+    CVerdictCache m_cache;
+    std::int64_t m_nStartNs = 0; // the scan's start, nanoseconds since 1970
     CReferenceList m_oldRefs;
     CReferenceList m_newRefs;
     bool m_bCheckReferences = false; // on, and the signatures are there

@@ -35,6 +35,18 @@ std::string SignatureFolder() {
                         kDefaultSignatureFolder);
 }
 
+// The verdict cache is on unless the machine value turns it off, or
+// VEX_VERDICT_CACHE says "full" (every file read, for this run) or "off".
+void ChooseVerdictCache(CScanner& scanner) {
+    scanner.m_bUseVerdictCache =
+        RegGetDword(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kVerdictCacheValue, 1) != 0;
+    if (const char* env = std::getenv("VEX_VERDICT_CACHE")) {
+        scanner.m_bFullScan = std::strcmp(env, "full") == 0;
+        if (std::strcmp(env, "off") == 0)
+            scanner.m_bUseVerdictCache = false;
+    }
+}
+
 bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
         if (const char* value = std::getenv(name); value && *value)
@@ -156,6 +168,7 @@ int main(int argc, char** argv) {
 
     CScanner scanner(cmd, CScanPaths::ForJob(StateRoot(), cmd.m_strJobName), SignatureFolder());
     StopScanOnSignals(scanner);
+    ChooseVerdictCache(scanner);
     // The job's last result is stored when the scan ends, not when its
     // window closes. A result that cannot be stored is an error of the scan.
     bool stored = true;
