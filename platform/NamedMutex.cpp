@@ -1,6 +1,6 @@
 #include "NamedMutex.h"
 
-#include "NamedEvent.h"
+#include "NameSecret.h"
 #include "StatePaths.h"
 
 #include <algorithm>
@@ -22,7 +22,7 @@ namespace {
 socklen_t PresenceAddress(const char* pszName, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
-    const std::string name = CNamedEvent::SemaphoreName(pszName) + ".lock";
+    const std::string name = PublicNameStem() + (pszName ? pszName : "") + ".lock";
     const size_t n = std::min(name.size(), sizeof address.sun_path - 1);
     std::memcpy(address.sun_path + 1, name.data(), n);
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);

@@ -1,12 +1,16 @@
 // One server per state root, even when its lock file is deleted or the whole
 // root is made anew under it.
 #include "FaultUtil.h"
+#include "NamedBroadcast.h"
+#include "NamedEvent.h"
 #include "NamedMutex.h"
 #include "Scheduler.h"
 #include "Settings.h"
 #include "TempStateRoot.h"
 
 #include <csignal>
+#include <semaphore.h>
+#include <sys/mman.h>
 
 namespace {
 
@@ -67,10 +71,15 @@ TEST_F(PresenceTest, RootMadeAnewLetsNoSecondServerIn) {
     ASSERT_TRUE(WaitUntil([] {
         return !RegGetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, "").empty();
     }));
+    // The first server's events are named from the old root's secret.
+    const std::string event = CNamedEvent::SemaphoreName(kServerEventName);
+    const std::string counter = CNamedBroadcast::SharedName(kClientEventName);
     std::filesystem::remove_all(m_root.Path());
     ASSERT_TRUE(std::filesystem::create_directory(m_root.Path()));
     ::chmod(m_root.Path().c_str(), 0700);
     MakeJobKey();
     ExpectSecondRefused();
     Stop(*first);
+    sem_unlink(event.c_str());
+    shm_unlink(counter.c_str());
 }

@@ -3,6 +3,12 @@
 // Runs a check in a child process that cannot write the test's files: as the
 // user "nobody" when the tests run as root (root ignores file modes),
 // otherwise as the same user. The check's result is the child's exit code.
+// Also what a second local user can work out about the shared names.
+
+#include "StatePaths.h"
+
+#include <QCryptographicHash>
+#include <QDir>
 
 #include <functional>
 #include <initializer_list>
@@ -35,4 +41,14 @@ inline int RunInChildWithoutRoot(const std::function<int()>& check) {
     if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+// "/vex.<uid>.<hash>.": what anyone can work out from the state root's path
+// alone, and the stem the names of the events and the server's presence had
+// while they were made that way.
+inline std::string GuessableNameStem() {
+    const QString root = QString::fromStdString(StateRoot());
+    const QByteArray path = QDir::cleanPath(QDir::current().absoluteFilePath(root)).toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(path, QCryptographicHash::Sha256).toHex();
+    return "/vex." + std::to_string(getuid()) + "." + hash.left(16).toStdString() + ".";
 }
