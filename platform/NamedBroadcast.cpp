@@ -37,7 +37,8 @@ long long MonotonicMs() {
 static_assert(std::atomic_ref<uint32_t>::is_always_lock_free, "shared between processes");
 
 std::string CNamedBroadcast::SharedName(const char* pszName) {
-    return CNamedEvent::SemaphoreName(pszName) + ".all";
+    const std::string name = CNamedEvent::SemaphoreName(pszName);
+    return name.empty() ? name : name + ".all";
 }
 
 void CNamedBroadcast::Remove(const char* pszName) {
@@ -45,7 +46,8 @@ void CNamedBroadcast::Remove(const char* pszName) {
 }
 
 CNamedBroadcast::CNamedBroadcast(const char* pszName) {
-    const int fd = shm_open(SharedName(pszName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const std::string name = SharedName(pszName);
+    const int fd = name.empty() ? -1 : shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
     struct stat st {};

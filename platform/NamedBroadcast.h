@@ -34,7 +34,8 @@ public:
     // nTimeoutMs < 0 waits without limit, 0 only tests. False on timeout.
     bool Wait(int nTimeoutMs = -1);
 
-    // The shared memory name used for pszName under the current state root.
+    // The shared memory name used for pszName under the current state root;
+    // empty without a usable name secret (see CNamedEvent::SemaphoreName).
     static std::string SharedName(const char* pszName);
 
     // Removes the counter of pszName under the current state root. For tests

@@ -1,9 +1,7 @@
 #include "NamedEvent.h"
 
-#include "StatePaths.h"
+#include "NameSecret.h"
 
-#include <QCryptographicHash>
-#include <QDir>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -11,13 +9,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The root as an absolute, cleaned path, so that "a/b/" and "a/b" or a
-// relative spelling from the same directory give one name.
-QByteArray NormalisedRoot() {
-    const QString root = QString::fromStdString(StateRoot());
-    return QDir::cleanPath(QDir::current().absoluteFilePath(root)).toUtf8();
-}
 
 std::string SafeName(const char* pszName) {
     std::string name;
@@ -44,10 +35,9 @@ timespec DeadlineAfter(int nTimeoutMs) {
 
 } // namespace
 
-std::string CNamedEvent::SemaphoreName(const char* pszName) {
-    const QByteArray hash =
-        QCryptographicHash::hash(NormalisedRoot(), QCryptographicHash::Sha256).toHex().left(16);
-    return "/vex." + std::to_string(getuid()) + "." + hash.toStdString() + "." + SafeName(pszName);
+std::string CNamedEvent::SemaphoreName(const char* pszName, std::string* pstrError) {
+    const std::string stem = SecretNameStem(true, pstrError);
+    return stem.empty() ? stem : stem + SafeName(pszName);
 }
 
 void CNamedEvent::Remove(const char* pszName) {
@@ -57,7 +47,9 @@ void CNamedEvent::Remove(const char* pszName) {
 bool CNamedEvent::CheckOwner(const char* pszName, std::string& strError) {
     // Linux keeps named semaphores as files "sem.NAME" in /dev/shm, whose
     // sticky bit keeps others from replacing ours once checked.
-    const std::string name = SemaphoreName(pszName);
+    const std::string name = SemaphoreName(pszName, &strError);
+    if (name.empty())
+        return strError.empty(); // no state root yet, so no event of it either
     const std::string path = "/dev/shm/sem." + name.substr(1);
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
@@ -75,7 +67,9 @@ bool CNamedEvent::CheckOwner(const char* pszName, std::string& strError) {
 }
 
 CNamedEvent::CNamedEvent(const char* pszName) {
-    const std::string name = SemaphoreName(pszName);
+    const std::string name = SemaphoreName(pszName, &m_strError);
+    if (name.empty())
+        return;
     m_pSem = sem_open(name.c_str(), O_CREAT | O_EXCL, 0600, 0);
     if (m_pSem != SEM_FAILED || errno != EEXIST)
         return;

@@ -5,8 +5,9 @@
 // Set() wakes one waiter, or stays set until the next Wait() when nobody
 // waits. Signals that arrive before the next wait collapse into one wake-up
 // (two racing setters may at worst cause a second one). Built on a POSIX named
-// semaphore whose name is derived from the user, the state root and the event
-// name, so two roots never see each other's signals.
+// semaphore whose name is derived from the user, the state root's name secret
+// (NameSecret.h) and the event name, so two roots never see each other's
+// signals and no other user can make the semaphore first.
 
 #include <semaphore.h>
 #include <string>
@@ -42,8 +43,10 @@ public:
     // limit, 0 only tests. True when the event was set, false on timeout.
     bool Wait(int nTimeoutMs = -1);
 
-    // The semaphore name used for pszName under the current state root.
-    static std::string SemaphoreName(const char* pszName);
+    // The semaphore name used for pszName under the current state root,
+    // making the root's name secret when it is missing. Empty without a
+    // usable secret; pstrError then says why (SecretNameStem).
+    static std::string SemaphoreName(const char* pszName, std::string* pstrError = nullptr);
 
     // Removes the semaphore of pszName under the current state root, so that
     // the next opener starts afresh. For tests and clean-up only.

@@ -1,6 +1,6 @@
 #include "NamedMutex.h"
 
-#include "NamedEvent.h"
+#include "NameSecret.h"
 #include "StatePaths.h"
 
 #include <algorithm>
@@ -19,13 +19,61 @@ namespace {
 
 // The socket address of the name: abstract (leading zero byte), so it lives
 // only as long as the socket and has no file behind it.
-socklen_t PresenceAddress(const char* pszName, sockaddr_un& address) {
+socklen_t PresenceAddress(const std::string& strName, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
-    const std::string name = CNamedEvent::SemaphoreName(pszName) + ".lock";
-    const size_t n = std::min(name.size(), sizeof address.sun_path - 1);
-    std::memcpy(address.sun_path + 1, name.data(), n);
+    const size_t n = std::min(strName.size(), sizeof address.sun_path - 1);
+    std::memcpy(address.sun_path + 1, strName.data(), n);
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);
+}
+
+int PresenceSocket() {
+    return socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+}
+
+// Listening lets the presence test connect and learn who holds the name. The
+// socket, or -1 with errno set.
+int Listen(const std::string& strName) {
+    const int sock = PresenceSocket();
+    sockaddr_un address{};
+    const socklen_t length = PresenceAddress(strName, address);
+    // Room for the presence tests that come between two passes of the owner.
+    if (sock >= 0 && bind(sock, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        listen(sock, SOMAXCONN) == 0)
+        return sock;
+    const int error = errno;
+    if (sock >= 0)
+        close(sock);
+    errno = error;
+    return -1;
+}
+
+// The user id of whoever listens on the name; -1 when nobody does, or when
+// who it is cannot be learnt (a full queue): a name anyone could have bound
+// is then nobody's.
+long PeerUid(const std::string& strName) {
+    const int sock = PresenceSocket();
+    if (sock < 0)
+        return -1;
+    sockaddr_un address{};
+    const socklen_t length = PresenceAddress(strName, address);
+    ucred cred{};
+    socklen_t size = sizeof cred;
+    const bool bKnown = connect(sock, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                        getsockopt(sock, SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0;
+    close(sock);
+    return bKnown ? static_cast<long>(cred.uid) : -1;
+}
+
+// The name from the root's secret; empty while there is no usable secret.
+std::string SecretName(const std::string& strName, bool bCreate, std::string* pstrError) {
+    const std::string stem = SecretNameStem(bCreate, pstrError);
+    return stem.empty() ? stem : stem + strName + ".lock";
+}
+
+// The name from the root's path, as a root made anew has it too.
+std::string PublicName(const std::string& strName) {
+    return PublicNameStem() + strName + ".lock";
 }
 
 } // namespace
@@ -43,25 +91,35 @@ CNamedMutex::~CNamedMutex() {
 bool CNamedMutex::TryLock() {
     if (m_fd >= 0)
         return true;
+    m_bBusy = false;
+    m_nOtherUid = -1;
+    m_strError.clear();
     if (!EnsureStateRoot())
         return false;
-    const int sock = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (sock < 0)
-        return false;
-    sockaddr_un address{};
-    const socklen_t length = PresenceAddress(m_strName.c_str(), address);
-    // Listening lets the presence test connect and learn who holds it.
-    if (bind(sock, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(sock, 16) != 0) {
-        close(sock);
-        return false;
-    }
-    m_socket = sock;
-    if (!LockFile()) {
-        close(m_socket);
-        m_socket = -1;
+    const std::string secretName = SecretName(m_strName, true, &m_strError);
+    if (secretName.empty() || !BindName(secretName, m_socket) ||
+        !BindName(PublicName(m_strName), m_publicSocket) || !LockFile()) {
+        CloseSockets();
         return false;
     }
     return true;
+}
+
+// A name that an owner of the caller's holds makes the lock busy; one that
+// another user holds, or an unknown holder, is passed over.
+bool CNamedMutex::BindName(const std::string& strName, int& socketFd) {
+    socketFd = Listen(strName);
+    if (socketFd >= 0)
+        return true;
+    if (errno != EADDRINUSE) {
+        m_strError = std::string("cannot listen on the lock's name: ") + std::strerror(errno);
+        return false;
+    }
+    const long uid = PeerUid(strName);
+    m_bBusy = uid == static_cast<long>(geteuid());
+    if (uid >= 0 && !m_bBusy)
+        m_nOtherUid = uid;
+    return !m_bBusy;
 }
 
 bool CNamedMutex::LockFile() {
@@ -69,6 +127,7 @@ bool CNamedMutex::LockFile() {
     if (fd < 0)
         return false;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_bBusy = errno == EWOULDBLOCK;
         close(fd);
         return false;
     }
@@ -87,8 +146,10 @@ bool CNamedMutex::Verify() {
     if (m_fd < 0)
         return false;
     // Presence tests connect and leave; their connections are dropped here.
-    for (int client; (client = accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;)
-        close(client);
+    for (const int sock : {m_socket, m_publicSocket})
+        for (int client;
+             sock >= 0 && (client = accept4(sock, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;)
+            close(client);
     struct stat held {};
     struct stat now {};
     if (fstat(m_fd, &held) == 0 && stat(LockPath(m_strName.c_str()).c_str(), &now) == 0 &&
@@ -103,39 +164,32 @@ bool CNamedMutex::Verify() {
 void CNamedMutex::Unlock() {
     if (m_fd >= 0)
         close(m_fd); // releases the flock
-    if (m_socket >= 0)
-        close(m_socket);
     m_fd = -1;
-    m_socket = -1;
+    CloseSockets();
 }
 
-long CNamedMutex::HolderUid(const char* pszName) {
-    const int sock = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (sock < 0)
-        return -1;
-    sockaddr_un address{};
-    const socklen_t length = PresenceAddress(pszName, address);
-    long uid = -1;
-    if (connect(sock, reinterpret_cast<sockaddr*>(&address), length) == 0) {
-        ucred cred{};
-        socklen_t size = sizeof cred;
-        if (getsockopt(sock, SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0)
-            uid = static_cast<long>(cred.uid);
-    } else if (errno == EAGAIN) {
-        // Its queue is full of earlier tests: someone listens, whoever it is.
-        uid = static_cast<long>(geteuid());
+void CNamedMutex::CloseSockets() {
+    for (int* pSocket : {&m_socket, &m_publicSocket}) {
+        if (*pSocket >= 0)
+            close(*pSocket);
+        *pSocket = -1;
     }
-    close(sock);
-    return uid;
 }
 
-bool CNamedMutex::IsHeld(const char* pszName) {
+CNamedMutex::CPresence CNamedMutex::Presence(const char* pszName) {
+    const std::string name = pszName ? pszName : "";
+    CPresence presence;
     const int fd = open(LockPath(pszName).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
-        const bool bFree = flock(fd, LOCK_EX | LOCK_NB) == 0;
+        presence.bHeld = flock(fd, LOCK_EX | LOCK_NB) != 0;
         close(fd);
-        if (!bFree)
-            return true;
     }
-    return HolderUid(pszName) >= 0;
+    for (const std::string& strName : {SecretName(name, false, nullptr), PublicName(name)}) {
+        const long uid = strName.empty() ? -1 : PeerUid(strName);
+        if (uid == static_cast<long>(geteuid()))
+            presence.bHeld = true;
+        else if (uid >= 0)
+            presence.nOtherUid = uid;
+    }
+    return presence;
 }

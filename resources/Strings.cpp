@@ -71,6 +71,10 @@ const StringEntry kStrings[] = {
           "Program z nich nie skorzysta."},
     {193, "Zdarzenie \"%s\" należy do innego użytkownika albo mogą go używać inni. Program z "
           "niego nie skorzysta."},
+    // The window's start: no server of the user runs, and another user (%s: the
+    // user id) holds one of the server's names.
+    {194, "Serwer nie pracuje w tej chwili, a jedną z jego nazw zajmuje użytkownik %s. Analizy "
+          "nie zostaną uruchomione automatycznie."},
     // F1 when no program opens web pages.
     {196, "Nie mogę otworzyć strony pomocy \"%s\".\n\nDo wyświetlenia pomocy potrzebna jest "
           "przeglądarka WWW oraz pakiet xdg-utils."},

@@ -55,17 +55,20 @@ bool CServer::Start(std::string& strError) {
         return false;
     }
     if (!m_lock.TryLock()) {
-        const long holder = CNamedMutex::HolderUid(kServerMutexName);
-        m_bAnotherRunning = holder >= 0 || CNamedMutex::IsHeld(kServerMutexName);
-        if (holder >= 0 && holder != static_cast<long>(geteuid()))
-            strError = "user " + std::to_string(holder) + " holds the scan server's name for " +
-                       StateRoot() + "; refusing to start";
-        else if (m_bAnotherRunning)
+        m_bAnotherRunning = m_lock.IsBusy();
+        if (m_bAnotherRunning)
             strError = "another scan server is already running for " + StateRoot();
+        else if (!m_lock.Error().empty())
+            strError = "refusing to start: " + m_lock.Error();
         else
             strError = "cannot create the lock file " + CNamedMutex::LockPath(kServerMutexName);
         return false;
     }
+    // Taken names stop nothing, but whoever took one should be known.
+    if (m_lock.OtherUid() >= 0)
+        std::fprintf(stderr,
+                     "vexserv: user %ld holds one of the server's names; serving without it\n",
+                     m_lock.OtherUid());
     m_pServerEvent = std::make_unique<CNamedEvent>(kServerEventName);
     m_pClientEvent = std::make_unique<CNamedBroadcast>(kClientEventName);
     if (!m_pServerEvent->Error().empty() || !m_pClientEvent->IsValid()) {

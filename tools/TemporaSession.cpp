@@ -139,8 +139,10 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     std::string strError;
     if (!CNamedEvent::CheckOwner(kServerEventName, strError))
         return Refuse("odmawiam pracy: " + strError);
-    if (!CNamedBroadcast(kClientEventName).IsValid())
-        return Refuse("odmawiam pracy: zdarzenie " + CNamedBroadcast::SharedName(kClientEventName) +
+    // Without a state root there is no counter yet, nor anything to refuse.
+    const std::string counter = CNamedBroadcast::SharedName(kClientEventName);
+    if (!counter.empty() && !CNamedBroadcast(kClientEventName).IsValid())
+        return Refuse("odmawiam pracy: zdarzenie " + counter +
                       " należy do innego użytkownika albo mogą go używać inni.");
     CSessionMessageSink sink(m_err);
     CWindowRefresh windows;

@@ -165,14 +165,32 @@ static void ReportLinger(std::FILE* out) {
                  on ? "włączony" : "wyłączony (loginctl enable-linger włącza)");
 }
 
-bool ReportStatus(std::FILE* out) {
-    const time_t now = CurrentTime();
-    const bool running = CNamedMutex::IsHeld(kServerMutexName);
-    std::fprintf(out, "Katalog stanu: %s\n", Quoted(StateRoot()).c_str());
-    if (running)
+// "65534 (nobody)"
+static std::string UserText(long nUid) {
+    const passwd* user = ::getpwuid(static_cast<uid_t>(nUid));
+    return std::to_string(nUid) + (user ? " (" + PlainText(user->pw_name) + ")" : "");
+}
+
+// Only a server of this user counts; a name of it that another user holds is
+// never taken for the server, but its holder is named.
+static bool ReportServer(std::FILE* out) {
+    const CNamedMutex::CPresence presence = CNamedMutex::Presence(kServerMutexName);
+    if (presence.bHeld)
         std::fprintf(out, "Serwer vexserv: działa\n");
     else
         std::fprintf(out, "Serwer vexserv: nie działa (systemctl --user start vexserv)\n");
+    if (presence.nOtherUid >= 0)
+        std::fprintf(out, "Uwaga: jedną z nazw serwera zajmuje użytkownik %s; %s\n",
+                     UserText(presence.nOtherUid).c_str(),
+                     presence.bHeld ? "serwer działa bez niej"
+                                    : "to nie jest serwer tego katalogu stanu");
+    return presence.bHeld;
+}
+
+bool ReportStatus(std::FILE* out) {
+    const time_t now = CurrentTime();
+    std::fprintf(out, "Katalog stanu: %s\n", Quoted(StateRoot()).c_str());
+    const bool running = ReportServer(out);
     ReportJobs(out, now);
     std::error_code ec;
     const bool hive = fs::exists(RegHivePath(HKEY_LOCAL_MACHINE), ec);

@@ -6,6 +6,7 @@
 #include "Job.h"
 #include "JobCommands.h"
 #include "ModalSeam.h"
+#include "NameSecret.h"
 #include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "ResourceIds.h"
@@ -118,10 +119,14 @@ bool CVigilDoc::OnNewDocument() {
     // The server's wake-up event and the windows' refresh broadcast.
     std::string strError;
     std::string unsafe;
-    if (!CNamedEvent::CheckOwner(kServerEventName, strError))
+    if (!CNamedEvent::CheckOwner(kServerEventName, strError)) {
         unsafe = CNamedEvent::SemaphoreName(kServerEventName);
-    else if (!CNamedBroadcast(kClientEventName).IsValid())
-        unsafe = CNamedBroadcast::SharedName(kClientEventName);
+        // No name without a usable secret: the secret is what is at fault.
+        if (unsafe.empty())
+            unsafe = NameSecretPath();
+    } else if (!CNamedBroadcast(kClientEventName).IsValid()) {
+        unsafe = CNamedBroadcast::SharedName(kClientEventName); // empty without a state root
+    }
     if (!unsafe.empty()) {
         AfxMessageBox(FormatMessageText(kMsgUnsafeEvent, unsafe.c_str()).c_str(), MB_OK);
         return false;

@@ -35,6 +35,7 @@
 namespace {
 constexpr unsigned kSettingsKeyId = 141;
 constexpr unsigned kServerNotRunningId = 172;
+constexpr unsigned kServerNameTakenId = 194; // %s: the user id of whoever holds the name
 constexpr unsigned kHeaderIds[CVigilView::ColCount] = {144, 145, 146, 147, 148, 280};
 constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120, 120};
 constexpr DWORD kMaxColumnWidth = 4096;
@@ -673,8 +674,16 @@ void CVigilView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CVigilView::TestServerPresence() {
-    if (!CNamedMutex::IsHeld(kServerMutexName))
+    const CNamedMutex::CPresence presence = CNamedMutex::Presence(kServerMutexName);
+    if (presence.bHeld)
+        return;
+    if (presence.nOtherUid < 0) {
         AfxMessageBox(kServerNotRunningId, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const std::string uid = std::to_string(presence.nOtherUid);
+    AfxMessageBox(FormatMessageText(kServerNameTakenId, uid.c_str()).c_str(),
+                  MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CVigilView::StartRefreshThread() {

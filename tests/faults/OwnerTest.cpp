@@ -116,8 +116,8 @@ TEST_F(OwnerTest, EventOfAnotherUserIsRefused) {
     if (geteuid() != 0)
         GTEST_SKIP() << "only root can act as a second user";
     MakeJobKey();
-    // The other user makes our server's event first, under the name it can
-    // work out from the state root.
+    // The other user makes our server's event first, under a name it has
+    // learnt.
     const std::string name = CNamedEvent::SemaphoreName(kServerEventName);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -132,4 +132,23 @@ TEST_F(OwnerTest, EventOfAnotherUserIsRefused) {
     const CRunResult server = Run({VEXSERV_PATH});
     EXPECT_EQ(server.code, 2);
     EXPECT_NE(server.err.find("belongs to user 65534"), std::string::npos) << server.err;
+}
+
+TEST_F(OwnerTest, NameSecretOpenToOthersOrOfAnotherUserIsRefused) {
+    MakeJobKey();
+    ASSERT_FALSE(CNamedEvent::SemaphoreName(kServerEventName).empty());
+    const std::string secret = m_root.Path() + "/names.key";
+    ASSERT_EQ(::chmod(secret.c_str(), 0640), 0);
+    const CRunResult server = Run({VEXSERV_PATH});
+    EXPECT_EQ(server.code, 2);
+    EXPECT_NE(server.err.find("open to other users"), std::string::npos) << server.err;
+    EXPECT_EQ(Run({TEMPORA_PATH, "list"}).code, 1);
+    ::chmod(secret.c_str(), 0600);
+    if (geteuid() == 0) {
+        ASSERT_EQ(::chown(secret.c_str(), kNobody, kNobody), 0);
+        const CRunResult taken = Run({VEXSERV_PATH});
+        EXPECT_EQ(taken.code, 2);
+        EXPECT_NE(taken.err.find("belongs to user 65534"), std::string::npos) << taken.err;
+        EXPECT_EQ(::chown(secret.c_str(), 0, 0), 0);
+    }
 }

@@ -1,12 +1,18 @@
 // One server per state root, even when its lock file is deleted or the whole
-// root is made anew under it.
+// root is made anew under it; and no other user can keep it from running or
+// pass for it.
 #include "FaultUtil.h"
+#include "NamedBroadcast.h"
+#include "NamedEvent.h"
 #include "NamedMutex.h"
+#include "OtherUser.h"
 #include "Scheduler.h"
 #include "Settings.h"
 #include "TempStateRoot.h"
 
 #include <csignal>
+#include <semaphore.h>
+#include <sys/mman.h>
 
 namespace {
 
@@ -25,6 +31,9 @@ protected:
         const CRunResult second = Server()->Wait(5000);
         EXPECT_EQ(second.code, 1);
         EXPECT_NE(second.err.find("already running"), std::string::npos) << second.err;
+    }
+    CRunResult Status() {
+        return RunProgram({TEMPORA_PATH, "status"}, m_root.Path(), m_aside.Path());
     }
     void Stop(CProgram& server) {
         kill(server.Pid(), SIGTERM);
@@ -67,10 +76,38 @@ TEST_F(PresenceTest, RootMadeAnewLetsNoSecondServerIn) {
     ASSERT_TRUE(WaitUntil([] {
         return !RegGetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, "").empty();
     }));
+    // The first server's events are named from the old root's secret.
+    const std::string event = CNamedEvent::SemaphoreName(kServerEventName);
+    const std::string counter = CNamedBroadcast::SharedName(kClientEventName);
     std::filesystem::remove_all(m_root.Path());
     ASSERT_TRUE(std::filesystem::create_directory(m_root.Path()));
     ::chmod(m_root.Path().c_str(), 0700);
     MakeJobKey();
     ExpectSecondRefused();
     Stop(*first);
+    sem_unlink(event.c_str());
+    shm_unlink(counter.c_str());
+}
+
+TEST_F(PresenceTest, NamesAnotherUserTookFirstStopNothingAndTheStatusSaysWhoHasThem) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can act as a second user";
+    const std::string stem = GuessableNameStem();
+    const COtherUserNames other({stem + kServerMutexName + ".lock"},
+                                {"/dev/shm/sem." + stem.substr(1) + kServerEventName,
+                                 "/dev/shm" + stem + kClientEventName + ".all"});
+    ASSERT_TRUE(other.IsReady());
+    auto server = Server();
+    ASSERT_TRUE(WaitUntil([] {
+        return !RegGetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, "").empty();
+    })) << server->Err();
+    EXPECT_EQ(RunProgram({TEMPORA_PATH, "list"}, m_root.Path(), m_aside.Path()).code, 0);
+    const CRunResult running = Status();
+    EXPECT_EQ(running.code, 0);
+    EXPECT_NE(running.out.find("Serwer vexserv: działa"), std::string::npos) << running.out;
+    Stop(*server);
+    const CRunResult stopped = Status();
+    EXPECT_EQ(stopped.code, 3);
+    EXPECT_NE(stopped.out.find("Serwer vexserv: nie działa"), std::string::npos) << stopped.out;
+    EXPECT_NE(stopped.out.find("użytkownik 65534"), std::string::npos) << stopped.out;
 }

@@ -1,10 +1,13 @@
 #include "NamedEvent.h"
 
+#include "OtherUser.h"
 #include "TempStateRoot.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <set>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,6 +79,42 @@ TEST(NamedEvent, NamesAreScopedToTheStateRoot) {
     setenv("RAMPART_ROOT", (first.Path() + "//./").c_str(), 1);
     EXPECT_EQ(CNamedEvent::SemaphoreName("TestEvent"), nameA);
     setenv("RAMPART_ROOT", first.Path().c_str(), 1);
+}
+
+TEST(NamedEvent, NamesComeFromASecretThatFirstUsersOfARootAgreeOn) {
+    CTempStateRoot root;
+    int go[2], out[2];
+    ASSERT_EQ(pipe(go), 0);
+    ASSERT_EQ(pipe(out), 0);
+    std::vector<pid_t> users;
+    for (int i = 0; i < 4; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(go[1]);
+            char record[128] = {};
+            if (read(go[0], record, 1) != 0) // all start when the parent closes it
+                _exit(1);
+            CNamedEvent::SemaphoreName("TestEvent").copy(record, sizeof record - 1);
+            _exit(write(out[1], record, sizeof record) == sizeof record ? 0 : 1);
+        }
+        users.push_back(pid);
+    }
+    close(go[0]);
+    close(go[1]);
+    std::set<std::string> names;
+    for (const pid_t pid : users) {
+        char record[128] = {};
+        ASSERT_EQ(read(out[0], record, sizeof record), static_cast<ssize_t>(sizeof record));
+        names.insert(record);
+        EXPECT_EQ(ExitCode(pid), 0);
+    }
+    close(out[0]);
+    close(out[1]);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_NE(*names.begin(), GuessableNameStem() + "TestEvent");
+    struct stat st {};
+    ASSERT_EQ(stat((root.Path() + "/names.key").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST(NamedEvent, SignalFromAnotherProcessWakesWaiter) {

@@ -408,6 +408,9 @@ TEST_F(TemporaEndToEndTest, UsageErrorsGiveExitCodeTwoAndTheUsageLine) {
 }
 
 TEST_F(TemporaEndToEndTest, MissingStoreIsReported) {
+    // The events are named from a secret in the root: removed while it is there.
+    CNamedEvent::Remove(kServerEventName);
+    CNamedBroadcast::Remove(kClientEventName);
     QDir(QString::fromStdString(m_root)).removeRecursively();
     const CResult r = Tempora({"list"});
     EXPECT_EQ(r.code, 1);

@@ -1,6 +1,7 @@
 #include "ViewFixture.h"
 
 #include "DialogBuilder.h"
+#include "OtherUser.h"
 #include "ResourceIds.h"
 #include "Settings.h"
 
@@ -425,4 +426,14 @@ TEST_F(ViewTest, ServerNoticeAppearsOnceWhenNoServerRuns) {
     EXPECT_TRUE(m_view->IsRefreshThreadRunning());
     EXPECT_TRUE(m_view->StopRefreshThread());
     EXPECT_FALSE(m_view->IsRefreshThreadRunning());
+}
+
+TEST_F(ViewTest, ServerNoticeNamesAnotherUserWhoHoldsTheServersName) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can act as a second user";
+    const COtherUserNames other({GuessableNameStem() + kServerMutexName + ".lock"}, {});
+    ASSERT_TRUE(other.IsReady());
+    OpenView(false);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.contains("65534")) << m_messages[0].text.toStdString();
 }
