@@ -71,6 +71,7 @@ const COptionSpec kEditOnlyOptions[] = {
 const COptionSpec kJsonOption[] = {{"--json", 0}};
 const COptionSpec kImportOptions[] = {{"--replace", 0}, {"--keep", 0}};
 const COptionSpec kLogOptions[] = {{"--runs", 1}};
+const COptionSpec kRunOptions[] = {{"--full", 0}};
 
 template <size_t N> std::vector<COptionSpec> Specs(const COptionSpec (&specs)[N]) {
     return std::vector<COptionSpec>(specs, specs + N);
@@ -93,6 +94,8 @@ std::vector<COptionSpec> OptionsOf(TemporaCommand command) {
         return Specs(kImportOptions);
     case TemporaCommand::Log:
         return Specs(kLogOptions);
+    case TemporaCommand::Run:
+        return Specs(kRunOptions);
     default:
         return {};
     }
@@ -504,6 +507,7 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
     }
 
     request.bJson = options.count("--json") != 0;
+    request.bFullScan = options.count("--full") != 0;
     if (options.count("--replace") && options.count("--keep")) {
         strError = "--replace i --keep wykluczają się";
         return false;
@@ -555,7 +559,7 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
 const char* TemporaUsage() {
     return "Użycie: tempora list [--json] | show NAZWA [--json] | add NAZWA HARMONOGRAM [OPCJE] |\n"
            "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
-           "       tempora enable|disable|delete|run NAZWA | export PLIK |\n"
+           "       tempora enable|disable|delete NAZWA | run [--full] NAZWA | export PLIK |\n"
            "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help |\n"
            "       tempora --version\n";
 }
@@ -580,6 +584,8 @@ const char* TemporaHelp() {
            "  disable NAZWA              wyłącza analizę\n"
            "  delete NAZWA               usuwa analizę\n"
            "  run NAZWA                  uruchamia analizę teraz\n"
+           "    --full                   czyta wszystkie pliki, także niezmienione od\n"
+           "                             poprzedniej analizy (pamięć wyników)\n"
            "  export PLIK                zapisuje wszystkie analizy do pliku .scj\n"
            "  import PLIK [--replace|--keep]\n"
            "                             wczytuje analizy z pliku .scj; zajęta nazwa:\n"

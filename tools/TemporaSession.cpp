@@ -172,6 +172,9 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     case TemporaCommand::Delete:
         return Delete(store, request.strName);
     case TemporaCommand::Run:
+        // The scanner takes it from the environment it inherits.
+        if (request.bFullScan)
+            ::setenv("VEX_VERDICT_CACHE", "full", 1);
         return RunNow(store, request.strName);
     case TemporaCommand::Export:
         return Export(store, request.strFile);

@@ -4,10 +4,12 @@
 #include "Job.h"
 #include "JobReport.h"
 #include "NamedMutex.h"
+#include "ScanPaths.h"
 #include "ScanRegInterface.h"
 #include "Settings.h"
 #include "StatePaths.h"
 #include "StringTable.h"
+#include "VerdictCache.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -41,6 +43,27 @@ bool IsSignatureDatabase(const fs::path& path) {
     const std::string ext = path.extension().string();
     return std::any_of(std::begin(kExtensions), std::end(kExtensions),
                        [&](const char* known) { return ext == known; });
+}
+
+// The scanner's verdict cache: its entries, and the context of the latest
+// scan (a digest of the signatures and options), so a user can tell that a
+// signature update made every entry stale.
+void ReportVerdictCache(std::FILE* out) {
+    const std::string path = CScanPaths::ForJob(StateRoot(), "").m_strVerdicts;
+    std::int64_t entries = 0;
+    std::vector<std::string> contexts;
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        std::fprintf(out, "Pamięć wyników: pusta\n");
+    else if (!CVerdictCache::Describe(path, entries, contexts))
+        std::fprintf(out,
+                     "Pamięć wyników: %s nie daje się odczytać (następna analiza utworzy ją "
+                     "od nowa)\n",
+                     Quoted(path).c_str());
+    else
+        std::fprintf(out, "Pamięć wyników: %lld plików, kontekstów %zu, ostatni %s\n",
+                     static_cast<long long>(entries), contexts.size(),
+                     contexts.empty() ? "-" : contexts.front().substr(0, 16).c_str());
 }
 
 void ReportSignatures(std::FILE* out, time_t now) {
@@ -197,6 +220,7 @@ bool ReportStatus(std::FILE* out) {
     ReportScanner(out, hive ? RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "")
                             : std::string());
     ReportSignatures(out, now);
+    ReportVerdictCache(out);
     ReportLinger(out);
     return running;
 }

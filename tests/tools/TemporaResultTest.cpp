@@ -309,3 +309,35 @@ TEST_F(TemporaResultTest, LogPrintsTheLastRunsAcrossTheOlderFile) {
 }
 
 } // namespace
+
+// A repeated run reads only what changed, `run --full` reads every file, and
+// the status tells what the verdict cache holds.
+TEST_F(TemporaResultTest, RepeatedRunsAreAnsweredFromTheVerdictCacheUnlessFull) {
+    ASSERT_EQ(Tempora({"add", "Dom", "--daily", "08:00", "--dir", m_base + "/tree", "--all-files",
+                       "--background", "--log", "detailed"})
+                  .code,
+              0);
+    // A file changed within two seconds of a scan is read all the same.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    const std::string logFile = CScanPaths::ForJob(m_root, "Dom").m_strLog;
+    auto lastRun = [&](const std::vector<std::string>& run, size_t runs) {
+        EXPECT_EQ(Tempora(run).code, 0);
+        std::string log;
+        for (int i = 0; i < 400 && static_cast<size_t>(std::ranges::count(log, '=')) < 4 * runs;
+             ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            std::ifstream in(logFile);
+            const std::string text(std::istreambuf_iterator<char>(in), {});
+            if (text.find(": plików", text.rfind("==== ")) != std::string::npos)
+                log = text;
+        }
+        return log.substr(log.rfind("==== "));
+    };
+    EXPECT_NE(lastRun({"run", "Dom"}, 1).find("/tree/a.txt: ok\n"), std::string::npos);
+    const std::string cached = lastRun({"run", "Dom"}, 2);
+    EXPECT_NE(cached.find("/tree/a.txt: ok (bez zmian)\n"), std::string::npos) << cached;
+    EXPECT_NE(cached.find("sygnatur nie wczytano"), std::string::npos) << cached;
+    EXPECT_NE(Tempora({"status"}).out.find("Pamięć wyników: 2 plików"), std::string::npos);
+    const std::string full = lastRun({"run", "--full", "Dom"}, 3);
+    EXPECT_NE(full.find("/tree/a.txt: ok\n"), std::string::npos) << full;
+}
