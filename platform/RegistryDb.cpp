@@ -30,6 +30,9 @@ const char* const kStatements[] = {
     "BEGIN IMMEDIATE",
     "COMMIT",
     "ROLLBACK",
+    "SAVEPOINT reg",
+    "RELEASE reg",
+    "ROLLBACK TO reg",
     "PRAGMA data_version",
     "SELECT id FROM reg_keys WHERE parent = ?1 AND fold = ?2",
     "INSERT INTO reg_keys(parent, name, fold) VALUES(?1, ?2, ?3)",
@@ -205,18 +208,41 @@ LONG CRegistryDb::Step(Stmt s) {
 }
 
 template <class Body> LONG CRegistryDb::InWriteTransaction(Body body) {
-    LONG result = Step(kBeginImmediate);
+    if (m_bReading)
+        return ERROR_ACCESS_DENIED; // a write lock taken from inside a read could deadlock
+    const bool bOuter = m_nDepth == 0;
+    LONG result = Step(bOuter ? kBeginImmediate : kSavepoint);
+    if (result != ERROR_SUCCESS)
+        return result;
+    ++m_nDepth;
+    result = body();
+    --m_nDepth;
+    // Whatever the end: ids read inside may name rows that are rolled back.
+    ++m_nWrites;
+    if (result == ERROR_SUCCESS)
+        result = Step(bOuter ? kCommit : kRelease);
+    if (result == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    if (bOuter) {
+        Rollback();
+    } else if (!sqlite3_get_autocommit(m_db)) {
+        Step(kRollbackTo);
+        Step(kRelease);
+    }
+    return result;
+}
+
+LONG CRegistryDb::Transaction(const std::function<LONG()>& body) {
+    return InWriteTransaction(body);
+}
+
+LONG CRegistryDb::ReadTransaction(const std::function<LONG()>& body) {
+    LONG result = BeginRead();
     if (result != ERROR_SUCCESS)
         return result;
     result = body();
-    if (result == ERROR_SUCCESS)
-        result = Step(kCommit);
-    if (result != ERROR_SUCCESS) {
-        Rollback();
-        return result;
-    }
-    ++m_nWrites;
-    return ERROR_SUCCESS;
+    EndRead();
+    return result;
 }
 
 LONG CRegistryDb::FindKey(std::int64_t nParent, const std::string& name, std::int64_t& nKeyId) {
@@ -273,10 +299,20 @@ LONG CRegistryDb::CreateKeyPath(std::int64_t& nKeyId, const std::vector<std::str
 }
 
 LONG CRegistryDb::BeginRead() {
-    return Step(kBegin);
+    if (m_nDepth == 0) {
+        const LONG result = Step(kBegin);
+        if (result != ERROR_SUCCESS)
+            return result;
+        m_bReading = true;
+    }
+    ++m_nDepth;
+    return ERROR_SUCCESS;
 }
 
 void CRegistryDb::EndRead() {
+    if (--m_nDepth > 0)
+        return;
+    m_bReading = false;
     if (Step(kCommit) != ERROR_SUCCESS)
         Rollback();
 }

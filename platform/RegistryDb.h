@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,17 @@ public:
     LONG CreateKeyPath(std::int64_t& nKeyId, const std::vector<std::string>& parts,
                        bool* pbCreated);
 
-    // A read transaction around several statements.
+    // A read transaction around several statements; inside a transaction
+    // already open on this connection it only counts the nesting.
     LONG BeginRead();
     void EndRead();
+    // Runs body as one write transaction (BEGIN IMMEDIATE), or as a savepoint
+    // of the one already open: committed when body returns ERROR_SUCCESS,
+    // else rolled back. Writes inside a read transaction are refused.
+    LONG Transaction(const std::function<LONG()>& body);
+    // Runs body in one read transaction, so that every read in it sees the
+    // same state of the file.
+    LONG ReadTransaction(const std::function<LONG()>& body);
     LONG DataVersion(std::int64_t& nVersion);
     LONG ValueIds(std::int64_t nKeyId, std::vector<std::int64_t>& ids);
     LONG ValueById(std::int64_t nId, Value& value);
@@ -74,6 +83,9 @@ private:
         kBeginImmediate,
         kCommit,
         kRollback,
+        kSavepoint,
+        kRelease,
+        kRollbackTo,
         kDataVersion,
         kFindKey,
         kInsertKey,
@@ -101,5 +113,7 @@ private:
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt[kStmtCount] = {};
     std::uint64_t m_nWrites = 0;
+    int m_nDepth = 0;        // open transactions and savepoints on this connection
+    bool m_bReading = false; // the outermost one is a read transaction
     std::chrono::steady_clock::time_point m_busySince; // start of the current lock wait
 };
