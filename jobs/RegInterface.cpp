@@ -2,6 +2,7 @@
 
 #include "Job.h"
 #include "JobResult.h"
+#include "RegistryDb.h"
 #include "ScanPaths.h"
 #include "StatePaths.h"
 #include "StoreDocument.h"
@@ -53,74 +54,169 @@ bool CRegInterface::Open(const char* pszKey) {
 }
 
 void CRegInterface::Close() {
+    if (m_hResults)
+        RegCloseKey(m_hResults);
+    m_hResults = nullptr;
     if (m_hKey)
         RegCloseKey(m_hKey);
     m_hKey = nullptr;
 }
 
-bool CRegInterface::AddJob(CJob& job) {
-    if (ReadJob(job.GetName(), nullptr))
-        return false;
-    // A new job has never run, whatever a former job of its name left.
-    DeleteJobResult(job.GetName());
-    return WriteJob(job, kHintJobAdded, nullptr);
+LONG CRegInterface::ResultKey(HKEY& hResults) {
+    if (!m_hResults) {
+        const LONG result = RegOpenKeyShared(m_hKey, kResultKeyPath, false, &m_hResults);
+        if (result != ERROR_SUCCESS) {
+            m_hResults = nullptr;
+            if (result != ERROR_FILE_NOT_FOUND)
+                return result;
+        }
+    }
+    hResults = m_hResults;
+    return ERROR_SUCCESS;
 }
 
-bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
+LONG CRegInterface::StoreJob(const CJob& job, const char* pszOldName) {
     // A job that nothing could show, run or delete by name is not stored.
-    if (!m_hKey || job.CheckStorable() != CJob::EFault::None)
-        return false;
+    if (job.CheckStorable() != CJob::EFault::None)
+        return ERROR_INVALID_PARAMETER;
     const std::vector<BYTE> data = job.Store();
     const char* pszName = job.GetName();
     const auto size = static_cast<DWORD>(data.size());
-    LONG result;
-    if (pszOldName && std::strcmp(pszOldName, pszName) != 0)
-        result = RegReplaceValue(m_hKey, pszOldName, pszName, REG_BINARY, data.data(), size);
-    else
-        result = RegSetValueEx(m_hKey, pszName, REG_BINARY, data.data(), size);
-    if (result != ERROR_SUCCESS)
-        return false;
-    RegFlushKey(m_hKey);
-    // The last result, the log and the reference list belong to the job,
-    // whatever it is called. The job is safe by now; what cannot follow only
-    // leaves the column or the log empty.
-    if (pszOldName && std::strcmp(pszOldName, pszName) != 0) {
-        MoveJobResult(pszOldName, pszName);
-        MoveJobFiles(StateRoot(), pszOldName, pszName);
-    }
-    return true;
+    const bool bRenamed = pszOldName && std::strcmp(pszOldName, pszName) != 0;
+    LONG result = bRenamed
+                      ? RegReplaceValue(m_hKey, pszOldName, pszName, REG_BINARY, data.data(), size)
+                      : RegSetValueEx(m_hKey, pszName, REG_BINARY, data.data(), size);
+    if (result != ERROR_SUCCESS || !bRenamed)
+        return result;
+    // The last result belongs to the job, whatever it is called.
+    HKEY hResults = nullptr;
+    result = ResultKey(hResults);
+    return result == ERROR_SUCCESS ? MoveJobResultIn(hResults, pszOldName, pszName) : result;
 }
 
-bool CRegInterface::WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
-                                   bool bKeepStoredStart) {
+CRegInterface::EChange CRegInterface::InsertJob(CJob& job) {
+    if (!m_hKey)
+        return EChange::Failed;
+    EChange outcome = EChange::Failed;
+    m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
+        DWORD size = 0;
+        LONG result = RegQueryValueEx(m_hKey, job.GetName(), nullptr, nullptr, &size);
+        if (result == ERROR_SUCCESS) {
+            outcome = EChange::NameTaken;
+            return ERROR_REVISION_MISMATCH;
+        }
+        if (result != ERROR_FILE_NOT_FOUND)
+            return result;
+        // A new job has never run, whatever a former job of its name left.
+        HKEY hResults = nullptr;
+        result = ResultKey(hResults);
+        if (result == ERROR_SUCCESS)
+            result = DeleteJobResultIn(hResults, job.GetName());
+        return result == ERROR_SUCCESS ? StoreJob(job, nullptr) : result;
+    });
+    if (outcome == EChange::NameTaken)
+        return outcome;
+    return m_nLastError == ERROR_SUCCESS ? EChange::Written : EChange::Failed;
+}
+
+bool CRegInterface::AddJob(CJob& job) {
+    return InsertJob(job) == EChange::Written;
+}
+
+bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
     if (!m_hKey)
         return false;
-    if (!bKeepStoredStart || !pszOldName)
-        return CRegInterface::WriteJob(job, nHint, pszOldName);
-    const LONG result =
-        RegRewriteValue(m_hKey, pszOldName, job.GetName(), REG_BINARY,
-                        [&job](DWORD, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData) {
-                            CJob stored;
-                            if (!stored.Load(pData, cbData))
-                                return LONG(ERROR_FILE_NOT_FOUND);
-                            job.CopyLastStart(stored);
-                            newData = job.Store();
-                            return LONG(ERROR_SUCCESS);
-                        });
-    if (result == ERROR_FILE_NOT_FOUND)
-        return CRegInterface::WriteJob(job, nHint, pszOldName);
-    if (result != ERROR_SUCCESS)
+    m_nLastError = RegTransaction(m_hKey, [&] { return StoreJob(job, pszOldName); });
+    if (m_nLastError != ERROR_SUCCESS)
         return false;
-    RegFlushKey(m_hKey);
+    // The log and the reference list follow the job once it is safe; what
+    // cannot follow only leaves the log empty.
+    if (pszOldName && std::strcmp(pszOldName, job.GetName()) != 0)
+        MoveJobFiles(StateRoot(), pszOldName, job.GetName());
     return true;
 }
 
-bool CRegInterface::DeleteJob(const char* pszName) {
-    if (!m_hKey || !pszName || RegDeleteValue(m_hKey, pszName) != ERROR_SUCCESS)
+CRegInterface::EChange CRegInterface::ChangeJob(const char* pszName, CJob& job,
+                                                const JobChangeFn& change) {
+    if (!m_hKey || !pszName) {
+        m_nLastError = m_hKey ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
+        return EChange::Failed;
+    }
+    EChange outcome = EChange::Failed;
+    std::string oldName;
+    m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
+        bool bLoaded = false;
+        LONG result = ReadAndLoad(
+            [&](BYTE* pData, DWORD* pcbData) {
+                return RegQueryValueEx(m_hKey, pszName, nullptr, pData, pcbData);
+            },
+            &job, bLoaded);
+        if (result == ERROR_FILE_NOT_FOUND)
+            outcome = EChange::Gone;
+        else if (result == ERROR_SUCCESS && !bLoaded)
+            outcome = EChange::Damaged;
+        if (result != ERROR_SUCCESS || !bLoaded)
+            return result != ERROR_SUCCESS ? result : ERROR_BADDB;
+        oldName = job.GetName();
+        const std::vector<BYTE> before = job.Store();
+        if (!change(job)) {
+            outcome = EChange::Refused;
+            return ERROR_REVISION_MISMATCH;
+        }
+        if (oldName == job.GetName() && job.Store() == before) {
+            outcome = EChange::Unchanged;
+            return ERROR_SUCCESS;
+        }
+        // Another job answering to the new name; the job's own name in
+        // another case does not count (names compare folded).
+        if (CRegistryDb::FoldName(job.GetName()) != CRegistryDb::FoldName(oldName.c_str())) {
+            DWORD size = 0;
+            result = RegQueryValueEx(m_hKey, job.GetName(), nullptr, nullptr, &size);
+            if (result == ERROR_SUCCESS) {
+                outcome = EChange::NameTaken;
+                return ERROR_REVISION_MISMATCH;
+            }
+            if (result != ERROR_FILE_NOT_FOUND)
+                return result;
+        }
+        outcome = EChange::Written;
+        return StoreJob(job, oldName.c_str());
+    });
+    if (outcome == EChange::Written && m_nLastError != ERROR_SUCCESS)
+        outcome = EChange::Failed;
+    if (outcome == EChange::Written && oldName != job.GetName())
+        MoveJobFiles(StateRoot(), oldName, job.GetName());
+    return outcome;
+}
+
+CRegInterface::EChange CRegInterface::ReplaceJob(CJob& incoming, time_t now) {
+    CJob stored;
+    stored.SetRowIndex(incoming.GetRowIndex());
+    return ChangeJob(incoming.GetName(), stored, [&](CJob& current) {
+        incoming.PrepareIncoming(&current, now);
+        const std::vector<BYTE> bytes = incoming.Store();
+        return current.Load(bytes.data(), bytes.size());
+    });
+}
+
+bool CRegInterface::DeleteJob(const char* pszName, const std::vector<BYTE>* pExpected) {
+    if (!m_hKey || !pszName)
         return false;
-    RegFlushKey(m_hKey);
-    DeleteJobResult(pszName);
-    return true;
+    m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
+        if (pExpected) {
+            CJob stored;
+            if (!ReadJob(pszName, &stored))
+                return m_nLastError == ERROR_SUCCESS ? ERROR_BADDB : m_nLastError;
+            if (stored.Store() != *pExpected)
+                return ERROR_REVISION_MISMATCH;
+        }
+        LONG result = RegDeleteValue(m_hKey, pszName);
+        HKEY hResults = nullptr;
+        if (result == ERROR_SUCCESS)
+            result = ResultKey(hResults);
+        return result == ERROR_SUCCESS ? DeleteJobResultIn(hResults, pszName) : result;
+    });
+    return m_nLastError == ERROR_SUCCESS;
 }
 
 bool CRegInterface::ReadJob(const char* pszName, CJob* pJob) {
@@ -232,10 +328,25 @@ CRegInterface::EWriteIf CRegInterface::StampWith(CJob& job, const std::function<
 
 bool CRegInterface::SetJobActive(const char* pszName, bool bActive) {
     CJob job;
-    if (!ReadJob(pszName, &job))
-        return false;
-    if (job.IsActive() == bActive)
+    const EChange result = ChangeJob(pszName, job, [bActive](CJob& stored) {
+        // A job whose schedule is incomplete counts as off whatever its switch.
+        if (stored.IsActive() != bActive)
+            stored.SetActive(bActive);
         return true;
-    job.SetActive(bActive);
-    return WriteJob(job, kHintJobChanged, nullptr);
+    });
+    return result == EChange::Written || result == EChange::Unchanged;
+}
+
+bool CRegInterface::ReadTogether(const std::function<void()>& body) {
+    if (!m_hKey) {
+        m_nLastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    const LONG result = RegReadTransaction(m_hKey, [&] {
+        body();
+        return LONG(ERROR_SUCCESS);
+    });
+    if (result != ERROR_SUCCESS)
+        m_nLastError = result;
+    return result == ERROR_SUCCESS;
 }

@@ -1,7 +1,6 @@
 #include "ScanRegInterface.h"
 
 #include "Job.h"
-#include "JobResult.h"
 
 CScanRegInterface::CScanRegInterface(IMessageSink* pSink) : m_event(kServerEventName) {
     SetMessageSink(pSink);
@@ -17,23 +16,35 @@ void CScanRegInterface::UpdateViews(int nHint, CJob* pJob) {
 }
 
 bool CScanRegInterface::AddJob(CJob& job) {
-    if (ReadJob(job.GetName(), nullptr)) {
+    const EChange result = InsertJob(job);
+    if (result == EChange::NameTaken) {
         m_pSink->ShowMessage(kMsgNameTaken);
         return false;
     }
-    // A new job has never run, whatever a former job of its name left.
-    DeleteJobResult(job.GetName());
-    return WriteJob(job, kHintJobAdded, nullptr);
+    return Announce(result == EChange::Written, kHintJobAdded, job);
 }
 
 bool CScanRegInterface::WriteJob(CJob& job, int nHint, const char* pszOldName) {
     return Announce(CRegInterface::WriteJob(job, nHint, pszOldName), nHint, job);
 }
 
-bool CScanRegInterface::WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
-                                       bool bKeepStoredStart) {
-    return Announce(CRegInterface::WriteEditedJob(job, nHint, pszOldName, bKeepStoredStart), nHint,
-                    job);
+CScanRegInterface::EChange CScanRegInterface::ChangeJob(const char* pszName, CJob& job,
+                                                        const JobChangeFn& change) {
+    const EChange result = CRegInterface::ChangeJob(pszName, job, change);
+    switch (result) {
+    case EChange::Written:
+        Announce(true, kHintJobChanged, job);
+        break;
+    case EChange::NameTaken:
+        m_pSink->ShowMessage(kMsgNameTaken);
+        break;
+    case EChange::Failed:
+        Announce(false, kHintJobChanged, job);
+        break;
+    default: // the caller says what it means to it
+        break;
+    }
+    return result;
 }
 
 bool CScanRegInterface::Announce(bool bWritten, int nHint, CJob& job) {
@@ -59,8 +70,8 @@ CScanRegInterface::EWriteIf CScanRegInterface::WriteJobIf(const std::vector<BYTE
     return result;
 }
 
-bool CScanRegInterface::DeleteJob(const char* pszName) {
-    if (!CRegInterface::DeleteJob(pszName)) {
+bool CScanRegInterface::DeleteJob(const char* pszName, const std::vector<BYTE>* pExpected) {
+    if (!CRegInterface::DeleteJob(pszName, pExpected)) {
         m_pSink->ShowMessage(kMsgCannotDelete);
         return false;
     }

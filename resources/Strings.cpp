@@ -115,6 +115,8 @@ const StringEntry kStrings[] = {
     {310, "opcja analizy poza zakresem"},
     {311, "folder nie jest ścieżką bezwzględną (na przykład /home/jan) bez znaków końca wiersza, "
           "najwyżej 4095 bajtów"},
+    {312, "Tych ustawień analizy już nie ma: usunięto je w czasie edycji. Zmiany nie zostały "
+          "zapisane."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -199,12 +199,16 @@ bool CTemporaSession::ReadExisting(CScanRegInterface& store, const std::string& 
 
 bool CTemporaSession::ForEachJob(CScanRegInterface& store,
                                  const std::function<void(const CJob&)>& each) {
-    CJob job;
     std::vector<std::string> skipped;
-    DWORD index = 0;
-    CRegInterface::EEnum step;
-    while ((step = store.NextJob(&index, &job, &skipped)) == CRegInterface::EEnum::Job)
-        each(job);
+    CRegInterface::EEnum step = CRegInterface::EEnum::Failed;
+    // One state of the store from the first job to the last, whatever other
+    // programs write meanwhile.
+    store.ReadTogether([&] {
+        CJob job;
+        DWORD index = 0;
+        while ((step = store.NextJob(&index, &job, &skipped)) == CRegInterface::EEnum::Job)
+            each(job);
+    });
     for (const std::string& name : skipped)
         std::fprintf(m_err, "tempora: pominięto uszkodzony wpis %s.\n", Quoted(name).c_str());
     if (step == CRegInterface::EEnum::End)
@@ -285,28 +289,38 @@ int CTemporaSession::Add(CScanRegInterface& store, const CTemporaRequest& reques
     return store.AddJob(job) ? kExitOk : kExitRefused;
 }
 
-// As the window's edit: the stored job read afresh, the changes applied, the
-// job written back under its new name in one replacing write.
+int CTemporaSession::ChangeRefused(CRegInterface::EChange result, const std::string& strName) {
+    switch (result) {
+    case CRegInterface::EChange::Gone:
+        return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+    case CRegInterface::EChange::Damaged:
+        return Refuse("ustawienia analizy " + Quoted(strName) + " są uszkodzone.");
+    default: // the store said why
+        return kExitRefused;
+    }
+}
+
+// As the window's edit, but read, changed and written in one transaction of
+// the store: a change or a start that another program stores meanwhile waits
+// for it and is never undone by it.
 int CTemporaSession::Edit(CScanRegInterface& store, const CTemporaRequest& request) {
     CJob job;
     if (!ReadExisting(store, request.strName, job))
         return kExitRefused;
     if (!CheckChanges(request.changes))
         return kExitRefused;
-    const std::string oldName = job.GetName();
+    const COleDateTime now(CurrentTime());
     std::string error;
-    if (!ApplyJobChanges(request.changes, job, COleDateTime(CurrentTime()), error)) {
+    const CRegInterface::EChange result =
+        store.ChangeJob(request.strName.c_str(), job, [&](CJob& stored) {
+            return ApplyJobChanges(request.changes, stored, now, error);
+        });
+    if (result == CRegInterface::EChange::Refused) {
         std::fprintf(m_err, "tempora: %s\n", error.c_str());
         return kExitUsage;
     }
-    // Another job answering to the new name; the job's own name in another
-    // case does not count (names compare folded).
-    if (request.changes.newName &&
-        CRegistryDb::FoldName(job.GetName()) != CRegistryDb::FoldName(oldName.c_str()) &&
-        store.ReadJob(job.GetName(), nullptr))
-        return Refuse(LoadResString(kMsgNameTaken));
-    if (!store.WriteJob(job, kHintJobChanged, oldName.c_str()))
-        return kExitRefused;
+    if (result != CRegInterface::EChange::Written && result != CRegInterface::EChange::Unchanged)
+        return ChangeRefused(result, request.strName);
     if (request.changes.active.value_or(false) && !job.IsPeriodValid())
         return Refuse("analiza " + Quoted(job.GetName()) +
                       " nie może być aktywna: jej harmonogram jest niekompletny.");
@@ -315,10 +329,14 @@ int CTemporaSession::Edit(CScanRegInterface& store, const CTemporaRequest& reque
 
 int CTemporaSession::SetActive(CScanRegInterface& store, const std::string& strName, bool bActive) {
     CJob job;
-    if (!ReadExisting(store, strName, job))
-        return kExitRefused;
-    if (!store.SetJobActive(strName.c_str(), bActive))
-        return kExitRefused;
+    const CRegInterface::EChange result = store.ChangeJob(strName.c_str(), job, [&](CJob& stored) {
+        // A job whose schedule is incomplete counts as off whatever its switch.
+        if (stored.IsActive() != bActive)
+            stored.SetActive(bActive);
+        return true;
+    });
+    if (result != CRegInterface::EChange::Written && result != CRegInterface::EChange::Unchanged)
+        return ChangeRefused(result, strName);
     if (bActive && !job.IsPeriodValid())
         return Refuse("analiza " + Quoted(strName) +
                       " nie może być aktywna: jej harmonogram jest niekompletny.");
@@ -417,18 +435,26 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
             ++kept;
             continue;
         }
-        // New here, or switched back on: it waits for its next time; a
-        // replaced active job keeps this machine's last start.
-        CJob stored;
-        const bool bStored = bExists && store.ReadJob(name.c_str(), &stored);
-        job.PrepareIncoming(bStored ? &stored : nullptr, CurrentTime());
+        // A replaced active job keeps this machine's last start, as stored
+        // at the moment of replacing; a new one (also one deleted since it
+        // was asked about) waits for its next time.
+        CRegInterface::EChange result = CRegInterface::EChange::Gone;
+        if (bExists)
+            result = store.ReplaceJob(job, CurrentTime());
+        const bool bReplaced = result != CRegInterface::EChange::Gone;
+        if (!bReplaced) {
+            job.PrepareIncoming(nullptr, CurrentTime());
+            result = store.AddJob(job) ? CRegInterface::EChange::Written
+                                       : CRegInterface::EChange::Failed;
+        }
         // The store names its own failure (a write error, a name taken since).
-        if (!(bExists ? store.WriteJob(job, kHintJobChanged, nullptr) : store.AddJob(job))) {
+        if (result != CRegInterface::EChange::Written &&
+            result != CRegInterface::EChange::Unchanged) {
             Refuse("nie zapisano analizy " + Quoted(name) + ".");
             ++refused;
             continue;
         }
-        ++(bExists ? replaced : added);
+        ++(bReplaced ? replaced : added);
     }
     if (status == JobFileStatus::Damaged) {
         Refuse(FormatMessage(kMsgFileDamaged, request.strFile) + " (wczytano analiz: " +

@@ -5,6 +5,7 @@
 // signalled ("TemporaServer") and open windows are asked to refresh
 // ("TemporaClient").
 
+#include "RegInterface.h"
 #include "TemporaArgs.h"
 
 #include <cstdio>
@@ -47,6 +48,8 @@ private:
 
     // Reads the named job; reports a missing or damaged one. False then.
     bool ReadExisting(CScanRegInterface& store, const std::string& strName, CJob& job);
+    // The exit code of a change that was not stored, with its message.
+    int ChangeRefused(CRegInterface::EChange result, const std::string& strName);
     std::vector<std::string> JobNames(CScanRegInterface& store);
     // Calls each for every job of the store. False, with a message, when the
     // store cannot be read to its end; values that are not jobs are named on
