@@ -156,7 +156,7 @@ CRegInterface::EChange CRegInterface::ChangeJob(const char* pszName, CJob& job,
         else if (result == ERROR_SUCCESS && !bLoaded)
             outcome = EChange::Damaged;
         if (result != ERROR_SUCCESS || !bLoaded)
-            return result != ERROR_SUCCESS ? result : ERROR_BADDB;
+            return result != ERROR_SUCCESS ? result : ERROR_REVISION_MISMATCH;
         oldName = job.GetName();
         const std::vector<BYTE> before = job.Store();
         if (!change(job)) {
@@ -184,6 +184,8 @@ CRegInterface::EChange CRegInterface::ChangeJob(const char* pszName, CJob& job,
     });
     if (outcome == EChange::Written && m_nLastError != ERROR_SUCCESS)
         outcome = EChange::Failed;
+    if (outcome == EChange::Damaged)
+        m_nLastError = ERROR_SUCCESS; // there, but no job: as ReadJob tells it
     if (outcome == EChange::Written && oldName != job.GetName())
         MoveJobFiles(StateRoot(), oldName, job.GetName());
     return outcome;

@@ -138,6 +138,18 @@ LONG OpenOrCreate(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool bCreat
     return ERROR_SUCCESS;
 }
 
+// A connection of its own to an existing hive file, for the whole-file calls.
+LONG OpenHive(HKEY hHive, CRegistryDb& db) {
+    if (!hHive || hHive->nHive < 0)
+        return ERROR_INVALID_HANDLE;
+    if (CheckStateRoot().kind != CStateProblem::None)
+        return ERROR_ACCESS_DENIED;
+    const std::string path = RegHivePath(hHive);
+    if (!FileExists(path))
+        return ERROR_FILE_NOT_FOUND;
+    return db.Open(path, false);
+}
+
 // Makes sure key->ids reflects the database in the current read transaction.
 LONG RefreshValueIds(HKEY hKey) {
     std::int64_t nVersion = 0;
@@ -387,6 +399,26 @@ LONG RegTransaction(HKEY hKey, const std::function<LONG()>& body) {
 
 LONG RegReadTransaction(HKEY hKey, const std::function<LONG()>& body) {
     return IsOpenKey(hKey) ? hKey->pDb->ReadTransaction(body) : ERROR_INVALID_HANDLE;
+}
+
+LONG RegCheckHive(HKEY hHive, std::string& strDetail) {
+    strDetail.clear();
+    CRegistryDb db;
+    const LONG result = OpenHive(hHive, db);
+    return result == ERROR_SUCCESS ? db.CheckFile(strDetail) : result;
+}
+
+LONG RegRepairHive(HKEY hHive, std::string& strDetail) {
+    strDetail.clear();
+    CRegistryDb db;
+    LONG result = OpenHive(hHive, db);
+    std::string found;
+    if (result != ERROR_SUCCESS || db.CheckFile(found) != ERROR_BADDB)
+        return result;
+    result = db.RebuildIndexes(strDetail);
+    if (result == ERROR_SUCCESS)
+        strDetail = found;
+    return result;
 }
 
 LONG RegFlushKey(HKEY hKey) {

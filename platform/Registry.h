@@ -133,6 +133,19 @@ LONG RegTransaction(HKEY hKey, const std::function<LONG()>& body);
 // enumerations included, sees the same state of the hive. No writes inside.
 LONG RegReadTransaction(HKEY hKey, const std::function<LONG()>& body);
 
+// Checks the whole hive file (SQLite's integrity check, and that every index
+// names as many rows as its table): ERROR_SUCCESS, ERROR_BADDB with SQLite's
+// findings in strDetail, or why the file could not be checked.
+LONG RegCheckHive(HKEY hHive, std::string& strDetail);
+
+// Mends a hive whose indexes are damaged by building them afresh from the
+// tables, in one transaction: every row the tables hold is kept. A hive whose
+// tables themselves lost rows is not touched (ERROR_BADDB, strDetail says
+// why): rebuilding would make the loss final. ERROR_SUCCESS when the hive is
+// whole afterwards, with the damage that was mended in strDetail (empty when
+// the hive was whole before).
+LONG RegRepairHive(HKEY hHive, std::string& strDetail);
+
 // Every change is committed durably (synchronous=FULL) before its call
 // returns, so this only checks the handle; kept so callers state where a
 // change must be on disk.

@@ -117,6 +117,8 @@ const StringEntry kStrings[] = {
           "najwyżej 4095 bajtów"},
     {312, "Tych ustawień analizy już nie ma: usunięto je w czasie edycji. Zmiany nie zostały "
           "zapisane."},
+    {313, "Baza analiz jest uszkodzona: lista może nie pokazywać wszystkich analiz. Szczegóły "
+          "podaje polecenie \"tempora status\", a naprawia ją \"vexserv --install --repair\"."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

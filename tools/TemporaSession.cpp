@@ -100,13 +100,16 @@ std::string StateProblemText(const CStateProblem& problem) {
     return DescribeStateProblemPl(problem, PlainText(problem.strPath), Quoted(problem.strPath));
 }
 
-// Why a job cannot be stored or run, for the user.
+// Why the store cannot be used, for the user. Damage names the way out.
 std::string StoreErrorText(LONG nResult) {
     switch (nResult) {
     case ERROR_BUSY:
         return "baza analiz jest zablokowana przez inny program";
     case ERROR_BADDB:
-        return "plik bazy analiz jest uszkodzony";
+        return "baza analiz jest uszkodzona: plik " + Quoted(RegHivePath(HKEY_LOCAL_MACHINE)) +
+               " nie jest spójny i mógłby pokazać nie wszystkie analizy (szczegóły: tempora "
+               "status; naprawa z zachowaniem każdej czytelnej analizy: vexserv --install "
+               "--repair)";
     case ERROR_ACCESS_DENIED:
         return "brak dostępu do bazy analiz";
     default:
@@ -131,8 +134,12 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         return kExitOk;
     }
     // The status reports a missing store instead of failing on it.
-    if (request.command == TemporaCommand::Status)
-        return ReportStatus(m_out) ? kExitOk : kExitServerStopped;
+    if (request.command == TemporaCommand::Status) {
+        const CStatus status = ReportStatus(m_out);
+        if (status.bStoreDamaged)
+            return kExitRefused;
+        return status.bServerRunning ? kExitOk : kExitServerStopped;
+    }
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
         return Refuse(StateProblemText(problem));
@@ -190,15 +197,22 @@ bool CTemporaSession::ReadExisting(CScanRegInterface& store, const std::string& 
                                    CJob& job) {
     if (store.ReadJob(strName.c_str(), &job))
         return true;
-    if (store.ReadJob(strName.c_str(), nullptr))
-        Refuse("ustawienia analizy " + Quoted(strName) + " są uszkodzone.");
-    else
-        Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+    NoSuchJob(store, strName);
     return false;
 }
 
+int CTemporaSession::NoSuchJob(CScanRegInterface& store, const std::string& strName) {
+    const LONG error = store.GetLastError();
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
+        return Refuse(StoreErrorText(error) + ".");
+    if (error == ERROR_SUCCESS || store.ReadJob(strName.c_str(), nullptr))
+        return Refuse("ustawienia analizy " + Quoted(strName) + " są uszkodzone.");
+    return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+}
+
 bool CTemporaSession::ForEachJob(CScanRegInterface& store,
-                                 const std::function<void(const CJob&)>& each) {
+                                 const std::function<void(const CJob&)>& each,
+                                 const std::string& strUntouched) {
     std::vector<std::string> skipped;
     CRegInterface::EEnum step = CRegInterface::EEnum::Failed;
     // One state of the store from the first job to the last, whatever other
@@ -213,8 +227,10 @@ bool CTemporaSession::ForEachJob(CScanRegInterface& store,
         std::fprintf(m_err, "tempora: pominięto uszkodzony wpis %s.\n", Quoted(name).c_str());
     if (step == CRegInterface::EEnum::End)
         return true;
-    Refuse("nie mogę odczytać wszystkich analiz: " + StoreErrorText(store.GetLastError()) +
-           "; nic nie zapisano.");
+    // Damage must never pass for a shorter list.
+    const LONG error = store.GetLastError();
+    Refuse((error == ERROR_BADDB ? "" : "nie mogę odczytać wszystkich analiz: ") +
+           StoreErrorText(error) + (strUntouched.empty() ? "." : "; " + strUntouched));
     return false;
 }
 
@@ -289,15 +305,11 @@ int CTemporaSession::Add(CScanRegInterface& store, const CTemporaRequest& reques
     return store.AddJob(job) ? kExitOk : kExitRefused;
 }
 
-int CTemporaSession::ChangeRefused(CRegInterface::EChange result, const std::string& strName) {
-    switch (result) {
-    case CRegInterface::EChange::Gone:
-        return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
-    case CRegInterface::EChange::Damaged:
-        return Refuse("ustawienia analizy " + Quoted(strName) + " są uszkodzone.");
-    default: // the store said why
-        return kExitRefused;
-    }
+int CTemporaSession::ChangeRefused(CScanRegInterface& store, CRegInterface::EChange result,
+                                   const std::string& strName) {
+    if (result == CRegInterface::EChange::Gone || result == CRegInterface::EChange::Damaged)
+        return NoSuchJob(store, strName);
+    return kExitRefused; // the store said why
 }
 
 // As the window's edit, but read, changed and written in one transaction of
@@ -320,7 +332,7 @@ int CTemporaSession::Edit(CScanRegInterface& store, const CTemporaRequest& reque
         return kExitUsage;
     }
     if (result != CRegInterface::EChange::Written && result != CRegInterface::EChange::Unchanged)
-        return ChangeRefused(result, request.strName);
+        return ChangeRefused(store, result, request.strName);
     if (request.changes.active.value_or(false) && !job.IsPeriodValid())
         return Refuse("analiza " + Quoted(job.GetName()) +
                       " nie może być aktywna: jej harmonogram jest niekompletny.");
@@ -336,7 +348,7 @@ int CTemporaSession::SetActive(CScanRegInterface& store, const std::string& strN
         return true;
     });
     if (result != CRegInterface::EChange::Written && result != CRegInterface::EChange::Unchanged)
-        return ChangeRefused(result, strName);
+        return ChangeRefused(store, result, strName);
     if (bActive && !job.IsPeriodValid())
         return Refuse("analiza " + Quoted(strName) +
                       " nie może być aktywna: jej harmonogram jest niekompletny.");
@@ -345,7 +357,7 @@ int CTemporaSession::SetActive(CScanRegInterface& store, const std::string& strN
 
 int CTemporaSession::Delete(CScanRegInterface& store, const std::string& strName) {
     if (!store.ReadJob(strName.c_str(), nullptr))
-        return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+        return NoSuchJob(store, strName);
     return store.DeleteJob(strName.c_str()) ? kExitOk : kExitRefused;
 }
 
@@ -384,7 +396,9 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
 
 int CTemporaSession::Export(CScanRegInterface& store, const std::string& strFile) {
     std::vector<std::vector<BYTE>> records;
-    if (!ForEachJob(store, [&](const CJob& job) { records.push_back(job.Store()); }))
+    const std::string untouched = "plik " + Quoted(strFile) + " pozostał bez zmian.";
+    if (!ForEachJob(
+            store, [&](const CJob& job) { records.push_back(job.Store()); }, untouched))
         return kExitRefused;
     std::string strError;
     if (!SaveJobFile(strFile, EncodeJobFile(records), &strError))
@@ -480,7 +494,7 @@ int CTemporaSession::Log(CScanRegInterface& store, const std::string& strName, u
     if (store.ReadJob(strName.c_str(), &job))
         name = job.GetName();
     else if (!store.ReadJob(strName.c_str(), nullptr))
-        return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+        return NoSuchJob(store, strName);
     const std::vector<CLogPiece> pieces =
         FindLogRuns(CScanPaths::ForJob(StateRoot(), name).m_strLog, nRuns);
     if (pieces.empty()) {

@@ -87,28 +87,53 @@ void ReportScanner(std::FILE* out, const std::string& scanner) {
         std::fprintf(out, "Skaner: %s\n", Quoted(scanner).c_str());
 }
 
-// The job store and the jobs due within a day, soonest first.
-void ReportJobs(std::FILE* out, time_t now) {
+// The hive file as SQLite checks it: damage is named with its way out.
+bool ReportDamage(std::FILE* out, const std::string& hive) {
+    std::string detail;
+    if (RegCheckHive(HKEY_LOCAL_MACHINE, detail) != ERROR_BADDB)
+        return false;
+    std::fprintf(out,
+                 "Baza analiz: %s jest uszkodzona: %s\n"
+                 "  naprawa z zachowaniem każdej czytelnej analizy: vexserv --install --repair "
+                 "(man vexserv)\n",
+                 Quoted(hive).c_str(), PlainText(detail).c_str());
+    return true;
+}
+
+// The job store and the jobs due within a day, soonest first. True when the
+// store is damaged.
+bool ReportJobs(std::FILE* out, time_t now) {
     const std::string hive = RegHivePath(HKEY_LOCAL_MACHINE);
     std::error_code ec;
     CQuietSink sink;
     CScanRegInterface store(&sink);
     if (!fs::exists(hive, ec) || !store.Open(LoadResString(139))) {
+        if (ReportDamage(out, hive))
+            return true;
         std::fprintf(out, "Baza analiz: %s nie istnieje (vexserv --install ją zakłada)\n",
                      Quoted(hive).c_str());
-        return;
+        return false;
     }
+    if (ReportDamage(out, hive))
+        return true;
     std::vector<CJobReport> due;
     size_t count = 0;
     size_t active = 0;
     CJob job;
-    for (DWORD index = 0; store.EnumJob(&index, &job);) {
+    DWORD index = 0;
+    CRegInterface::EEnum step;
+    while ((step = store.NextJob(&index, &job)) == CRegInterface::EEnum::Job) {
         ++count;
         CJobReport report = MakeJobReport(job, now);
         active += report.bActive ? 1 : 0;
         if (report.nextStart && report.nSecondsToNextStart >= 0 &&
             report.nSecondsToNextStart < kDueWindowSeconds)
             due.push_back(std::move(report));
+    }
+    if (step == CRegInterface::EEnum::Failed) {
+        std::fprintf(out, "Baza analiz: %s, nie mogę odczytać wszystkich analiz (%s)\n",
+                     Quoted(hive).c_str(), RegErrorText(store.GetLastError()));
+        return store.GetLastError() == ERROR_BADDB;
     }
     std::fprintf(out, "Baza analiz: %s (analiz: %zu, aktywnych: %zu)\n", Quoted(hive).c_str(),
                  count, active);
@@ -122,6 +147,7 @@ void ReportJobs(std::FILE* out, time_t now) {
         std::fprintf(out, "  %s  %s%s\n", when.c_str(), PlainText(report.strName).c_str(),
                      report.nSecondsToNextStart == 0 ? " (zaległa, serwer ją uruchomi)" : "");
     }
+    return false;
 }
 
 } // namespace
@@ -165,20 +191,21 @@ static void ReportLinger(std::FILE* out) {
                  on ? "włączony" : "wyłączony (loginctl enable-linger włącza)");
 }
 
-bool ReportStatus(std::FILE* out) {
+CStatus ReportStatus(std::FILE* out) {
     const time_t now = CurrentTime();
-    const bool running = CNamedMutex::IsHeld(kServerMutexName);
+    CStatus status;
+    const bool running = status.bServerRunning = CNamedMutex::IsHeld(kServerMutexName);
     std::fprintf(out, "Katalog stanu: %s\n", Quoted(StateRoot()).c_str());
     if (running)
         std::fprintf(out, "Serwer vexserv: działa\n");
     else
         std::fprintf(out, "Serwer vexserv: nie działa (systemctl --user start vexserv)\n");
-    ReportJobs(out, now);
+    status.bStoreDamaged = ReportJobs(out, now);
     std::error_code ec;
     const bool hive = fs::exists(RegHivePath(HKEY_LOCAL_MACHINE), ec);
     ReportScanner(out, hive ? RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "")
                             : std::string());
     ReportSignatures(out, now);
     ReportLinger(out);
-    return running;
+    return status;
 }
