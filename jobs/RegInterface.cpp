@@ -54,6 +54,9 @@ bool CRegInterface::Open(const char* pszKey) {
 }
 
 void CRegInterface::Close() {
+    if (m_hUnlaunched)
+        RegCloseKey(m_hUnlaunched);
+    m_hUnlaunched = nullptr;
     if (m_hResults)
         RegCloseKey(m_hResults);
     m_hResults = nullptr;
@@ -319,13 +322,89 @@ CRegInterface::EWriteIf CRegInterface::StampStart(CJob& job, time_t t) {
     return StampWith(job, [&] { job.SetLastStartAt(t, true); });
 }
 
-CRegInterface::EWriteIf CRegInterface::StampWith(CJob& job, const std::function<void()>& stamp) {
+CRegInterface::EWriteIf CRegInterface::StampStartToLaunch(CJob& job, time_t t) {
+    return StampWith(
+        job, [&] { job.SetLastStartAt(t, true); }, true);
+}
+
+CRegInterface::EWriteIf CRegInterface::StampWith(CJob& job, const std::function<void()>& stamp,
+                                                 bool bToLaunch) {
     const std::vector<BYTE> read = job.Store();
     stamp();
-    const EWriteIf result = WriteJobIf(read, job);
+    EWriteIf result = EWriteIf::Failed;
+    if (!bToLaunch) {
+        result = WriteJobIf(read, job);
+    } else {
+        const LONG status = RegTransaction(m_hKey, [&]() -> LONG {
+            result = WriteJobIf(read, job);
+            if (result != EWriteIf::Written)
+                return ERROR_REVISION_MISMATCH;
+            HKEY hKey = nullptr;
+            const LONG opened = UnlaunchedKey(hKey, true);
+            if (opened != ERROR_SUCCESS)
+                return opened;
+            BYTE data[8];
+            const auto stamped = static_cast<std::uint64_t>(job.GetLastStartInstant());
+            for (int i = 0; i < 8; ++i)
+                data[i] = static_cast<BYTE>(stamped >> (8 * i));
+            return RegSetValueEx(hKey, job.GetName(), REG_BINARY, data, sizeof data);
+        });
+        if (result == EWriteIf::Written && status != ERROR_SUCCESS)
+            result = EWriteIf::Failed;
+    }
     if (result != EWriteIf::Written)
         job.Load(read.data(), read.size());
     return result;
+}
+
+LONG CRegInterface::UnlaunchedKey(HKEY& hKey, bool bCreate) {
+    hKey = nullptr;
+    if (!m_hUnlaunched) {
+        const LONG result = RegOpenKeyShared(m_hKey, kUnlaunchedKeyPath, bCreate, &m_hUnlaunched);
+        if (result != ERROR_SUCCESS) {
+            m_hUnlaunched = nullptr;
+            return result;
+        }
+    }
+    hKey = m_hUnlaunched;
+    return ERROR_SUCCESS;
+}
+
+bool CRegInterface::ClearUnlaunched(const char* pszName) {
+    HKEY hKey = nullptr;
+    const LONG result = UnlaunchedKey(hKey, false);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (result != ERROR_SUCCESS)
+        return false;
+    const LONG removed = RegDeleteValue(hKey, pszName);
+    return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
+}
+
+bool CRegInterface::ReadUnlaunched(std::vector<std::pair<std::string, std::int64_t>>& starts) {
+    starts.clear();
+    HKEY hKey = nullptr;
+    LONG result = UnlaunchedKey(hKey, false);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return true;
+    for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
+        char name[REG_MAX_VALUE_NAME + 1];
+        DWORD length = sizeof name;
+        BYTE data[8] = {};
+        DWORD size = sizeof data;
+        result = RegEnumValue(hKey, index, name, &length, nullptr, data, &size);
+        if (result == ERROR_MORE_DATA) {
+            result = ERROR_SUCCESS; // not a stamp: counts as one from long ago
+            size = 0;
+        }
+        if (result != ERROR_SUCCESS)
+            break;
+        std::uint64_t stamp = 0;
+        for (DWORD i = 0; i < 8 && size == 8; ++i)
+            stamp |= static_cast<std::uint64_t>(data[i]) << (8 * i);
+        starts.emplace_back(std::string(name, length), static_cast<std::int64_t>(stamp));
+    }
+    return result == ERROR_NO_MORE_ITEMS;
 }
 
 bool CRegInterface::SetJobActive(const char* pszName, bool bActive) {

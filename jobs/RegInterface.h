@@ -6,9 +6,11 @@
 
 #include "Registry.h"
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CJob;
@@ -16,6 +18,10 @@ class COleDateTime;
 
 // Key of the jobs below HKEY_LOCAL_MACHINE (string-table entry 139).
 inline constexpr const char* kJobKeyPath = "Software\\Kestrow\\Rampart 8\\VexServ\\Jobs";
+// Key of the starts the scan server stamped and has not launched yet: one
+// value per job name, holding the stamp (i64 seconds since 1970 UTC).
+inline constexpr const char* kUnlaunchedKeyPath =
+    "Software\\Kestrow\\Rampart 8\\VexServ\\Unlaunched";
 
 class CRegInterface {
 public:
@@ -106,6 +112,15 @@ public:
     // The same for an instant, which also marks a start in the second pass
     // of a repeated hour.
     EWriteIf StampStart(CJob& job, time_t t);
+    // StampStart for the scan server: the stamp and a record that its launch
+    // is still to come are written together, so that a server that dies in
+    // between leaves a trace (ReadUnlaunched) instead of a silent start.
+    EWriteIf StampStartToLaunch(CJob& job, time_t t);
+    // The start stamped by StampStartToLaunch was launched, or its outcome
+    // recorded: its record goes.
+    bool ClearUnlaunched(const char* pszName);
+    // Every start whose record is still there: job name and stamp.
+    bool ReadUnlaunched(std::vector<std::pair<std::string, std::int64_t>>& starts);
 
     // Switches a stored job on or off (ChangeJob); writes nothing when
     // nothing changes. False when the job is gone, damaged, or the store
@@ -138,5 +153,9 @@ protected:
     LONG m_nLastError = ERROR_SUCCESS;
 
 private:
-    EWriteIf StampWith(CJob& job, const std::function<void()>& stamp);
+    EWriteIf StampWith(CJob& job, const std::function<void()>& stamp, bool bToLaunch = false);
+    // The key of kUnlaunchedKeyPath over this store's connection.
+    LONG UnlaunchedKey(HKEY& hKey, bool bCreate);
+
+    HKEY m_hUnlaunched = nullptr;
 };
