@@ -98,8 +98,10 @@ LONG CRegInterface::StoreJob(const CJob& job, const char* pszOldName) {
 }
 
 CRegInterface::EChange CRegInterface::InsertJob(CJob& job) {
-    if (!m_hKey)
+    if (!m_hKey) {
+        m_nLastError = ERROR_INVALID_HANDLE;
         return EChange::Failed;
+    }
     EChange outcome = EChange::Failed;
     m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
         DWORD size = 0;
@@ -127,8 +129,10 @@ bool CRegInterface::AddJob(CJob& job) {
 }
 
 bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
-    if (!m_hKey)
+    if (!m_hKey) {
+        m_nLastError = ERROR_INVALID_HANDLE;
         return false;
+    }
     m_nLastError = RegTransaction(m_hKey, [&] { return StoreJob(job, pszOldName); });
     if (m_nLastError != ERROR_SUCCESS)
         return false;
@@ -205,8 +209,10 @@ CRegInterface::EChange CRegInterface::ReplaceJob(CJob& incoming, time_t now) {
 }
 
 bool CRegInterface::DeleteJob(const char* pszName, const std::vector<BYTE>* pExpected) {
-    if (!m_hKey || !pszName)
+    if (!m_hKey || !pszName) {
+        m_nLastError = m_hKey ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
         return false;
+    }
     m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
         if (pExpected) {
             CJob stored;
@@ -311,6 +317,7 @@ CRegInterface::EWriteIf CRegInterface::WriteJobIf(const std::vector<BYTE>& expec
         return EWriteIf::Written;
     if (result == ERROR_REVISION_MISMATCH || result == ERROR_FILE_NOT_FOUND)
         return EWriteIf::Changed;
+    m_nLastError = result;
     return EWriteIf::Failed;
 }
 

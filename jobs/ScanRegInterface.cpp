@@ -2,6 +2,36 @@
 
 #include "Job.h"
 
+#include <string>
+
+std::string WithCause(unsigned nStringId, const std::string& strCause) {
+    return std::string(LoadResString(nStringId)) + " Przyczyna: " + strCause + ".";
+}
+
+std::string StoreFailureText(LONG nResult) {
+    switch (nResult) {
+    case ERROR_DISK_FULL:
+        return "brak miejsca na dysku";
+    case ERROR_BUSY:
+        return "baza analiz jest zablokowana przez inny program";
+    case ERROR_ACCESS_DENIED:
+        return "brak dostępu do pliku bazy analiz " + RegHivePath(HKEY_LOCAL_MACHINE) +
+               ": sprawdź jego prawa i właściciela";
+    case ERROR_BADDB:
+        return "baza analiz jest uszkodzona";
+    case ERROR_FILE_NOT_FOUND:
+        return "baza analiz albo jej klucz analiz nie istnieje";
+    case ERROR_INVALID_HANDLE:
+        return "baza analiz nie jest otwarta";
+    case ERROR_INVALID_PARAMETER:
+        return "nazwa albo ustawienia analizy, których baza nie przyjmuje";
+    case ERROR_REGISTRY_IO_FAILED:
+        return "błąd odczytu albo zapisu pliku bazy analiz";
+    default:
+        return "błąd bazy analiz " + std::to_string(nResult) + " (" + RegErrorText(nResult) + ")";
+    }
+}
+
 CScanRegInterface::CScanRegInterface(IMessageSink* pSink) : m_event(kServerEventName) {
     SetMessageSink(pSink);
 }
@@ -49,7 +79,7 @@ CScanRegInterface::EChange CScanRegInterface::ChangeJob(const char* pszName, CJo
 
 bool CScanRegInterface::Announce(bool bWritten, int nHint, CJob& job) {
     if (!bWritten) {
-        m_pSink->ShowMessage(kMsgCannotSave);
+        m_pSink->ShowFailure(kMsgCannotSave, StoreFailureText(m_nLastError));
         return false;
     }
     // The change is durable now: first the views, then the server.
@@ -62,7 +92,7 @@ CScanRegInterface::EWriteIf CScanRegInterface::WriteJobIf(const std::vector<BYTE
                                                           CJob& job) {
     const EWriteIf result = CRegInterface::WriteJobIf(expected, job);
     if (result == EWriteIf::Failed)
-        m_pSink->ShowMessage(kMsgCannotSave);
+        m_pSink->ShowFailure(kMsgCannotSave, StoreFailureText(m_nLastError));
     if (result != EWriteIf::Written)
         return result;
     UpdateViews(kHintJobChanged, &job);
@@ -72,7 +102,11 @@ CScanRegInterface::EWriteIf CScanRegInterface::WriteJobIf(const std::vector<BYTE
 
 bool CScanRegInterface::DeleteJob(const char* pszName, const std::vector<BYTE>* pExpected) {
     if (!CRegInterface::DeleteJob(pszName, pExpected)) {
-        m_pSink->ShowMessage(kMsgCannotDelete);
+        // A job gone or changed meanwhile is no failure of the store.
+        if (m_nLastError == ERROR_FILE_NOT_FOUND || m_nLastError == ERROR_REVISION_MISMATCH)
+            m_pSink->ShowMessage(kMsgCannotDelete);
+        else
+            m_pSink->ShowFailure(kMsgCannotDelete, StoreFailureText(m_nLastError));
         return false;
     }
     UpdateViews(kHintJobsDeleted, nullptr);

@@ -1,5 +1,6 @@
 #include "RegistryDb.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include <QString>
@@ -149,8 +150,16 @@ LONG CRegistryDb::Error(int rc) const {
 LONG CRegistryDb::Open(const std::string& path, bool bCreate) {
     const int flags = SQLITE_OPEN_READWRITE | (bCreate ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK && (rc & 0xff) == SQLITE_CANTOPEN) {
+        // A file that is there but may not be read is no missing file.
+        const int nErrno = sqlite3_system_errno(m_db);
+        if (nErrno == EACCES || nErrno == EPERM)
+            return ERROR_ACCESS_DENIED;
+        if (!bCreate)
+            return ERROR_FILE_NOT_FOUND;
+    }
     if (rc != SQLITE_OK)
-        return (rc & 0xff) == SQLITE_CANTOPEN && !bCreate ? ERROR_FILE_NOT_FOUND : Error(rc);
+        return Error(rc);
     sqlite3_busy_handler(m_db, OnBusy, &m_busySince);
     // The file is outside input: never run code that a hostile schema brings.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);

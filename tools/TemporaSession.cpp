@@ -53,6 +53,9 @@ public:
     void ShowMessage(unsigned nStringId) override {
         std::fprintf(m_err, "tempora: %s\n", LoadResString(nStringId));
     }
+    void ShowFailure(unsigned nStringId, const std::string& strCause) override {
+        std::fprintf(m_err, "tempora: %s\n", WithCause(nStringId, strCause).c_str());
+    }
 
 private:
     std::FILE* m_err;
@@ -102,20 +105,12 @@ std::string StateProblemText(const CStateProblem& problem) {
 
 // Why the store cannot be used, for the user. Damage names the way out.
 std::string StoreErrorText(LONG nResult) {
-    switch (nResult) {
-    case ERROR_BUSY:
-        return "baza analiz jest zablokowana przez inny program";
-    case ERROR_BADDB:
-        return "baza analiz jest uszkodzona: plik " + Quoted(RegHivePath(HKEY_LOCAL_MACHINE)) +
-               " nie jest spójny i mógłby pokazać nie wszystkie analizy (szczegóły: tempora "
-               "status; naprawa z zachowaniem każdej czytelnej analizy: vexserv --install "
-               "--repair)";
-    case ERROR_ACCESS_DENIED:
-        return "brak dostępu do bazy analiz";
-    default:
-        return "błąd odczytu bazy analiz (" + std::to_string(nResult) + ": " +
-               RegErrorText(nResult) + ")";
-    }
+    if (nResult != ERROR_BADDB)
+        return StoreFailureText(nResult);
+    return "baza analiz jest uszkodzona: plik " + Quoted(RegHivePath(HKEY_LOCAL_MACHINE)) +
+           " nie jest spójny i mógłby pokazać nie wszystkie analizy (szczegóły: tempora "
+           "status; naprawa z zachowaniem każdej czytelnej analizy: vexserv --install "
+           "--repair)";
 }
 
 } // namespace

@@ -110,8 +110,13 @@ bool ReportJobs(std::FILE* out, time_t now) {
     if (!fs::exists(hive, ec) || !store.Open(LoadResString(139))) {
         if (ReportDamage(out, hive))
             return true;
-        std::fprintf(out, "Baza analiz: %s nie istnieje (vexserv --install ją zakłada)\n",
-                     Quoted(hive).c_str());
+        // Only what is really missing is made by the installation.
+        if (!fs::exists(hive, ec) || store.GetLastError() == ERROR_FILE_NOT_FOUND)
+            std::fprintf(out, "Baza analiz: %s nie istnieje (vexserv --install ją zakłada)\n",
+                         Quoted(hive).c_str());
+        else
+            std::fprintf(out, "Baza analiz: %s nie daje się otworzyć: %s\n", Quoted(hive).c_str(),
+                         PlainText(StoreFailureText(store.GetLastError())).c_str());
         return false;
     }
     if (ReportDamage(out, hive))
@@ -131,8 +136,9 @@ bool ReportJobs(std::FILE* out, time_t now) {
             due.push_back(std::move(report));
     }
     if (step == CRegInterface::EEnum::Failed) {
-        std::fprintf(out, "Baza analiz: %s, nie mogę odczytać wszystkich analiz (%s)\n",
-                     Quoted(hive).c_str(), RegErrorText(store.GetLastError()));
+        std::fprintf(out, "Baza analiz: %s, nie mogę odczytać wszystkich analiz: %s\n",
+                     Quoted(hive).c_str(),
+                     PlainText(StoreFailureText(store.GetLastError())).c_str());
         return store.GetLastError() == ERROR_BADDB;
     }
     std::fprintf(out, "Baza analiz: %s (analiz: %zu, aktywnych: %zu)\n", Quoted(hive).c_str(),

@@ -155,6 +155,10 @@ void CVigilDoc::ShowMessage(unsigned nStringId) {
     AfxMessageBox(nStringId, MB_OK);
 }
 
+void CVigilDoc::ShowFailure(unsigned nStringId, const std::string& strCause) {
+    AfxMessageBox(WithCause(nStringId, strCause).c_str(), MB_OK);
+}
+
 void CVigilDoc::RegisterCommands(CCommandLayer& commands) {
     commands.SetHandler(res::ID_JOB_NEW, this, [this] { OnJobNew(); });
     commands.SetHandler(res::ID_FILE_OPEN, this, [this] { OnJobImport(); });

@@ -1,6 +1,8 @@
 // A store that cannot be read is not an empty store: whoever must see every
 // job fails loudly, and a single damaged value is named, not hidden.
 #include "FaultUtil.h"
+#include "NamedBroadcast.h"
+#include "NamedEvent.h"
 #include "TempStateRoot.h"
 
 #include <csignal>
@@ -205,4 +207,40 @@ TEST_F(StoreFaultTest, DamagedDatabaseIsNotCalledMissing) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.find("zakłada"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("uszkodzona"), std::string::npos) << r.err;
+}
+
+TEST_F(StoreFaultTest, AStoreThatMayNotBeReadIsNotCalledMissing) {
+    AddMany(1);
+    const std::string db = RegHivePath(HKEY_LOCAL_MACHINE);
+    // Run by the user it belongs to: root reads a file whatever its mode.
+    constexpr uid_t kNobody = 65534;
+    const bool bRoot = geteuid() == 0;
+    std::vector<std::string> argv;
+    if (bRoot) {
+        for (const std::string& path : {m_root.Path(), db})
+            ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+        argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    ASSERT_EQ(chmod(db.c_str(), 0), 0);
+    argv.push_back(TEMPORA_PATH);
+    argv.push_back("list");
+    const CRunResult list = RunProgram(argv, m_root.Path(), m_root.Path());
+    argv.back() = "status";
+    const CRunResult status = RunProgram(argv, m_root.Path(), m_root.Path());
+    chmod(db.c_str(), 0600);
+    if (bRoot && fork() == 0) { // the events that user made
+        if (setgid(kNobody) == 0 && setuid(kNobody) == 0) {
+            CNamedEvent::Remove(kServerEventName);
+            CNamedBroadcast::Remove(kClientEventName);
+        }
+        _exit(0);
+    }
+    wait(nullptr);
+
+    EXPECT_EQ(list.code, 1);
+    EXPECT_EQ(list.err.find("zakłada"), std::string::npos) << list.err;
+    EXPECT_NE(list.err.find("brak dostępu do pliku bazy analiz " + db), std::string::npos)
+        << list.err;
+    EXPECT_EQ(status.out.find("nie istnieje"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("brak dostępu"), std::string::npos) << status.out;
 }
