@@ -187,7 +187,8 @@ CRegInterface::EChange CRegInterface::ChangeJob(const char* pszName, CJob& job,
                 return result;
         }
         outcome = EChange::Written;
-        return StoreJob(job, oldName.c_str());
+        // Renamed (a change of case included): the value found goes.
+        return StoreJob(job, oldName == job.GetName() ? nullptr : pszName);
     });
     if (outcome == EChange::Written && m_nLastError != ERROR_SUCCESS)
         outcome = EChange::Failed;
@@ -331,15 +332,15 @@ CRegInterface::EWriteIf CRegInterface::StampStart(CJob& job, time_t t) {
 
 CRegInterface::EWriteIf CRegInterface::StampStartToLaunch(CJob& job, time_t t) {
     return StampWith(
-        job, [&] { job.SetLastStartAt(t, true); }, true);
+        job, [&] { job.SetLastStartAt(t, true); }, t);
 }
 
 CRegInterface::EWriteIf CRegInterface::StampWith(CJob& job, const std::function<void()>& stamp,
-                                                 bool bToLaunch) {
+                                                 time_t toLaunch) {
     const std::vector<BYTE> read = job.Store();
     stamp();
     EWriteIf result = EWriteIf::Failed;
-    if (!bToLaunch) {
+    if (toLaunch == 0) {
         result = WriteJobIf(read, job);
     } else {
         const LONG status = RegTransaction(m_hKey, [&]() -> LONG {
@@ -351,7 +352,7 @@ CRegInterface::EWriteIf CRegInterface::StampWith(CJob& job, const std::function<
             if (opened != ERROR_SUCCESS)
                 return opened;
             BYTE data[8];
-            const auto stamped = static_cast<std::uint64_t>(job.GetLastStartInstant());
+            const auto stamped = static_cast<std::uint64_t>(toLaunch);
             for (int i = 0; i < 8; ++i)
                 data[i] = static_cast<BYTE>(stamped >> (8 * i));
             return RegSetValueEx(hKey, job.GetName(), REG_BINARY, data, sizeof data);

@@ -153,7 +153,8 @@ protected:
     LONG m_nLastError = ERROR_SUCCESS;
 
 private:
-    EWriteIf StampWith(CJob& job, const std::function<void()>& stamp, bool bToLaunch = false);
+    // toLaunch: the instant of a start to launch, recorded with the stamp.
+    EWriteIf StampWith(CJob& job, const std::function<void()>& stamp, time_t toLaunch = 0);
     // The key of kUnlaunchedKeyPath over this store's connection.
     LONG UnlaunchedKey(HKEY& hKey, bool bCreate);
 
