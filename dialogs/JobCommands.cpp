@@ -9,9 +9,12 @@
 
 #include <QApplication>
 
+#include <vector>
+
 namespace {
 
 constexpr unsigned IDS_NAME_TAKEN = 138;
+constexpr unsigned IDS_JOB_GONE = 319;
 
 QWidget* OwnerOf(QWidget* pParent) {
     return pParent != nullptr ? pParent : QApplication::activeWindow();
@@ -44,10 +47,12 @@ bool RunEditJobCommand(CRegInterface& store, int nRow, const char* pszName, QWid
     CJob job;
     if (!store.ReadJob(pszName, &job))
         return false;
-    // What was read, to tell whether the dialog gave the job a new reference
-    // (a new schedule, switched back on).
+    // The job as the dialog began: only what the user changed from it goes
+    // into the store, over whatever was stored meanwhile (a start the server
+    // made, a switch or a folder changed elsewhere).
     CJob read;
-    read.CopyLastStart(job);
+    const std::vector<BYTE> bytes = job.Store();
+    read.Load(bytes.data(), bytes.size());
     CJobDialog dlg(&job, OwnerOf(pParent));
     for (;;) {
         if (dlg.DoModal() != IDOK)
@@ -56,9 +61,25 @@ bool RunEditJobCommand(CRegInterface& store, int nRow, const char* pszName, QWid
             AfxMessageBox(IDS_NAME_TAKEN);
             continue;
         }
-        job.SetRowIndex(nRow);
-        // Otherwise the last start is the store's at the moment of writing:
-        // a start the server made while the dialog was open stands.
-        return store.WriteEditedJob(job, kHintJobChanged, pszName, job.HasSameLastStart(read));
+        CJob stored;
+        stored.SetRowIndex(nRow);
+        const CRegInterface::EChange result = store.ChangeJob(pszName, stored, [&](CJob& current) {
+            current.TakeEdits(read, job);
+            return true;
+        });
+        switch (result) {
+        case CRegInterface::EChange::Written:
+        case CRegInterface::EChange::Unchanged:
+            return true;
+        case CRegInterface::EChange::NameTaken: // taken meanwhile; the store said so
+            continue;
+        case CRegInterface::EChange::Gone:
+        case CRegInterface::EChange::Damaged:
+            // Deleted while the dialog was open: an edit does not bring it back.
+            AfxMessageBox(IDS_JOB_GONE);
+            return false;
+        default: // the store said why
+            return false;
+        }
     }
 }

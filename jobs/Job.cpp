@@ -104,6 +104,44 @@ bool CJob::HasSameLastStart(const CJob& other) const {
            m_bHasLastStart == other.m_bHasLastStart;
 }
 
+namespace {
+
+std::vector<BYTE> PeriodBytes(const CPeriod& period) {
+    std::vector<BYTE> bytes(static_cast<size_t>(period.GetStoreSize()));
+    period.Store(bytes.data());
+    return bytes;
+}
+
+template <class T> void TakeIfEdited(T& field, const T& read, const T& edited) {
+    if (!(edited == read))
+        field = edited;
+}
+
+} // namespace
+
+void CJob::TakeEdits(const CJob& read, const CJob& edited) {
+    TakeIfEdited(m_strName, read.m_strName, edited.m_strName);
+    TakeIfEdited(m_bActive, read.m_bActive, edited.m_bActive);
+    if (PeriodBytes(*edited.m_pPeriod) != PeriodBytes(*read.m_pPeriod))
+        m_pPeriod.reset(edited.m_pPeriod->Clone());
+    if (!edited.HasSameLastStart(read))
+        CopyLastStart(edited);
+    CScanParameter& mine = m_ScanParameter;
+    const CScanParameter& was = read.m_ScanParameter;
+    const CScanParameter& now = edited.m_ScanParameter;
+    TakeIfEdited(mine.m_strDirectory, was.m_strDirectory, now.m_strDirectory);
+    TakeIfEdited(mine.m_bHeuristic, was.m_bHeuristic, now.m_bHeuristic);
+    TakeIfEdited(mine.m_nLogMode, was.m_nLogMode, now.m_nLogMode);
+    TakeIfEdited(mine.m_nReferenceCheck, was.m_nReferenceCheck, now.m_nReferenceCheck);
+    TakeIfEdited(mine.m_nReferenceDiffAction, was.m_nReferenceDiffAction,
+                 now.m_nReferenceDiffAction);
+    TakeIfEdited(mine.m_nInfectionAction, was.m_nInfectionAction, now.m_nInfectionAction);
+    TakeIfEdited(mine.m_nWindowMode, was.m_nWindowMode, now.m_nWindowMode);
+    TakeIfEdited(mine.m_nEndMode, was.m_nEndMode, now.m_nEndMode);
+    TakeIfEdited(mine.m_bSubdirectories, was.m_bSubdirectories, now.m_bSubdirectories);
+    TakeIfEdited(mine.m_nFileSelection, was.m_nFileSelection, now.m_nFileSelection);
+}
+
 void CJob::PrepareIncoming(const CJob* pReplaced, time_t now) {
     if (pReplaced != nullptr && pReplaced->IsActive()) {
         CopyLastStart(*pReplaced);

@@ -106,6 +106,12 @@ public:
     void CopyLastStart(const CJob& other);
     bool HasSameLastStart(const CJob& other) const;
     void ClearLastStart() { m_bHasLastStart = false; }
+    // Takes over what an edit changed: each stored field (the name, the
+    // switch, the schedule, the last start, each scan option) in which edited
+    // differs from read, the job as the edit began, is copied from edited;
+    // every other field keeps this job's value. So an edit made on a copy
+    // undoes nothing that was stored while it was made.
+    void TakeEdits(const CJob& read, const CJob& edited);
 
     int GetRowIndex() const { return m_nRowIndex; }
     void SetRowIndex(int n) { m_nRowIndex = n; }

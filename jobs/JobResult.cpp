@@ -292,38 +292,27 @@ bool CJobResultReader::Read(const char* pszJobName, CJobResult& result) {
     return result.Load(buf, size);
 }
 
-bool DeleteJobResult(const char* pszJobName) {
-    if (pszJobName == nullptr)
-        return false;
-    CResultKey key(false);
-    if (!key.Get())
-        return true; // no results at all
-    const LONG status = RegDeleteValue(key.Get(), pszJobName);
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        return false;
-    RegFlushKey(key.Get());
-    return true;
+LONG DeleteJobResultIn(HKEY hResults, const char* pszJobName) {
+    if (!hResults)
+        return ERROR_SUCCESS;
+    const LONG status = RegDeleteValue(hResults, pszJobName);
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
-bool MoveJobResult(const char* pszOldName, const char* pszNewName) {
-    if (pszOldName == nullptr || pszNewName == nullptr)
-        return false;
-    CResultKey key(false);
-    if (!key.Get())
-        return true;
+LONG MoveJobResultIn(HKEY hResults, const char* pszOldName, const char* pszNewName) {
+    if (!hResults)
+        return ERROR_SUCCESS;
     BYTE buf[kMaxResultSize];
     DWORD size = sizeof buf;
-    const LONG status = RegQueryValueEx(key.Get(), pszOldName, nullptr, buf, &size);
-    if (status == ERROR_FILE_NOT_FOUND) {
-        const LONG removed = RegDeleteValue(key.Get(), pszNewName);
-        return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
+    const LONG status = RegQueryValueEx(hResults, pszOldName, nullptr, buf, &size);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return DeleteJobResultIn(hResults, pszNewName);
+    if (status == ERROR_MORE_DATA) {
+        // Oversized: it cannot be a result, so it is dropped.
+        const LONG removed = DeleteJobResultIn(hResults, pszOldName);
+        return removed == ERROR_SUCCESS ? DeleteJobResultIn(hResults, pszNewName) : removed;
     }
-    if (status != ERROR_SUCCESS) {
-        // Unreadable or oversized: it cannot be a result, so it is dropped.
-        return DeleteJobResult(pszOldName) && DeleteJobResult(pszNewName);
-    }
-    if (RegReplaceValue(key.Get(), pszOldName, pszNewName, REG_BINARY, buf, size) != ERROR_SUCCESS)
-        return false;
-    RegFlushKey(key.Get());
-    return true;
+    if (status != ERROR_SUCCESS)
+        return status;
+    return RegReplaceValue(hResults, pszOldName, pszNewName, REG_BINARY, buf, size);
 }

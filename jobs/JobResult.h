@@ -125,9 +125,12 @@ private:
 // Records that the named job's scanner could not be started, now.
 bool WriteNotStartedResult(const char* pszJobName,
                            CJobResult::ENotStarted why = CJobResult::ENotStarted::ScannerMissing);
-// Removes the named job's result; a missing one is no error.
-bool DeleteJobResult(const char* pszJobName);
-// Moves a result to a job's new name in one transaction (also when only the
-// case changes); with no result under the old name, any result under the
-// new name goes too, as a renamed job has never run under it.
-bool MoveJobResult(const char* pszOldName, const char* pszNewName);
+// Removes the named job's result from the results key hResults (null: no
+// results yet); a missing one is no error. For a caller's transaction.
+LONG DeleteJobResultIn(HKEY hResults, const char* pszJobName);
+// Moves a result in hResults (null: no results yet) to a job's new name
+// (also when only the case changes); with no result under the old name, any
+// result under the new name goes too, as a renamed job has never run under
+// it. For a caller's transaction, so that the job and its result move
+// together.
+LONG MoveJobResultIn(HKEY hResults, const char* pszOldName, const char* pszNewName);

@@ -2,6 +2,7 @@
 
 #include "Job.h"
 #include "JobResult.h"
+#include "RegistryDb.h"
 #include "ScanPaths.h"
 #include "StatePaths.h"
 #include "StoreDocument.h"
@@ -53,74 +54,181 @@ bool CRegInterface::Open(const char* pszKey) {
 }
 
 void CRegInterface::Close() {
+    if (m_hUnlaunched)
+        RegCloseKey(m_hUnlaunched);
+    m_hUnlaunched = nullptr;
+    if (m_hResults)
+        RegCloseKey(m_hResults);
+    m_hResults = nullptr;
     if (m_hKey)
         RegCloseKey(m_hKey);
     m_hKey = nullptr;
 }
 
-bool CRegInterface::AddJob(CJob& job) {
-    if (ReadJob(job.GetName(), nullptr))
-        return false;
-    // A new job has never run, whatever a former job of its name left.
-    DeleteJobResult(job.GetName());
-    return WriteJob(job, kHintJobAdded, nullptr);
+LONG CRegInterface::ResultKey(HKEY& hResults) {
+    if (!m_hResults) {
+        const LONG result = RegOpenKeyShared(m_hKey, kResultKeyPath, false, &m_hResults);
+        if (result != ERROR_SUCCESS) {
+            m_hResults = nullptr;
+            if (result != ERROR_FILE_NOT_FOUND)
+                return result;
+        }
+    }
+    hResults = m_hResults;
+    return ERROR_SUCCESS;
 }
 
-bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
+LONG CRegInterface::StoreJob(const CJob& job, const char* pszOldName) {
     // A job that nothing could show, run or delete by name is not stored.
-    if (!m_hKey || job.CheckStorable() != CJob::EFault::None)
-        return false;
+    if (job.CheckStorable() != CJob::EFault::None)
+        return ERROR_INVALID_PARAMETER;
     const std::vector<BYTE> data = job.Store();
     const char* pszName = job.GetName();
     const auto size = static_cast<DWORD>(data.size());
-    LONG result;
-    if (pszOldName && std::strcmp(pszOldName, pszName) != 0)
-        result = RegReplaceValue(m_hKey, pszOldName, pszName, REG_BINARY, data.data(), size);
-    else
-        result = RegSetValueEx(m_hKey, pszName, REG_BINARY, data.data(), size);
-    if (result != ERROR_SUCCESS)
-        return false;
-    RegFlushKey(m_hKey);
-    // The last result, the log and the reference list belong to the job,
-    // whatever it is called. The job is safe by now; what cannot follow only
-    // leaves the column or the log empty.
-    if (pszOldName && std::strcmp(pszOldName, pszName) != 0) {
-        MoveJobResult(pszOldName, pszName);
-        MoveJobFiles(StateRoot(), pszOldName, pszName);
+    const bool bRenamed = pszOldName && std::strcmp(pszOldName, pszName) != 0;
+    LONG result = bRenamed
+                      ? RegReplaceValue(m_hKey, pszOldName, pszName, REG_BINARY, data.data(), size)
+                      : RegSetValueEx(m_hKey, pszName, REG_BINARY, data.data(), size);
+    if (result != ERROR_SUCCESS || !bRenamed)
+        return result;
+    // The last result belongs to the job, whatever it is called.
+    HKEY hResults = nullptr;
+    result = ResultKey(hResults);
+    return result == ERROR_SUCCESS ? MoveJobResultIn(hResults, pszOldName, pszName) : result;
+}
+
+CRegInterface::EChange CRegInterface::InsertJob(CJob& job) {
+    if (!m_hKey) {
+        m_nLastError = ERROR_INVALID_HANDLE;
+        return EChange::Failed;
     }
+    EChange outcome = EChange::Failed;
+    m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
+        DWORD size = 0;
+        LONG result = RegQueryValueEx(m_hKey, job.GetName(), nullptr, nullptr, &size);
+        if (result == ERROR_SUCCESS) {
+            outcome = EChange::NameTaken;
+            return ERROR_REVISION_MISMATCH;
+        }
+        if (result != ERROR_FILE_NOT_FOUND)
+            return result;
+        // A new job has never run, whatever a former job of its name left.
+        HKEY hResults = nullptr;
+        result = ResultKey(hResults);
+        if (result == ERROR_SUCCESS)
+            result = DeleteJobResultIn(hResults, job.GetName());
+        return result == ERROR_SUCCESS ? StoreJob(job, nullptr) : result;
+    });
+    if (outcome == EChange::NameTaken)
+        return outcome;
+    return m_nLastError == ERROR_SUCCESS ? EChange::Written : EChange::Failed;
+}
+
+bool CRegInterface::AddJob(CJob& job) {
+    return InsertJob(job) == EChange::Written;
+}
+
+bool CRegInterface::WriteJob(CJob& job, int /*nHint*/, const char* pszOldName) {
+    if (!m_hKey) {
+        m_nLastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    m_nLastError = RegTransaction(m_hKey, [&] { return StoreJob(job, pszOldName); });
+    if (m_nLastError != ERROR_SUCCESS)
+        return false;
+    // The log and the reference list follow the job once it is safe; what
+    // cannot follow only leaves the log empty.
+    if (pszOldName && std::strcmp(pszOldName, job.GetName()) != 0)
+        MoveJobFiles(StateRoot(), pszOldName, job.GetName());
     return true;
 }
 
-bool CRegInterface::WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
-                                   bool bKeepStoredStart) {
-    if (!m_hKey)
-        return false;
-    if (!bKeepStoredStart || !pszOldName)
-        return CRegInterface::WriteJob(job, nHint, pszOldName);
-    const LONG result =
-        RegRewriteValue(m_hKey, pszOldName, job.GetName(), REG_BINARY,
-                        [&job](DWORD, const BYTE* pData, DWORD cbData, std::vector<BYTE>& newData) {
-                            CJob stored;
-                            if (!stored.Load(pData, cbData))
-                                return LONG(ERROR_FILE_NOT_FOUND);
-                            job.CopyLastStart(stored);
-                            newData = job.Store();
-                            return LONG(ERROR_SUCCESS);
-                        });
-    if (result == ERROR_FILE_NOT_FOUND)
-        return CRegInterface::WriteJob(job, nHint, pszOldName);
-    if (result != ERROR_SUCCESS)
-        return false;
-    RegFlushKey(m_hKey);
-    return true;
+CRegInterface::EChange CRegInterface::ChangeJob(const char* pszName, CJob& job,
+                                                const JobChangeFn& change) {
+    if (!m_hKey || !pszName) {
+        m_nLastError = m_hKey ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
+        return EChange::Failed;
+    }
+    EChange outcome = EChange::Failed;
+    std::string oldName;
+    m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
+        bool bLoaded = false;
+        LONG result = ReadAndLoad(
+            [&](BYTE* pData, DWORD* pcbData) {
+                return RegQueryValueEx(m_hKey, pszName, nullptr, pData, pcbData);
+            },
+            &job, bLoaded);
+        if (result == ERROR_FILE_NOT_FOUND)
+            outcome = EChange::Gone;
+        else if (result == ERROR_SUCCESS && !bLoaded)
+            outcome = EChange::Damaged;
+        if (result != ERROR_SUCCESS || !bLoaded)
+            return result != ERROR_SUCCESS ? result : ERROR_REVISION_MISMATCH;
+        oldName = job.GetName();
+        const std::vector<BYTE> before = job.Store();
+        if (!change(job)) {
+            outcome = EChange::Refused;
+            return ERROR_REVISION_MISMATCH;
+        }
+        if (oldName == job.GetName() && job.Store() == before) {
+            outcome = EChange::Unchanged;
+            return ERROR_SUCCESS;
+        }
+        // Another job answering to the new name; the job's own name in
+        // another case does not count (names compare folded).
+        if (CRegistryDb::FoldName(job.GetName()) != CRegistryDb::FoldName(oldName.c_str())) {
+            DWORD size = 0;
+            result = RegQueryValueEx(m_hKey, job.GetName(), nullptr, nullptr, &size);
+            if (result == ERROR_SUCCESS) {
+                outcome = EChange::NameTaken;
+                return ERROR_REVISION_MISMATCH;
+            }
+            if (result != ERROR_FILE_NOT_FOUND)
+                return result;
+        }
+        outcome = EChange::Written;
+        // Renamed (a change of case included): the value found goes.
+        return StoreJob(job, oldName == job.GetName() ? nullptr : pszName);
+    });
+    if (outcome == EChange::Written && m_nLastError != ERROR_SUCCESS)
+        outcome = EChange::Failed;
+    if (outcome == EChange::Damaged)
+        m_nLastError = ERROR_SUCCESS; // there, but no job: as ReadJob tells it
+    if (outcome == EChange::Written && oldName != job.GetName())
+        MoveJobFiles(StateRoot(), oldName, job.GetName());
+    return outcome;
 }
 
-bool CRegInterface::DeleteJob(const char* pszName) {
-    if (!m_hKey || !pszName || RegDeleteValue(m_hKey, pszName) != ERROR_SUCCESS)
+CRegInterface::EChange CRegInterface::ReplaceJob(CJob& incoming, time_t now) {
+    CJob stored;
+    stored.SetRowIndex(incoming.GetRowIndex());
+    return ChangeJob(incoming.GetName(), stored, [&](CJob& current) {
+        incoming.PrepareIncoming(&current, now);
+        const std::vector<BYTE> bytes = incoming.Store();
+        return current.Load(bytes.data(), bytes.size());
+    });
+}
+
+bool CRegInterface::DeleteJob(const char* pszName, const std::vector<BYTE>* pExpected) {
+    if (!m_hKey || !pszName) {
+        m_nLastError = m_hKey ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
         return false;
-    RegFlushKey(m_hKey);
-    DeleteJobResult(pszName);
-    return true;
+    }
+    m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
+        if (pExpected) {
+            CJob stored;
+            if (!ReadJob(pszName, &stored))
+                return m_nLastError == ERROR_SUCCESS ? ERROR_BADDB : m_nLastError;
+            if (stored.Store() != *pExpected)
+                return ERROR_REVISION_MISMATCH;
+        }
+        LONG result = RegDeleteValue(m_hKey, pszName);
+        HKEY hResults = nullptr;
+        if (result == ERROR_SUCCESS)
+            result = ResultKey(hResults);
+        return result == ERROR_SUCCESS ? DeleteJobResultIn(hResults, pszName) : result;
+    });
+    return m_nLastError == ERROR_SUCCESS;
 }
 
 bool CRegInterface::ReadJob(const char* pszName, CJob* pJob) {
@@ -210,6 +318,7 @@ CRegInterface::EWriteIf CRegInterface::WriteJobIf(const std::vector<BYTE>& expec
         return EWriteIf::Written;
     if (result == ERROR_REVISION_MISMATCH || result == ERROR_FILE_NOT_FOUND)
         return EWriteIf::Changed;
+    m_nLastError = result;
     return EWriteIf::Failed;
 }
 
@@ -221,21 +330,112 @@ CRegInterface::EWriteIf CRegInterface::StampStart(CJob& job, time_t t) {
     return StampWith(job, [&] { job.SetLastStartAt(t, true); });
 }
 
-CRegInterface::EWriteIf CRegInterface::StampWith(CJob& job, const std::function<void()>& stamp) {
+CRegInterface::EWriteIf CRegInterface::StampStartToLaunch(CJob& job, time_t t) {
+    return StampWith(
+        job, [&] { job.SetLastStartAt(t, true); }, t);
+}
+
+CRegInterface::EWriteIf CRegInterface::StampWith(CJob& job, const std::function<void()>& stamp,
+                                                 time_t toLaunch) {
     const std::vector<BYTE> read = job.Store();
     stamp();
-    const EWriteIf result = WriteJobIf(read, job);
+    EWriteIf result = EWriteIf::Failed;
+    if (toLaunch == 0) {
+        result = WriteJobIf(read, job);
+    } else {
+        const LONG status = RegTransaction(m_hKey, [&]() -> LONG {
+            result = WriteJobIf(read, job);
+            if (result != EWriteIf::Written)
+                return ERROR_REVISION_MISMATCH;
+            HKEY hKey = nullptr;
+            const LONG opened = UnlaunchedKey(hKey, true);
+            if (opened != ERROR_SUCCESS)
+                return opened;
+            BYTE data[8];
+            const auto stamped = static_cast<std::uint64_t>(toLaunch);
+            for (int i = 0; i < 8; ++i)
+                data[i] = static_cast<BYTE>(stamped >> (8 * i));
+            return RegSetValueEx(hKey, job.GetName(), REG_BINARY, data, sizeof data);
+        });
+        if (result == EWriteIf::Written && status != ERROR_SUCCESS)
+            result = EWriteIf::Failed;
+    }
     if (result != EWriteIf::Written)
         job.Load(read.data(), read.size());
     return result;
 }
 
+LONG CRegInterface::UnlaunchedKey(HKEY& hKey, bool bCreate) {
+    hKey = nullptr;
+    if (!m_hUnlaunched) {
+        const LONG result = RegOpenKeyShared(m_hKey, kUnlaunchedKeyPath, bCreate, &m_hUnlaunched);
+        if (result != ERROR_SUCCESS) {
+            m_hUnlaunched = nullptr;
+            return result;
+        }
+    }
+    hKey = m_hUnlaunched;
+    return ERROR_SUCCESS;
+}
+
+bool CRegInterface::ClearUnlaunched(const char* pszName) {
+    HKEY hKey = nullptr;
+    const LONG result = UnlaunchedKey(hKey, false);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (result != ERROR_SUCCESS)
+        return false;
+    const LONG removed = RegDeleteValue(hKey, pszName);
+    return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
+}
+
+bool CRegInterface::ReadUnlaunched(std::vector<std::pair<std::string, std::int64_t>>& starts) {
+    starts.clear();
+    HKEY hKey = nullptr;
+    LONG result = UnlaunchedKey(hKey, false);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return true;
+    for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
+        char name[REG_MAX_VALUE_NAME + 1];
+        DWORD length = sizeof name;
+        BYTE data[8] = {};
+        DWORD size = sizeof data;
+        result = RegEnumValue(hKey, index, name, &length, nullptr, data, &size);
+        if (result == ERROR_MORE_DATA) {
+            result = ERROR_SUCCESS; // not a stamp: counts as one from long ago
+            size = 0;
+        }
+        if (result != ERROR_SUCCESS)
+            break;
+        std::uint64_t stamp = 0;
+        for (DWORD i = 0; i < 8 && size == 8; ++i)
+            stamp |= static_cast<std::uint64_t>(data[i]) << (8 * i);
+        starts.emplace_back(std::string(name, length), static_cast<std::int64_t>(stamp));
+    }
+    return result == ERROR_NO_MORE_ITEMS;
+}
+
 bool CRegInterface::SetJobActive(const char* pszName, bool bActive) {
     CJob job;
-    if (!ReadJob(pszName, &job))
-        return false;
-    if (job.IsActive() == bActive)
+    const EChange result = ChangeJob(pszName, job, [bActive](CJob& stored) {
+        // A job whose schedule is incomplete counts as off whatever its switch.
+        if (stored.IsActive() != bActive)
+            stored.SetActive(bActive);
         return true;
-    job.SetActive(bActive);
-    return WriteJob(job, kHintJobChanged, nullptr);
+    });
+    return result == EChange::Written || result == EChange::Unchanged;
+}
+
+bool CRegInterface::ReadTogether(const std::function<void()>& body) {
+    if (!m_hKey) {
+        m_nLastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    const LONG result = RegReadTransaction(m_hKey, [&] {
+        body();
+        return LONG(ERROR_SUCCESS);
+    });
+    if (result != ERROR_SUCCESS)
+        m_nLastError = result;
+    return result == ERROR_SUCCESS;
 }

@@ -26,9 +26,8 @@ public:
 
     bool AddJob(CJob& job) override;
     bool WriteJob(CJob& job, int nHint, const char* pszOldName) override;
-    bool WriteEditedJob(CJob& job, int nHint, const char* pszOldName,
-                        bool bKeepStoredStart) override;
-    bool DeleteJob(const char* pszName) override;
+    EChange ChangeJob(const char* pszName, CJob& job, const JobChangeFn& change) override;
+    bool DeleteJob(const char* pszName, const std::vector<BYTE>* pExpected = nullptr) override;
     EWriteIf WriteJobIf(const std::vector<BYTE>& expected, CJob& job) override;
     void ShowJobChanged(CJob& job) override { UpdateViews(kHintJobChanged, &job); }
 

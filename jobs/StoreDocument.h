@@ -5,9 +5,11 @@
 // IStoreDocument; each program supplies the message sink that suits it (a
 // message box, stderr, or a recorder in tests).
 
+#include "Registry.h"
 #include "StringTable.h"
 
 #include <cstdio>
+#include <string>
 
 class CJob;
 
@@ -29,12 +31,27 @@ public:
     virtual ~IMessageSink() = default;
     // Shows the string-table entry nStringId to the user.
     virtual void ShowMessage(unsigned nStringId) = 0;
+    // The same with its cause, a few Polish words ("brak miejsca na dysku");
+    // a sink that cannot show more shows the message alone.
+    virtual void ShowFailure(unsigned nStringId, const std::string& strCause) {
+        (void)strCause;
+        ShowMessage(nStringId);
+    }
 };
+
+// The message nStringId followed by its cause: "... Przyczyna: cause."
+std::string WithCause(unsigned nStringId, const std::string& strCause);
+
+// Why the store failed, in a few Polish words for the user.
+std::string StoreFailureText(LONG nResult);
 
 // For the server and the command line: the message's text on stderr.
 class CStderrMessageSink : public IMessageSink {
 public:
     void ShowMessage(unsigned nStringId) override {
         std::fprintf(stderr, "Vex Tempora: %s\n", LoadResString(nStringId));
+    }
+    void ShowFailure(unsigned nStringId, const std::string& strCause) override {
+        std::fprintf(stderr, "Vex Tempora: %s\n", WithCause(nStringId, strCause).c_str());
     }
 };

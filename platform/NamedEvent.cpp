@@ -70,6 +70,14 @@ CNamedEvent::CNamedEvent(const char* pszName) {
     const std::string name = SemaphoreName(pszName, &m_strError);
     if (name.empty())
         return;
+    // The usual case first: it exists. Creating one writes a temporary file
+    // in /dev/shm before the name is linked to it, which a kill in between
+    // would leave there for good.
+    if (!CheckOwner(pszName, m_strError))
+        return;
+    m_pSem = sem_open(name.c_str(), 0);
+    if (m_pSem != SEM_FAILED || errno != ENOENT)
+        return;
     m_pSem = sem_open(name.c_str(), O_CREAT | O_EXCL, 0600, 0);
     if (m_pSem != SEM_FAILED || errno != EEXIST)
         return;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -14,12 +15,13 @@
 // Opened keys carry their own connection and the id of their row in
 // reg_keys (0 = the hive's root).
 struct RegKey {
-    constexpr RegKey(int hive, bool predefined, CRegistryDb* db = nullptr, std::int64_t keyId = 0)
-        : nHive(hive), bPredefined(predefined), pDb(db), nKeyId(keyId) {}
+    constexpr RegKey(int hive, bool predefined) : nHive(hive), bPredefined(predefined) {}
+    RegKey(int hive, std::shared_ptr<CRegistryDb> db, std::int64_t keyId)
+        : nHive(hive), pDb(std::move(db)), nKeyId(keyId) {}
 
     int nHive = -1;
     bool bPredefined = false;
-    CRegistryDb* pDb = nullptr;
+    std::shared_ptr<CRegistryDb> pDb; // shared by the keys of RegOpenKeyShared
     std::int64_t nKeyId = 0;
 
     // Value ids of this key in enumeration order, valid while the database's
@@ -124,18 +126,28 @@ LONG OpenOrCreate(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool bCreat
         return ERROR_FILE_NOT_FOUND;
     }
 
-    auto* pDb = new CRegistryDb;
+    auto pDb = std::make_shared<CRegistryDb>();
     LONG result = pDb->Open(path, bCreate);
     std::int64_t nKeyId = hKey->bPredefined ? 0 : hKey->nKeyId;
     if (result == ERROR_SUCCESS)
         result = bCreate ? pDb->CreateKeyPath(nKeyId, parts, pbCreated)
                          : pDb->FindKeyPath(nKeyId, parts);
-    if (result != ERROR_SUCCESS) {
-        delete pDb;
+    if (result != ERROR_SUCCESS)
         return result;
-    }
-    *phkResult = new RegKey{hKey->nHive, false, pDb, nKeyId};
+    *phkResult = new RegKey{hKey->nHive, std::move(pDb), nKeyId};
     return ERROR_SUCCESS;
+}
+
+// A connection of its own to an existing hive file, for the whole-file calls.
+LONG OpenHive(HKEY hHive, CRegistryDb& db) {
+    if (!hHive || hHive->nHive < 0)
+        return ERROR_INVALID_HANDLE;
+    if (CheckStateRoot().kind != CStateProblem::None)
+        return ERROR_ACCESS_DENIED;
+    const std::string path = RegHivePath(hHive);
+    if (!FileExists(path))
+        return ERROR_FILE_NOT_FOUND;
+    return db.Open(path, false);
 }
 
 // Makes sure key->ids reflects the database in the current read transaction.
@@ -246,12 +258,28 @@ LONG RegCreateKeyEx(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool* pbC
     return OpenOrCreate(hKey, pszSubKey, phkResult, true, pbCreated);
 }
 
+LONG RegOpenKeyShared(HKEY hBase, const char* pszSubKey, bool bCreate, HKEY* phkResult) {
+    if (!phkResult)
+        return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    if (!IsOpenKey(hBase))
+        return ERROR_INVALID_HANDLE;
+    std::vector<std::string> parts;
+    if (!SplitKeyPath(pszSubKey, parts))
+        return ERROR_INVALID_PARAMETER;
+    std::int64_t nKeyId = 0;
+    const LONG result = bCreate ? hBase->pDb->CreateKeyPath(nKeyId, parts, nullptr)
+                                : hBase->pDb->FindKeyPath(nKeyId, parts);
+    if (result == ERROR_SUCCESS)
+        *phkResult = new RegKey{hBase->nHive, hBase->pDb, nKeyId};
+    return result;
+}
+
 LONG RegCloseKey(HKEY hKey) {
     if (!hKey)
         return ERROR_INVALID_HANDLE;
     if (hKey->bPredefined)
         return ERROR_SUCCESS;
-    delete hKey->pDb;
     delete hKey;
     return ERROR_SUCCESS;
 }
@@ -363,6 +391,34 @@ LONG RegDeleteValue(HKEY hKey, const char* pszValueName) {
     if (!IsValidName(pszValueName))
         return ERROR_FILE_NOT_FOUND;
     return hKey->pDb->DeleteValue(hKey->nKeyId, pszValueName);
+}
+
+LONG RegTransaction(HKEY hKey, const std::function<LONG()>& body) {
+    return IsOpenKey(hKey) ? hKey->pDb->Transaction(body) : ERROR_INVALID_HANDLE;
+}
+
+LONG RegReadTransaction(HKEY hKey, const std::function<LONG()>& body) {
+    return IsOpenKey(hKey) ? hKey->pDb->ReadTransaction(body) : ERROR_INVALID_HANDLE;
+}
+
+LONG RegCheckHive(HKEY hHive, std::string& strDetail) {
+    strDetail.clear();
+    CRegistryDb db;
+    const LONG result = OpenHive(hHive, db);
+    return result == ERROR_SUCCESS ? db.CheckFile(strDetail) : result;
+}
+
+LONG RegRepairHive(HKEY hHive, std::string& strDetail) {
+    strDetail.clear();
+    CRegistryDb db;
+    LONG result = OpenHive(hHive, db);
+    std::string found;
+    if (result != ERROR_SUCCESS || db.CheckFile(found) != ERROR_BADDB)
+        return result;
+    result = db.RebuildIndexes(strDetail);
+    if (result == ERROR_SUCCESS)
+        strDetail = found;
+    return result;
 }
 
 LONG RegFlushKey(HKEY hKey) {

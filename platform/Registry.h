@@ -67,7 +67,12 @@ LONG RegOpenKeyEx(HKEY hKey, const char* pszSubKey, HKEY* phkResult);
 // *pbCreated (optional) tells whether the last component was new.
 LONG RegCreateKeyEx(HKEY hKey, const char* pszSubKey, HKEY* phkResult, bool* pbCreated = nullptr);
 
-// Closes a key opened by the two calls above; the hives need no closing.
+// Opens pszSubKey below the root of hBase's hive over hBase's own database
+// connection (creating what is missing when bCreate), so that a transaction
+// on either key also covers what is changed through the other.
+LONG RegOpenKeyShared(HKEY hBase, const char* pszSubKey, bool bCreate, HKEY* phkResult);
+
+// Closes a key opened by the calls above; the hives need no closing.
 LONG RegCloseKey(HKEY hKey);
 
 // Type and data of a value. pData null: only the size is returned in *pcbData.
@@ -115,6 +120,31 @@ LONG RegRewriteValue(HKEY hKey, const char* pszOldName, const char* pszValueName
 
 // ERROR_FILE_NOT_FOUND when there is no such value.
 LONG RegDeleteValue(HKEY hKey, const char* pszValueName);
+
+// Runs body as one write transaction of hKey's connection: what body reads
+// through hKey (or a key shared with it) no other writer can change until
+// the end, and what it changes is committed together, durably, when body
+// returns ERROR_SUCCESS, else not at all. The calls inside nest. body must
+// not write through another connection to the same hive: it would wait for
+// this transaction's lock.
+LONG RegTransaction(HKEY hKey, const std::function<LONG()>& body);
+
+// Runs body in one read transaction of hKey's connection: every read in it,
+// enumerations included, sees the same state of the hive. No writes inside.
+LONG RegReadTransaction(HKEY hKey, const std::function<LONG()>& body);
+
+// Checks the whole hive file (SQLite's integrity check, and that every index
+// names as many rows as its table): ERROR_SUCCESS, ERROR_BADDB with SQLite's
+// findings in strDetail, or why the file could not be checked.
+LONG RegCheckHive(HKEY hHive, std::string& strDetail);
+
+// Mends a hive whose indexes are damaged by building them afresh from the
+// tables, in one transaction: every row the tables hold is kept. A hive whose
+// tables themselves lost rows is not touched (ERROR_BADDB, strDetail says
+// why): rebuilding would make the loss final. ERROR_SUCCESS when the hive is
+// whole afterwards, with the damage that was mended in strDetail (empty when
+// the hive was whole before).
+LONG RegRepairHive(HKEY hHive, std::string& strDetail);
 
 // Every change is committed durably (synchronous=FULL) before its call
 // returns, so this only checks the handle; kept so callers state where a

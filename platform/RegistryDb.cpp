@@ -1,5 +1,6 @@
 #include "RegistryDb.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include <QString>
@@ -30,15 +31,28 @@ const char* const kStatements[] = {
     "BEGIN IMMEDIATE",
     "COMMIT",
     "ROLLBACK",
+    "SAVEPOINT reg",
+    "RELEASE reg",
+    "ROLLBACK TO reg",
     "PRAGMA data_version",
     "SELECT id FROM reg_keys WHERE parent = ?1 AND fold = ?2",
     "INSERT INTO reg_keys(parent, name, fold) VALUES(?1, ?2, ?3)",
-    "SELECT id FROM reg_values WHERE key = ?1 ORDER BY id",
+    // From the table itself in rowid (= creation) order: an index that
+    // damage has shortened cannot hide a value here.
+    "SELECT id FROM reg_values NOT INDEXED WHERE key = ?1 ORDER BY id",
     "SELECT name, type, data FROM reg_values WHERE id = ?1",
     "SELECT name, type, data FROM reg_values WHERE key = ?1 AND fold = ?2",
     "UPDATE reg_values SET type = ?3, data = ?4 WHERE key = ?1 AND fold = ?2",
     "INSERT INTO reg_values(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)",
     "DELETE FROM reg_values WHERE key = ?1 AND fold = ?2",
+    "SELECT (SELECT count(*) FROM reg_values NOT INDEXED WHERE key = ?1),"
+    " (SELECT count(*) FROM reg_values INDEXED BY reg_values_order WHERE key = ?1),"
+    " (SELECT count(*) FROM reg_values INDEXED BY sqlite_autoindex_reg_values_1 WHERE key = ?1)",
+    "SELECT (SELECT count(*) FROM reg_keys NOT INDEXED),"
+    " (SELECT count(*) FROM reg_keys INDEXED BY sqlite_autoindex_reg_keys_1),"
+    " (SELECT count(*) FROM reg_values NOT INDEXED),"
+    " (SELECT count(*) FROM reg_values INDEXED BY reg_values_order),"
+    " (SELECT count(*) FROM reg_values INDEXED BY sqlite_autoindex_reg_values_1)",
 };
 
 // Waits for a lock held by another connection. SQLite's own timeout backs off
@@ -136,8 +150,16 @@ LONG CRegistryDb::Error(int rc) const {
 LONG CRegistryDb::Open(const std::string& path, bool bCreate) {
     const int flags = SQLITE_OPEN_READWRITE | (bCreate ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK && (rc & 0xff) == SQLITE_CANTOPEN) {
+        // A file that is there but may not be read is no missing file.
+        const int nErrno = sqlite3_system_errno(m_db);
+        if (nErrno == EACCES || nErrno == EPERM)
+            return ERROR_ACCESS_DENIED;
+        if (!bCreate)
+            return ERROR_FILE_NOT_FOUND;
+    }
     if (rc != SQLITE_OK)
-        return (rc & 0xff) == SQLITE_CANTOPEN && !bCreate ? ERROR_FILE_NOT_FOUND : Error(rc);
+        return Error(rc);
     sqlite3_busy_handler(m_db, OnBusy, &m_busySince);
     // The file is outside input: never run code that a hostile schema brings.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
@@ -205,18 +227,77 @@ LONG CRegistryDb::Step(Stmt s) {
 }
 
 template <class Body> LONG CRegistryDb::InWriteTransaction(Body body) {
-    LONG result = Step(kBeginImmediate);
+    if (m_bReading)
+        return ERROR_ACCESS_DENIED; // a write lock taken from inside a read could deadlock
+    const bool bOuter = m_nDepth == 0;
+    LONG result = Step(bOuter ? kBeginImmediate : kSavepoint);
+    if (result != ERROR_SUCCESS)
+        return result;
+    ++m_nDepth;
+    result = body();
+    --m_nDepth;
+    // Whatever the end: ids read inside may name rows that are rolled back.
+    ++m_nWrites;
+    if (result == ERROR_SUCCESS)
+        result = Step(bOuter ? kCommit : kRelease);
+    if (result == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    if (bOuter) {
+        Rollback();
+    } else if (!sqlite3_get_autocommit(m_db)) {
+        Step(kRollbackTo);
+        Step(kRelease);
+    }
+    return result;
+}
+
+LONG CRegistryDb::Transaction(const std::function<LONG()>& body) {
+    return InWriteTransaction(body);
+}
+
+LONG CRegistryDb::ReadTransaction(const std::function<LONG()>& body) {
+    LONG result = BeginRead();
     if (result != ERROR_SUCCESS)
         return result;
     result = body();
-    if (result == ERROR_SUCCESS)
-        result = Step(kCommit);
-    if (result != ERROR_SUCCESS) {
-        Rollback();
+    EndRead();
+    return result;
+}
+
+LONG CRegistryDb::CheckCounts(std::int64_t nKeyId, std::int64_t* pnRows) {
+    std::int64_t nVersion = 0;
+    LONG result = DataVersion(nVersion);
+    if (result != ERROR_SUCCESS)
         return result;
+    const auto known = m_checked.find(nKeyId);
+    if (!pnRows && known != m_checked.end() && known->second == std::make_pair(nVersion, m_nWrites))
+        return ERROR_SUCCESS;
+    sqlite3_stmt* stmt = m_stmt[nKeyId < 0 ? kCountKeys : kCountValues];
+    if (nKeyId >= 0)
+        sqlite3_bind_int64(stmt, 1, nKeyId);
+    const int rc = sqlite3_step(stmt);
+    bool bAgree = rc == SQLITE_ROW;
+    if (bAgree) {
+        // Keys: columns 0-1; all values (nKeyId < 0) 2-4; one key's values 0-2.
+        const int nFirst = nKeyId < 0 ? 2 : 0;
+        bAgree = nKeyId >= 0 || sqlite3_column_int64(stmt, 0) == sqlite3_column_int64(stmt, 1);
+        for (int i = nFirst + 1; i < nFirst + 3; ++i)
+            bAgree = bAgree && sqlite3_column_int64(stmt, i) == sqlite3_column_int64(stmt, nFirst);
+        if (pnRows)
+            *pnRows = sqlite3_column_int64(stmt, nFirst);
     }
-    ++m_nWrites;
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_ROW)
+        return Error(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+    if (!bAgree)
+        return ERROR_BADDB;
+    m_checked[nKeyId] = {nVersion, m_nWrites};
     return ERROR_SUCCESS;
+}
+
+LONG CRegistryDb::NotFound(std::int64_t nKeyId) {
+    const LONG result = CheckCounts(nKeyId);
+    return result == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : result;
 }
 
 LONG CRegistryDb::FindKey(std::int64_t nParent, const std::string& name, std::int64_t& nKeyId) {
@@ -227,8 +308,9 @@ LONG CRegistryDb::FindKey(std::int64_t nParent, const std::string& name, std::in
     if (rc == SQLITE_ROW)
         nKeyId = sqlite3_column_int64(stmt, 0);
     sqlite3_reset(stmt);
+    // A damaged index must not make a key look missing (and so be made twice).
     if (rc == SQLITE_DONE)
-        return ERROR_FILE_NOT_FOUND;
+        return NotFound(-1);
     return Error(rc);
 }
 
@@ -273,10 +355,20 @@ LONG CRegistryDb::CreateKeyPath(std::int64_t& nKeyId, const std::vector<std::str
 }
 
 LONG CRegistryDb::BeginRead() {
-    return Step(kBegin);
+    if (m_nDepth == 0) {
+        const LONG result = Step(kBegin);
+        if (result != ERROR_SUCCESS)
+            return result;
+        m_bReading = true;
+    }
+    ++m_nDepth;
+    return ERROR_SUCCESS;
 }
 
 void CRegistryDb::EndRead() {
+    if (--m_nDepth > 0)
+        return;
+    m_bReading = false;
     if (Step(kCommit) != ERROR_SUCCESS)
         Rollback();
 }
@@ -298,7 +390,14 @@ LONG CRegistryDb::ValueIds(std::int64_t nKeyId, std::vector<std::int64_t>& ids) 
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
         ids.push_back(sqlite3_column_int64(stmt, 0));
     sqlite3_reset(stmt);
-    return Error(rc);
+    if (rc != SQLITE_DONE)
+        return Error(rc);
+    // Every index must name as many values as the table holds.
+    std::int64_t nRows = 0;
+    const LONG result = CheckCounts(nKeyId, &nRows);
+    if (result != ERROR_SUCCESS)
+        return result;
+    return nRows == static_cast<std::int64_t>(ids.size()) ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
 LONG CRegistryDb::ValueById(std::int64_t nId, Value& value) {
@@ -327,7 +426,7 @@ LONG CRegistryDb::FindValue(std::int64_t nKeyId, const char* pszName, Value& val
         ReadValueRow(stmt, value);
         return ERROR_SUCCESS;
     }
-    return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : Error(rc);
+    return rc == SQLITE_DONE ? NotFound(nKeyId) : Error(rc);
 }
 
 void CRegistryDb::ResetFind() {
@@ -351,6 +450,10 @@ LONG CRegistryDb::UpsertValue(std::int64_t nKeyId, const char* pszName, DWORD dw
     sqlite3_clear_bindings(stmt);
     if (result != ERROR_SUCCESS || sqlite3_changes(m_db) > 0)
         return result;
+    // A value that a damaged index hides would be inserted a second time.
+    result = CheckCounts(nKeyId);
+    if (result != ERROR_SUCCESS)
+        return result;
 
     stmt = m_stmt[kInsertValue];
     sqlite3_bind_int64(stmt, 1, nKeyId);
@@ -373,7 +476,7 @@ LONG CRegistryDb::RemoveValue(std::int64_t nKeyId, const std::string& fold) {
     const LONG result = Step(kDeleteValue);
     if (result != ERROR_SUCCESS)
         return result;
-    return sqlite3_changes(m_db) > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return sqlite3_changes(m_db) > 0 ? ERROR_SUCCESS : NotFound(nKeyId);
 }
 
 LONG CRegistryDb::SetValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName,
@@ -429,5 +532,65 @@ LONG CRegistryDb::UpdateValue(std::int64_t nKeyId, const char* pszName, const Re
             return ERROR_INVALID_PARAMETER;
         return UpsertValue(nKeyId, pszName, nType, newData.data(),
                            static_cast<DWORD>(newData.size()));
+    });
+}
+
+LONG CRegistryDb::CheckFile(std::string& strDetail) {
+    strDetail.clear();
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, "PRAGMA integrity_check(5)", -1, &stmt, nullptr);
+    while (rc != SQLITE_DONE && (rc == SQLITE_OK || rc == SQLITE_ROW) &&
+           (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        std::string line = text ? text : "";
+        // One database only: its heading says nothing.
+        const std::string heading = "*** in database main ***\n";
+        if (line.starts_with(heading))
+            line.erase(0, heading.size());
+        if (line != "ok")
+            strDetail += (strDetail.empty() ? "" : "; ") + line;
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        strDetail = sqlite3_errmsg(m_db);
+        return Error(rc);
+    }
+    if (!strDetail.empty())
+        return ERROR_BADDB;
+    // The check above misses nothing that CheckCounts would see, but say so
+    // in the same terms when the two ever disagree.
+    return CheckCounts(-1);
+}
+
+LONG CRegistryDb::RebuildIndexes(std::string& strDetail) {
+    // An index that names more rows than its table holds means the table
+    // lost rows: rebuilding would make that loss final, so it is left to a
+    // recovery that reads the pages themselves.
+    sqlite3_stmt* stmt = m_stmt[kCountKeys];
+    int rc = sqlite3_step(stmt);
+    bool bTablesWhole = rc == SQLITE_ROW;
+    if (bTablesWhole) {
+        bTablesWhole = sqlite3_column_int64(stmt, 0) >= sqlite3_column_int64(stmt, 1);
+        for (int i = 3; i < 5; ++i)
+            bTablesWhole =
+                bTablesWhole && sqlite3_column_int64(stmt, 2) >= sqlite3_column_int64(stmt, i);
+    }
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_ROW) {
+        strDetail = sqlite3_errmsg(m_db);
+        return Error(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+    }
+    if (!bTablesWhole) {
+        strDetail = "a table holds fewer rows than its index";
+        return ERROR_BADDB;
+    }
+    return InWriteTransaction([&]() -> LONG {
+        rc = sqlite3_exec(m_db, "REINDEX reg_keys; REINDEX reg_values;", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            strDetail = sqlite3_errmsg(m_db);
+            return Error(rc);
+        }
+        // Only a whole file is kept; anything else is rolled back.
+        return CheckFile(strDetail);
     });
 }

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,9 +39,17 @@ public:
     LONG CreateKeyPath(std::int64_t& nKeyId, const std::vector<std::string>& parts,
                        bool* pbCreated);
 
-    // A read transaction around several statements.
+    // A read transaction around several statements; inside a transaction
+    // already open on this connection it only counts the nesting.
     LONG BeginRead();
     void EndRead();
+    // Runs body as one write transaction (BEGIN IMMEDIATE), or as a savepoint
+    // of the one already open: committed when body returns ERROR_SUCCESS,
+    // else rolled back. Writes inside a read transaction are refused.
+    LONG Transaction(const std::function<LONG()>& body);
+    // Runs body in one read transaction, so that every read in it sees the
+    // same state of the file.
+    LONG ReadTransaction(const std::function<LONG()>& body);
     LONG DataVersion(std::int64_t& nVersion);
     LONG ValueIds(std::int64_t nKeyId, std::vector<std::int64_t>& ids);
     LONG ValueById(std::int64_t nId, Value& value);
@@ -59,6 +69,15 @@ public:
     LONG RewriteValue(std::int64_t nKeyId, const char* pszOldName, const char* pszName,
                       DWORD dwType, const RegRewriteFn& rewrite);
 
+    // The whole file as SQLite checks it: ERROR_SUCCESS, or ERROR_BADDB with
+    // SQLite's own findings (at most a few) in strDetail.
+    LONG CheckFile(std::string& strDetail);
+    // Rebuilds the indexes from the tables in one transaction, when every
+    // table holds at least the rows its indexes name (so no row is lost) and
+    // the file is whole afterwards; otherwise nothing changes and strDetail
+    // says why. ERROR_SUCCESS when the file is whole now.
+    LONG RebuildIndexes(std::string& strDetail);
+
     // Writes committed through this connection; the readers' cache uses it
     // because data_version does not count a connection's own commits.
     std::uint64_t WriteCount() const { return m_nWrites; }
@@ -74,6 +93,9 @@ private:
         kBeginImmediate,
         kCommit,
         kRollback,
+        kSavepoint,
+        kRelease,
+        kRollbackTo,
         kDataVersion,
         kFindKey,
         kInsertKey,
@@ -83,6 +105,8 @@ private:
         kUpdateValue,
         kInsertValue,
         kDeleteValue,
+        kCountValues,
+        kCountKeys,
         kStmtCount
     };
 
@@ -95,11 +119,21 @@ private:
                      DWORD cbData);
     LONG RemoveValue(std::int64_t nKeyId, const std::string& fold);
     LONG FindKey(std::int64_t nParent, const std::string& name, std::int64_t& nKeyId);
+    // Damage that hides rows: the values of a key (or all keys, nKeyId < 0)
+    // as the table holds them against what each index holds. ERROR_BADDB
+    // when they differ. Remembered until the file changes.
+    LONG CheckCounts(std::int64_t nKeyId, std::int64_t* pnRows = nullptr);
+    // The result of a lookup that found nothing: not found, or damage.
+    LONG NotFound(std::int64_t nKeyId);
     LONG Error(int rc) const;
     void Rollback();
 
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt[kStmtCount] = {};
     std::uint64_t m_nWrites = 0;
+    int m_nDepth = 0;        // open transactions and savepoints on this connection
+    bool m_bReading = false; // the outermost one is a read transaction
+    // Keys whose counts agreed, with the data version and write count then.
+    std::map<std::int64_t, std::pair<std::int64_t, std::uint64_t>> m_checked;
     std::chrono::steady_clock::time_point m_busySince; // start of the current lock wait
 };

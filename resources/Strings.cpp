@@ -128,6 +128,10 @@ const StringEntry kStrings[] = {
     {316, "podejrzane pliki"},
     {317, "podejrzanych plików"},
     {318, "nie zapisano wyniku"},
+    {319, "Tych ustawień analizy już nie ma: usunięto je w czasie edycji. Zmiany nie zostały "
+          "zapisane."},
+    {320, "Baza analiz jest uszkodzona: lista może nie pokazywać wszystkich analiz. Szczegóły "
+          "podaje polecenie \"tempora status\", a naprawia ją \"vexserv --install --repair\"."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -125,6 +127,35 @@ bool WriteFileAtomically(int dirfd, const std::string& name, std::string_view co
     if (!ok)
         ::unlinkat(dirfd, tmp.c_str(), 0);
     return ok;
+}
+
+void RemoveStaleTemporaries(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : name.substr(0, slash);
+    // As WriteFileAtomically names them: ".<base>.<time>-<pid>-<counter>.tmp".
+    const std::string prefix = "." + name.substr(slash + 1) + ".";
+    const std::string_view suffix = ".tmp";
+    DIR* entries = ::opendir(dir.c_str());
+    if (!entries)
+        return;
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string_view file = entry->d_name;
+        if (!file.starts_with(prefix) || !file.ends_with(suffix))
+            continue;
+        const std::string_view unique =
+            file.substr(prefix.size(), file.size() - prefix.size() - suffix.size());
+        const size_t first = unique.find('-');
+        const size_t second = unique.find('-', first + 1);
+        if (first == std::string_view::npos || second == std::string_view::npos)
+            continue;
+        const std::string pid(unique.substr(first + 1, second - first - 1));
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos ||
+            pid.size() > 9)
+            continue;
+        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(entries), entry->d_name, 0);
+    }
+    ::closedir(entries);
 }
 
 bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& error) {

@@ -13,6 +13,11 @@
 bool WriteFileAtomically(int dirfd, const std::string& name, std::string_view content, mode_t mode,
                          std::string& error, uid_t uid = uid_t(-1), gid_t gid = gid_t(-1));
 
+// Removes the temporary files that WriteFileAtomically of name (a path) left
+// when its writer was killed: those of writers that no longer run. One that
+// a running writer still fills stays.
+void RemoveStaleTemporaries(const std::string& name);
+
 // Reads at most maxSize bytes from fd (from its start); false when the file is
 // longer or cannot be read.
 bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& error);

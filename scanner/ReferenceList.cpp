@@ -62,6 +62,8 @@ std::string CReferenceList::Serialize() const {
 bool CReferenceList::Load(const std::string& path, bool& exists, std::string& error) {
     m_entries.clear();
     exists = false;
+    // What a scan killed while it saved the list left beside it.
+    RemoveStaleTemporaries(path);
     int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT)

@@ -17,7 +17,8 @@ public:
     bool Parse(const char* data, size_t size, std::string& error);
     std::string Serialize() const;
 
-    // Load: true with an empty list when the file does not exist yet.
+    // Load: true with an empty list when the file does not exist yet. Removes
+    // the temporary copies that killed saves left beside the file.
     bool Load(const std::string& path, bool& exists, std::string& error);
     // Replaces the file atomically.
     bool Save(const std::string& path, std::string& error) const;

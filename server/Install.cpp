@@ -73,6 +73,28 @@ LONG RepairScanner(HKEY key, const std::string& strScanner, std::FILE* err) {
     return result;
 }
 
+// Mends a damaged store where that keeps every job; says what it did.
+bool Repair(std::FILE* err) {
+    const std::string hive = RegHivePath(HKEY_LOCAL_MACHINE);
+    std::string detail;
+    const LONG result = RegRepairHive(HKEY_LOCAL_MACHINE, detail);
+    if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) {
+        if (!detail.empty())
+            std::fprintf(err,
+                         "vexserv: the job store %s was damaged (%s); its indexes were rebuilt "
+                         "from its tables and every job was kept\n",
+                         hive.c_str(), detail.c_str());
+        return true;
+    }
+    std::fprintf(err,
+                 "vexserv: the job store %s cannot be repaired here: %s (%s); it was left as it "
+                 "is. Stop the server and copy every row it still gives into a new store with the "
+                 "sqlite3 shell, as vexserv(1) describes under REPAIR\n",
+                 hive.c_str(), detail.empty() ? RegErrorText(result) : detail.c_str(),
+                 RegErrorText(result));
+    return false;
+}
+
 LONG CreateKey(const char* pszPath, HKEY* pKey) {
     return RegCreateKeyEx(HKEY_LOCAL_MACHINE, pszPath, pKey);
 }
@@ -106,13 +128,15 @@ CInstallPaths InstallPathsFor(const std::string& strExeDir) {
     return paths;
 }
 
-int RunInstall(const CInstallPaths& paths, std::FILE* err) {
+int RunInstall(const CInstallPaths& paths, std::FILE* err, bool bRepair) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None) {
         std::fprintf(err, "vexserv: refusing an unsafe state root: %s\n",
                      EscapeControls(DescribeStateProblem(problem)).c_str());
         return 2;
     }
+    if (bRepair && !Repair(err))
+        return 2;
     HKEY jobs = nullptr;
     LONG result = CreateKey(kJobKeyPath, &jobs);
     if (result == ERROR_SUCCESS)

@@ -23,5 +23,8 @@ CInstallPaths InstallPathsFor(const std::string& strExeDir);
 std::string ProgramDirectory();
 
 // Returns the exit code: 0 done, 2 when the registry could not be written
-// (with a message on err).
-int RunInstall(const CInstallPaths& paths, std::FILE* err);
+// (with a message on err). With bRepair a damaged job store is mended first
+// (RegRepairHive): its indexes are rebuilt from the tables, every job kept;
+// a store whose tables lost rows is left as it is, with the way to recover
+// them on err, and 2.
+int RunInstall(const CInstallPaths& paths, std::FILE* err, bool bRepair = false);

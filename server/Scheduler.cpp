@@ -6,6 +6,7 @@
 #include "LocalInstant.h"
 #include "RegInterface.h"
 #include "RunNow.h"
+#include "ScanLock.h"
 #include "ScanParameterLaunch.h"
 #include "Server.h"
 #include "Settings.h"
@@ -81,6 +82,8 @@ std::string CScheduler::ReadBootId() {
 int CScheduler::RunPass(CServer& server) {
     ReapWorkers();
     ReapScanners();
+    if (!m_bUnlaunchedChecked)
+        m_bUnlaunchedChecked = RecordUnlaunched();
     if (!m_bBootChecked) {
         m_bBootChecked = true;
         RunAtStartupJobsOnce(server);
@@ -177,10 +180,38 @@ void CScheduler::RunAtStartupJobsOnce(CServer& server) {
             StartJob(server, store, *pJob, now, scanner);
 }
 
+bool CScheduler::RecordUnlaunched() {
+    CRegInterface store;
+    std::vector<std::pair<std::string, std::int64_t>> starts;
+    if (!store.Open(kJobKeyPath) || !store.ReadUnlaunched(starts))
+        return false;
+    // Only one server runs for a state root: whatever a former one stamped
+    // and did not see launched is over.
+    for (const auto& [name, stamp] : starts) {
+        CJobResult result;
+        const bool bEnded = ReadJobResult(name.c_str(), result) && result.m_nFinished >= stamp;
+        if (!bEnded && !CScanLock::IsRunning(name.c_str()) &&
+            store.ReadJob(name.c_str(), nullptr)) {
+            Log("failure", name,
+                "a former server stamped the start at " + IsoLocalTime(stamp) +
+                    " and ended before it launched the scan");
+            RecordNotStarted(name, CJobResult::ENotStarted::ScannerMissing);
+        }
+        store.ClearUnlaunched(name.c_str());
+    }
+    return true;
+}
+
+void CScheduler::ClearUnlaunched(const std::string& name) {
+    CRegInterface store;
+    if (!store.Open(kJobKeyPath) || !store.ClearUnlaunched(name.c_str()))
+        Log("failure", name, "the record of the start to launch cannot be removed");
+}
+
 bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time_t now,
                           const std::string& scanner) {
     const std::vector<BYTE> before = job.Store();
-    switch (store.StampStart(job, now)) {
+    switch (store.StampStartToLaunch(job, now)) {
     case CRegInterface::EWriteIf::Written:
         break;
     case CRegInterface::EWriteIf::Changed:
@@ -200,6 +231,7 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time
     if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None) {
         Log("refused", job.GetName(), std::string(FaultReason(fault)) + "; not started");
         RecordNotStarted(job.GetName(), NotCarriedOut(fault));
+        ClearUnlaunched(job.GetName());
         return false;
     }
     if (job.GetPeriod()->GetIdle()) {
@@ -211,6 +243,7 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time
     job.m_bKeepScanner = true;
     const CJob::ERunResult result = job.Execute();
     LogResult(job.GetName(), result);
+    ClearUnlaunched(job.GetName()); // launched, or its outcome recorded
     KeepScanner(job, result);
     job.m_pRunSeams = nullptr;
     return true;
@@ -249,6 +282,7 @@ void CScheduler::StartWorker(CJob& job, const std::vector<BYTE>& before,
             LogResult(worker.job->GetName(), result);
             if (result == CJob::ERunResult::Cancelled)
                 Rearm(worker);
+            ClearUnlaunched(worker.job->GetName());
             KeepScanner(*worker.job, result);
             worker.done = true;
         });

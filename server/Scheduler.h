@@ -79,6 +79,12 @@ private:
     // unchanged, and then starts it; false when it was not started.
     bool StartJob(CServer& server, CRegInterface& store, CJob& job, time_t now,
                   const std::string& scanner);
+    // A start that a former server stamped and ended before launching gets
+    // the result "not started" (unless its scan ran or runs after all).
+    // False when the store cannot be read now.
+    bool RecordUnlaunched();
+    // The stamped start was launched, or its outcome recorded.
+    void ClearUnlaunched(const std::string& name);
     // A reference time ahead of the clock becomes now in the store.
     void RebaseReference(CRegInterface& store, CJob& job, time_t now);
     void StartWorker(CJob& job, const std::vector<BYTE>& before, const std::string& scanner);
@@ -110,6 +116,7 @@ private:
     CJobRunSeams m_seams;
     bool m_bWallClockSeam = false;
     bool m_bBootChecked = false;
+    bool m_bUnlaunchedChecked = false;
     bool m_bKeyMissing = false; // said once, not every minute
     bool m_bReadFailed = false; // likewise
     std::set<std::string> m_skippedLogged;

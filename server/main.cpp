@@ -16,8 +16,9 @@
 int main(int argc, char** argv) {
     if (const auto code = AnswerInfoOption(argc, argv, "vexserv", VexservHelp(), stdout))
         return *code;
-    if (argc == 2 && std::strcmp(argv[1], "--install") == 0)
-        return RunInstall(InstallPathsFor(ProgramDirectory()), stderr);
+    if (argc >= 2 && argc <= 3 && std::strcmp(argv[1], "--install") == 0 &&
+        (argc == 2 || std::strcmp(argv[2], "--repair") == 0))
+        return RunInstall(InstallPathsFor(ProgramDirectory()), stderr, argc == 3);
     if (argc != 1) {
         std::fprintf(stderr, "vexserv: błędne wywołanie\n%s", VexservUsage());
         return kExitUsageError;

@@ -95,13 +95,15 @@ void AddScheduleFields(const CPeriod& period, CJobReport& report) {
     }
 }
 
-// The name of an option index, or its number for values the dialog never makes.
+// The name of an option index; a value the dialog never makes is named as
+// the damage it is, with the number, so that nobody takes it for a choice.
 std::string Choice(DWORD value, std::initializer_list<const char*> names) {
     DWORD index = 0;
     for (const char* name : names)
         if (index++ == value)
             return name;
-    return std::to_string(value);
+    return "uszkodzona wartość " + std::to_string(value) + " (poza zakresem 0-" +
+           std::to_string(names.size() - 1) + ")";
 }
 
 std::string YesNo(bool b) {
@@ -117,8 +119,9 @@ std::string JsonBool(bool b) {
 }
 
 std::string JsonChoice(DWORD value, std::initializer_list<const char*> names) {
-    const std::string text = Choice(value, names);
-    return text == std::to_string(value) ? text : JsonString(text);
+    if (value < names.size())
+        return JsonString(names.begin()[value]);
+    return JsonString("damaged (" + std::to_string(value) + ")");
 }
 
 std::string JsonTime(const std::optional<COleDateTime>& t) {

@@ -578,8 +578,9 @@ const char* TemporaHelp() {
            "                             zmienia tylko to, co podano; nowy harmonogram\n"
            "                             liczy od teraz, bez niego ostatni start zostaje\n"
            "  status                     czy serwer działa, gdzie są baza analiz, skaner\n"
-           "                             i sygnatury, analizy w ciągu 24 godzin\n"
-           "                             (kod wyjścia 3, gdy serwer nie działa)\n"
+           "                             i sygnatury, analizy w ciągu 24 godzin,\n"
+           "                             uszkodzenie bazy (kod wyjścia 1, gdy baza jest\n"
+           "                             uszkodzona, 3, gdy serwer nie działa)\n"
            "  enable NAZWA               włącza analizę\n"
            "  disable NAZWA              wyłącza analizę\n"
            "  delete NAZWA               usuwa analizę\n"
@@ -625,7 +626,7 @@ const char* TemporaHelp() {
            "--foreground, --reference-check, --active.\n"
            "Dni tygodnia (mon ... sun) można pisać dowolnymi literami (Mon, MON).\n"
            "\n"
-           "Kody wyjścia: 0 powodzenie, 1 baza odmówiła albo analiza nie istnieje,\n"
-           "2 błędne wywołanie, 3 (status) serwer nie działa. Katalog stanu:\n"
-           "$RAMPART_ROOT albo $XDG_DATA_HOME/rampart.\n";
+           "Kody wyjścia: 0 powodzenie, 1 baza odmówiła, jest uszkodzona albo analiza\n"
+           "nie istnieje, 2 błędne wywołanie, 3 (status) serwer nie działa. Katalog\n"
+           "stanu: $RAMPART_ROOT albo $XDG_DATA_HOME/rampart.\n";
 }

@@ -53,6 +53,9 @@ public:
     void ShowMessage(unsigned nStringId) override {
         std::fprintf(m_err, "tempora: %s\n", LoadResString(nStringId));
     }
+    void ShowFailure(unsigned nStringId, const std::string& strCause) override {
+        std::fprintf(m_err, "tempora: %s\n", WithCause(nStringId, strCause).c_str());
+    }
 
 private:
     std::FILE* m_err;
@@ -100,19 +103,14 @@ std::string StateProblemText(const CStateProblem& problem) {
     return DescribeStateProblemPl(problem, PlainText(problem.strPath), Quoted(problem.strPath));
 }
 
-// Why a job cannot be stored or run, for the user.
+// Why the store cannot be used, for the user. Damage names the way out.
 std::string StoreErrorText(LONG nResult) {
-    switch (nResult) {
-    case ERROR_BUSY:
-        return "baza analiz jest zablokowana przez inny program";
-    case ERROR_BADDB:
-        return "plik bazy analiz jest uszkodzony";
-    case ERROR_ACCESS_DENIED:
-        return "brak dostępu do bazy analiz";
-    default:
-        return "błąd odczytu bazy analiz (" + std::to_string(nResult) + ": " +
-               RegErrorText(nResult) + ")";
-    }
+    if (nResult != ERROR_BADDB)
+        return StoreFailureText(nResult);
+    return "baza analiz jest uszkodzona: plik " + Quoted(RegHivePath(HKEY_LOCAL_MACHINE)) +
+           " nie jest spójny i mógłby pokazać nie wszystkie analizy (szczegóły: tempora "
+           "status; naprawa z zachowaniem każdej czytelnej analizy: vexserv --install "
+           "--repair)";
 }
 
 } // namespace
@@ -131,8 +129,12 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         return kExitOk;
     }
     // The status reports a missing store instead of failing on it.
-    if (request.command == TemporaCommand::Status)
-        return ReportStatus(m_out) ? kExitOk : kExitServerStopped;
+    if (request.command == TemporaCommand::Status) {
+        const CStatus status = ReportStatus(m_out);
+        if (status.bStoreDamaged)
+            return kExitRefused;
+        return status.bServerRunning ? kExitOk : kExitServerStopped;
+    }
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
         return Refuse(StateProblemText(problem));
@@ -195,27 +197,40 @@ bool CTemporaSession::ReadExisting(CScanRegInterface& store, const std::string& 
                                    CJob& job) {
     if (store.ReadJob(strName.c_str(), &job))
         return true;
-    if (store.ReadJob(strName.c_str(), nullptr))
-        Refuse("ustawienia analizy " + Quoted(strName) + " są uszkodzone.");
-    else
-        Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+    NoSuchJob(store, strName);
     return false;
 }
 
+int CTemporaSession::NoSuchJob(CScanRegInterface& store, const std::string& strName) {
+    const LONG error = store.GetLastError();
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
+        return Refuse(StoreErrorText(error) + ".");
+    if (error == ERROR_SUCCESS || store.ReadJob(strName.c_str(), nullptr))
+        return Refuse("ustawienia analizy " + Quoted(strName) + " są uszkodzone.");
+    return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+}
+
 bool CTemporaSession::ForEachJob(CScanRegInterface& store,
-                                 const std::function<void(const CJob&)>& each) {
-    CJob job;
+                                 const std::function<void(const CJob&)>& each,
+                                 const std::string& strUntouched) {
     std::vector<std::string> skipped;
-    DWORD index = 0;
-    CRegInterface::EEnum step;
-    while ((step = store.NextJob(&index, &job, &skipped)) == CRegInterface::EEnum::Job)
-        each(job);
+    CRegInterface::EEnum step = CRegInterface::EEnum::Failed;
+    // One state of the store from the first job to the last, whatever other
+    // programs write meanwhile.
+    store.ReadTogether([&] {
+        CJob job;
+        DWORD index = 0;
+        while ((step = store.NextJob(&index, &job, &skipped)) == CRegInterface::EEnum::Job)
+            each(job);
+    });
     for (const std::string& name : skipped)
         std::fprintf(m_err, "tempora: pominięto uszkodzony wpis %s.\n", Quoted(name).c_str());
     if (step == CRegInterface::EEnum::End)
         return true;
-    Refuse("nie mogę odczytać wszystkich analiz: " + StoreErrorText(store.GetLastError()) +
-           "; nic nie zapisano.");
+    // Damage must never pass for a shorter list.
+    const LONG error = store.GetLastError();
+    Refuse((error == ERROR_BADDB ? "" : "nie mogę odczytać wszystkich analiz: ") +
+           StoreErrorText(error) + (strUntouched.empty() ? "." : "; " + strUntouched));
     return false;
 }
 
@@ -290,28 +305,34 @@ int CTemporaSession::Add(CScanRegInterface& store, const CTemporaRequest& reques
     return store.AddJob(job) ? kExitOk : kExitRefused;
 }
 
-// As the window's edit: the stored job read afresh, the changes applied, the
-// job written back under its new name in one replacing write.
+int CTemporaSession::ChangeRefused(CScanRegInterface& store, CRegInterface::EChange result,
+                                   const std::string& strName) {
+    if (result == CRegInterface::EChange::Gone || result == CRegInterface::EChange::Damaged)
+        return NoSuchJob(store, strName);
+    return kExitRefused; // the store said why
+}
+
+// As the window's edit, but read, changed and written in one transaction of
+// the store: a change or a start that another program stores meanwhile waits
+// for it and is never undone by it.
 int CTemporaSession::Edit(CScanRegInterface& store, const CTemporaRequest& request) {
     CJob job;
     if (!ReadExisting(store, request.strName, job))
         return kExitRefused;
     if (!CheckChanges(request.changes))
         return kExitRefused;
-    const std::string oldName = job.GetName();
+    const COleDateTime now(CurrentTime());
     std::string error;
-    if (!ApplyJobChanges(request.changes, job, COleDateTime(CurrentTime()), error)) {
+    const CRegInterface::EChange result =
+        store.ChangeJob(request.strName.c_str(), job, [&](CJob& stored) {
+            return ApplyJobChanges(request.changes, stored, now, error);
+        });
+    if (result == CRegInterface::EChange::Refused) {
         std::fprintf(m_err, "tempora: %s\n", error.c_str());
         return kExitUsage;
     }
-    // Another job answering to the new name; the job's own name in another
-    // case does not count (names compare folded).
-    if (request.changes.newName &&
-        CRegistryDb::FoldName(job.GetName()) != CRegistryDb::FoldName(oldName.c_str()) &&
-        store.ReadJob(job.GetName(), nullptr))
-        return Refuse(LoadResString(kMsgNameTaken));
-    if (!store.WriteJob(job, kHintJobChanged, oldName.c_str()))
-        return kExitRefused;
+    if (result != CRegInterface::EChange::Written && result != CRegInterface::EChange::Unchanged)
+        return ChangeRefused(store, result, request.strName);
     if (request.changes.active.value_or(false) && !job.IsPeriodValid())
         return Refuse("analiza " + Quoted(job.GetName()) +
                       " nie może być aktywna: jej harmonogram jest niekompletny.");
@@ -320,10 +341,14 @@ int CTemporaSession::Edit(CScanRegInterface& store, const CTemporaRequest& reque
 
 int CTemporaSession::SetActive(CScanRegInterface& store, const std::string& strName, bool bActive) {
     CJob job;
-    if (!ReadExisting(store, strName, job))
-        return kExitRefused;
-    if (!store.SetJobActive(strName.c_str(), bActive))
-        return kExitRefused;
+    const CRegInterface::EChange result = store.ChangeJob(strName.c_str(), job, [&](CJob& stored) {
+        // A job whose schedule is incomplete counts as off whatever its switch.
+        if (stored.IsActive() != bActive)
+            stored.SetActive(bActive);
+        return true;
+    });
+    if (result != CRegInterface::EChange::Written && result != CRegInterface::EChange::Unchanged)
+        return ChangeRefused(store, result, strName);
     if (bActive && !job.IsPeriodValid())
         return Refuse("analiza " + Quoted(strName) +
                       " nie może być aktywna: jej harmonogram jest niekompletny.");
@@ -332,7 +357,7 @@ int CTemporaSession::SetActive(CScanRegInterface& store, const std::string& strN
 
 int CTemporaSession::Delete(CScanRegInterface& store, const std::string& strName) {
     if (!store.ReadJob(strName.c_str(), nullptr))
-        return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+        return NoSuchJob(store, strName);
     return store.DeleteJob(strName.c_str()) ? kExitOk : kExitRefused;
 }
 
@@ -371,7 +396,9 @@ int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName
 
 int CTemporaSession::Export(CScanRegInterface& store, const std::string& strFile) {
     std::vector<std::vector<BYTE>> records;
-    if (!ForEachJob(store, [&](const CJob& job) { records.push_back(job.Store()); }))
+    const std::string untouched = "plik " + Quoted(strFile) + " pozostał bez zmian.";
+    if (!ForEachJob(
+            store, [&](const CJob& job) { records.push_back(job.Store()); }, untouched))
         return kExitRefused;
     std::string strError;
     if (!SaveJobFile(strFile, EncodeJobFile(records), &strError))
@@ -422,18 +449,26 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
             ++kept;
             continue;
         }
-        // New here, or switched back on: it waits for its next time; a
-        // replaced active job keeps this machine's last start.
-        CJob stored;
-        const bool bStored = bExists && store.ReadJob(name.c_str(), &stored);
-        job.PrepareIncoming(bStored ? &stored : nullptr, CurrentTime());
+        // A replaced active job keeps this machine's last start, as stored
+        // at the moment of replacing; a new one (also one deleted since it
+        // was asked about) waits for its next time.
+        CRegInterface::EChange result = CRegInterface::EChange::Gone;
+        if (bExists)
+            result = store.ReplaceJob(job, CurrentTime());
+        const bool bReplaced = result != CRegInterface::EChange::Gone;
+        if (!bReplaced) {
+            job.PrepareIncoming(nullptr, CurrentTime());
+            result = store.AddJob(job) ? CRegInterface::EChange::Written
+                                       : CRegInterface::EChange::Failed;
+        }
         // The store names its own failure (a write error, a name taken since).
-        if (!(bExists ? store.WriteJob(job, kHintJobChanged, nullptr) : store.AddJob(job))) {
+        if (result != CRegInterface::EChange::Written &&
+            result != CRegInterface::EChange::Unchanged) {
             Refuse("nie zapisano analizy " + Quoted(name) + ".");
             ++refused;
             continue;
         }
-        ++(bExists ? replaced : added);
+        ++(bReplaced ? replaced : added);
     }
     if (status == JobFileStatus::Damaged) {
         Refuse(FormatMessage(kMsgFileDamaged, request.strFile) + " (wczytano analiz: " +
@@ -459,7 +494,7 @@ int CTemporaSession::Log(CScanRegInterface& store, const std::string& strName, u
     if (store.ReadJob(strName.c_str(), &job))
         name = job.GetName();
     else if (!store.ReadJob(strName.c_str(), nullptr))
-        return Refuse("analiza " + Quoted(strName) + " nie istnieje.");
+        return NoSuchJob(store, strName);
     const std::vector<CLogPiece> pieces =
         FindLogRuns(CScanPaths::ForJob(StateRoot(), name).m_strLog, nRuns);
     if (pieces.empty()) {

@@ -5,6 +5,7 @@
 // signalled ("TemporaServer") and open windows are asked to refresh
 // ("TemporaClient").
 
+#include "RegInterface.h"
 #include "TemporaArgs.h"
 
 #include <cstdio>
@@ -47,11 +48,20 @@ private:
 
     // Reads the named job; reports a missing or damaged one. False then.
     bool ReadExisting(CScanRegInterface& store, const std::string& strName, CJob& job);
+    // Says why the named job cannot be read: not there, damaged, or a store
+    // that cannot be read. Returns the exit code.
+    int NoSuchJob(CScanRegInterface& store, const std::string& strName);
+    // The exit code of a change that was not stored, with its message.
+    int ChangeRefused(CScanRegInterface& store, CRegInterface::EChange result,
+                      const std::string& strName);
     std::vector<std::string> JobNames(CScanRegInterface& store);
     // Calls each for every job of the store. False, with a message, when the
     // store cannot be read to its end; values that are not jobs are named on
     // the error stream and passed over.
-    bool ForEachJob(CScanRegInterface& store, const std::function<void(const CJob&)>& each);
+    // Every job in one state of the store; false (with the message, ending
+    // in strUntouched when given) when not every job could be read.
+    bool ForEachJob(CScanRegInterface& store, const std::function<void(const CJob&)>& each,
+                    const std::string& strUntouched = "");
     int Refuse(const std::string& strMessage);
     bool ShouldReplace(const std::string& strName, ImportConflict conflict);
 

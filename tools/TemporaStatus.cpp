@@ -110,28 +110,59 @@ void ReportScanner(std::FILE* out, const std::string& scanner) {
         std::fprintf(out, "Skaner: %s\n", Quoted(scanner).c_str());
 }
 
-// The job store and the jobs due within a day, soonest first.
-void ReportJobs(std::FILE* out, time_t now) {
+// The hive file as SQLite checks it: damage is named with its way out.
+bool ReportDamage(std::FILE* out, const std::string& hive) {
+    std::string detail;
+    if (RegCheckHive(HKEY_LOCAL_MACHINE, detail) != ERROR_BADDB)
+        return false;
+    std::fprintf(out,
+                 "Baza analiz: %s jest uszkodzona: %s\n"
+                 "  naprawa z zachowaniem każdej czytelnej analizy: vexserv --install --repair "
+                 "(man vexserv)\n",
+                 Quoted(hive).c_str(), PlainText(detail).c_str());
+    return true;
+}
+
+// The job store and the jobs due within a day, soonest first. True when the
+// store is damaged.
+bool ReportJobs(std::FILE* out, time_t now) {
     const std::string hive = RegHivePath(HKEY_LOCAL_MACHINE);
     std::error_code ec;
     CQuietSink sink;
     CScanRegInterface store(&sink);
     if (!fs::exists(hive, ec) || !store.Open(LoadResString(139))) {
-        std::fprintf(out, "Baza analiz: %s nie istnieje (vexserv --install ją zakłada)\n",
-                     Quoted(hive).c_str());
-        return;
+        if (ReportDamage(out, hive))
+            return true;
+        // Only what is really missing is made by the installation.
+        if (!fs::exists(hive, ec) || store.GetLastError() == ERROR_FILE_NOT_FOUND)
+            std::fprintf(out, "Baza analiz: %s nie istnieje (vexserv --install ją zakłada)\n",
+                         Quoted(hive).c_str());
+        else
+            std::fprintf(out, "Baza analiz: %s nie daje się otworzyć: %s\n", Quoted(hive).c_str(),
+                         PlainText(StoreFailureText(store.GetLastError())).c_str());
+        return false;
     }
+    if (ReportDamage(out, hive))
+        return true;
     std::vector<CJobReport> due;
     size_t count = 0;
     size_t active = 0;
     CJob job;
-    for (DWORD index = 0; store.EnumJob(&index, &job);) {
+    DWORD index = 0;
+    CRegInterface::EEnum step;
+    while ((step = store.NextJob(&index, &job)) == CRegInterface::EEnum::Job) {
         ++count;
         CJobReport report = MakeJobReport(job, now);
         active += report.bActive ? 1 : 0;
         if (report.nextStart && report.nSecondsToNextStart >= 0 &&
             report.nSecondsToNextStart < kDueWindowSeconds)
             due.push_back(std::move(report));
+    }
+    if (step == CRegInterface::EEnum::Failed) {
+        std::fprintf(out, "Baza analiz: %s, nie mogę odczytać wszystkich analiz: %s\n",
+                     Quoted(hive).c_str(),
+                     PlainText(StoreFailureText(store.GetLastError())).c_str());
+        return store.GetLastError() == ERROR_BADDB;
     }
     std::fprintf(out, "Baza analiz: %s (analiz: %zu, aktywnych: %zu)\n", Quoted(hive).c_str(),
                  count, active);
@@ -145,6 +176,7 @@ void ReportJobs(std::FILE* out, time_t now) {
         std::fprintf(out, "  %s  %s%s\n", when.c_str(), PlainText(report.strName).c_str(),
                      report.nSecondsToNextStart == 0 ? " (zaległa, serwer ją uruchomi)" : "");
     }
+    return false;
 }
 
 } // namespace
@@ -210,11 +242,12 @@ static bool ReportServer(std::FILE* out) {
     return presence.bHeld;
 }
 
-bool ReportStatus(std::FILE* out) {
+CStatus ReportStatus(std::FILE* out) {
     const time_t now = CurrentTime();
+    CStatus status;
     std::fprintf(out, "Katalog stanu: %s\n", Quoted(StateRoot()).c_str());
-    const bool running = ReportServer(out);
-    ReportJobs(out, now);
+    status.bServerRunning = ReportServer(out);
+    status.bStoreDamaged = ReportJobs(out, now);
     std::error_code ec;
     const bool hive = fs::exists(RegHivePath(HKEY_LOCAL_MACHINE), ec);
     ReportScanner(out, hive ? RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "")
@@ -222,5 +255,5 @@ bool ReportStatus(std::FILE* out) {
     ReportSignatures(out, now);
     ReportVerdictCache(out);
     ReportLinger(out);
-    return running;
+    return status;
 }

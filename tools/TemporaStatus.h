@@ -9,8 +9,14 @@
 #include <ctime>
 #include <string>
 
-// Prints the report to out; true when a server holds the state root's lock.
-bool ReportStatus(std::FILE* out);
+// What the report found.
+struct CStatus {
+    bool bServerRunning = false; // a server holds the state root's lock
+    bool bStoreDamaged = false;  // the job store's file is damaged
+};
+
+// Prints the report to out.
+CStatus ReportStatus(std::FILE* out);
 
 // The signature folder the scanner loads: $VEX_SIGNATURES, else the
 // "Signatures" setting, else the folder that freshclam keeps (as vexscan

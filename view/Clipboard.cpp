@@ -40,7 +40,7 @@ bool CJobClipboard::CanPaste() {
 
 std::vector<BYTE> CJobClipboard::BuildPayload(CRegInterface& store,
                                               const std::vector<std::string>& names,
-                                              std::vector<std::string>& copied) {
+                                              Copied& copied) {
     std::vector<std::vector<BYTE>> records;
     for (const std::string& name : names) {
         CJob job;
@@ -49,13 +49,13 @@ std::vector<BYTE> CJobClipboard::BuildPayload(CRegInterface& store,
         if (!store.ReadJob(name.c_str(), &job))
             continue;
         records.push_back(job.Store());
-        copied.push_back(name);
+        copied.emplace_back(name, records.back());
     }
     return EncodeClipPayload(records);
 }
 
 bool CJobClipboard::Publish(CRegInterface& store, const std::vector<std::string>& names,
-                            std::vector<std::string>& copied) {
+                            Copied& copied) {
     std::vector<BYTE> payload = BuildPayload(store, names, copied);
     QClipboard* board = Board();
     if (board == nullptr) {
@@ -76,18 +76,18 @@ bool CJobClipboard::Publish(CRegInterface& store, const std::vector<std::string>
 }
 
 bool CJobClipboard::Copy(CRegInterface& store, const std::vector<std::string>& names) {
-    std::vector<std::string> copied;
+    Copied copied;
     return Publish(store, names, copied);
 }
 
 bool CJobClipboard::Cut(CRegInterface& store, const std::vector<std::string>& names) {
-    std::vector<std::string> copied;
+    Copied copied;
     if (!Publish(store, names, copied))
         return false;
-    // Only jobs that are on the clipboard are deleted: a job that could not be
-    // read is not lost through a cut.
-    for (const std::string& name : copied)
-        store.DeleteJob(name.c_str());
+    // Only jobs that are on the clipboard as they are stored are deleted: a
+    // job that could not be read, or changed since, is not lost through a cut.
+    for (const auto& [name, record] : copied)
+        store.DeleteJob(name.c_str(), &record);
     return true;
 }
 

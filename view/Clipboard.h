@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class CRegInterface;
@@ -29,7 +30,8 @@ public:
     static bool Copy(CRegInterface& store, const std::vector<std::string>& names);
 
     // Copy, then, once the payload is on the clipboard, deletes the jobs that
-    // went into it from the store. Nothing is deleted when the copy failed.
+    // went into it from the store, each only while it is stored as copied (a
+    // job changed meanwhile stays). Nothing is deleted when the copy failed.
     static bool Cut(CRegInterface& store, const std::vector<std::string>& names);
 
     // Adds every job of the clipboard's payload to the store, putting the
@@ -46,14 +48,16 @@ public:
     static std::string FreeName(CRegInterface& store, const std::string& name);
 
 private:
+    // A job that went onto the clipboard: its name and its record there.
+    using Copied = std::vector<std::pair<std::string, std::vector<BYTE>>>;
+
     static QClipboard* Board();
     // The payload of the named jobs that the store still holds; copied
-    // receives their names.
+    // receives their names and records.
     static std::vector<BYTE> BuildPayload(CRegInterface& store,
-                                          const std::vector<std::string>& names,
-                                          std::vector<std::string>& copied);
+                                          const std::vector<std::string>& names, Copied& copied);
     // Builds the payload of the named jobs and hands it to the clipboard;
-    // copied receives the names that went into it.
+    // copied receives what went into it.
     static bool Publish(CRegInterface& store, const std::vector<std::string>& names,
-                        std::vector<std::string>& copied);
+                        Copied& copied);
 };

@@ -160,6 +160,10 @@ void CVigilDoc::ShowMessage(unsigned nStringId) {
     AfxMessageBox(nStringId, MB_OK);
 }
 
+void CVigilDoc::ShowFailure(unsigned nStringId, const std::string& strCause) {
+    AfxMessageBox(WithCause(nStringId, strCause).c_str(), MB_OK);
+}
+
 void CVigilDoc::RegisterCommands(CCommandLayer& commands) {
     commands.SetHandler(res::ID_JOB_NEW, this, [this] { OnJobNew(); });
     commands.SetHandler(res::ID_FILE_OPEN, this, [this] { OnJobImport(); });
@@ -222,16 +226,13 @@ bool CVigilDoc::ImportFile(const std::string& strPath) {
         }
         if (m_store.ReadJob(job.GetName(), nullptr)) {
             const std::string question = FormatMessageText(kMsgReplaceJob, job.GetName());
-            if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES) {
-                CJob stored;
-                const bool bStored = m_store.ReadJob(job.GetName(), &stored);
-                job.PrepareIncoming(bStored ? &stored : nullptr, CurrentTime());
-                m_store.WriteJob(job, kHintJobChanged, nullptr);
-            }
-        } else {
-            job.PrepareIncoming(nullptr, CurrentTime());
-            m_store.AddJob(job);
+            if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES ||
+                m_store.ReplaceJob(job, CurrentTime()) != CRegInterface::EChange::Gone)
+                continue;
         }
+        // New here (or deleted while the question was open).
+        job.PrepareIncoming(nullptr, CurrentTime());
+        m_store.AddJob(job);
     }
     if (status == JobFileStatus::Damaged) {
         AfxMessageBox(FormatMessageText(kMsgDamagedFile, strPath.c_str()).c_str(), MB_OK);
@@ -280,13 +281,15 @@ bool CVigilDoc::ExportFile(const std::string& strPath) {
     // One pass over the store: the count written is the number of records
     // that follow, however the store changes meanwhile.
     std::vector<std::vector<BYTE>> records;
-    CJob job;
-    DWORD index = 0;
-    CRegInterface::EEnum step;
-    while ((step = m_store.NextJob(&index, &job)) == CRegInterface::EEnum::Job)
-        records.push_back(job.Store());
-    // A store that cannot be read to its end must not replace a good file
-    // with part of the jobs.
+    CRegInterface::EEnum step = CRegInterface::EEnum::Failed;
+    m_store.ReadTogether([&] {
+        CJob job;
+        DWORD index = 0;
+        while ((step = m_store.NextJob(&index, &job)) == CRegInterface::EEnum::Job)
+            records.push_back(job.Store());
+    });
+    // A store that cannot be read to its end (damaged, say) must not replace
+    // a good file with part of the jobs.
     if (step == CRegInterface::EEnum::Failed) {
         AfxMessageBox(FormatMessageText(kMsgCannotReadStore, strPath.c_str()).c_str(), MB_OK);
         return false;

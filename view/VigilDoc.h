@@ -47,6 +47,7 @@ public:
     // Calls OnUpdate on every view but pSender, in order.
     void UpdateAllViews(void* pSender, int nHint, CJob* pHint) override;
     void ShowMessage(unsigned nStringId) override;
+    void ShowFailure(unsigned nStringId, const std::string& strCause) override;
 
     // Parent of the document's dialogs.
     void SetMainWindow(QWidget* pWnd) { m_pMainWnd = pWnd; }

@@ -36,6 +36,7 @@ namespace {
 constexpr unsigned kSettingsKeyId = 141;
 constexpr unsigned kServerNotRunningId = 172;
 constexpr unsigned kServerNameTakenId = 194; // %s: the user id of whoever holds the name
+constexpr unsigned kStoreDamagedId = 320;    // the job store is damaged
 constexpr unsigned kHeaderIds[CVigilView::ColCount] = {144, 145, 146, 147, 148, 280};
 constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120, 120};
 constexpr DWORD kMaxColumnWidth = 4096;
@@ -517,8 +518,9 @@ void CVigilView::FillFromStore(bool bFindFirst) {
             shown.insert(item(row, ColName)->text().toCaseFolded());
     CJob job;
     DWORD index = 0;
+    CRegInterface::EEnum step;
     setUpdatesEnabled(false);
-    while (m_pDoc->GetStore().EnumJob(&index, &job)) {
+    while ((step = m_pDoc->GetStore().NextJob(&index, &job)) == CRegInterface::EEnum::Job) {
         if (bFindFirst) {
             const QString folded = Utf8(job.GetName()).toCaseFolded();
             if (shown.contains(folded))
@@ -528,6 +530,12 @@ void CVigilView::FillFromStore(bool bFindFirst) {
         InsertJobRow(job);
     }
     setUpdatesEnabled(true);
+    // A damaged store could hide jobs: said once, not at every refresh.
+    const bool bDamaged =
+        step == CRegInterface::EEnum::Failed && m_pDoc->GetStore().GetLastError() == ERROR_BADDB;
+    if (bDamaged && !m_bDamageShown)
+        AfxMessageBox(kStoreDamagedId, MB_OK | MB_ICONEXCLAMATION);
+    m_bDamageShown = bDamaged;
 }
 
 int CVigilView::FindRowByKey(quint32 nKey) const {

@@ -143,4 +143,5 @@ private:
     // Each job's last result, read through one key kept open (GUI thread only).
     std::unique_ptr<CJobResultReader> m_pResults;
     long m_nStoreReads = 0;
+    bool m_bDamageShown = false; // the store's damage has been reported
 };

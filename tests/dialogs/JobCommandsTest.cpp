@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -183,6 +184,33 @@ TEST_F(JobCommandsTest, AStartMadeWhileTheDialogIsOpenSurvivesTheEdit) {
     EXPECT_EQ(stored.GetLastStart(), COleDateTime(2026, 12, 7, 22, 17, 0));
     // Not due again at 22:17:15: the next start is an hour after the first.
     EXPECT_EQ(stored.GetSecondsToNextStart(LocalTime(2026, 12, 7, 22, 17, 15)), 3600 - 15);
+}
+
+TEST_F(JobCommandsTest, AnEditUndoesNothingStoredMeanwhileAndBringsNoDeletedJobBack) {
+    Store("Wspólna", 5);
+    Store("Usuwana", 7);
+    CRegInterface other;
+    ASSERT_TRUE(other.Open(kJobKeyPath));
+    auto renameTo = [&](const char* pszName, std::function<void()> meanwhile) {
+        return [=](QDialog& d) {
+            meanwhile();
+            ClearText(d, IDC_JOB_NAME);
+            KeyClicks(d, IDC_JOB_NAME, pszName);
+            return Click(d, IDOK);
+        };
+    };
+    m_script.Then(
+        renameTo("Wspólna 2", [&] { EXPECT_TRUE(other.SetJobActive("Wspólna", false)); }));
+    EXPECT_TRUE(RunEditJobCommand(*m_store, 0, "Wspólna"));
+    CJob stored;
+    ASSERT_TRUE(m_store->ReadJob("Wspólna 2", &stored));
+    EXPECT_FALSE(stored.IsActive());
+
+    m_script.Then(renameTo("Usuwana 2", [&] { EXPECT_TRUE(other.DeleteJob("Usuwana")); }));
+    m_script.ThenMessage(319);
+    EXPECT_FALSE(RunEditJobCommand(*m_store, 1, "Usuwana"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"Wspólna 2"});
+    EXPECT_TRUE(m_script.Done());
 }
 
 TEST_F(JobCommandsTest, RenameOntoAnotherJobsNameIsRefused) {

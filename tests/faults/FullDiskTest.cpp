@@ -125,6 +125,26 @@ TEST_F(FullDiskTest, AResultThatCannotBeStoredIsAnError) {
     EXPECT_NE(r.err.find("vexscan: nie zapisano wyniku analizy: "), std::string::npos) << r.err;
 }
 
+TEST_F(FullDiskTest, AChangeThatCannotBeStoredSaysTheDiskIsFull) {
+    SKIP_UNLESS_MOUNTED(*m_fs);
+    ASSERT_EQ(RunProgram({VEXSERV_PATH, "--install"}, Small(), m_root.Path()).code, 0);
+    ASSERT_EQ(RunProgram({TEMPORA_PATH, "add", "Dom", "--daily", "08:00", "--dir", "/"}, Small(),
+                         m_root.Path())
+                  .code,
+              0);
+    m_fs->Fill();
+    for (const auto& args : {std::vector<std::string>{"add", "Praca", "--daily", "09:00"},
+                             {"edit", "Dom", "--no-subdirs"}}) {
+        std::vector<std::string> argv{TEMPORA_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const CRunResult r = RunProgram(argv, Small(), m_root.Path());
+        EXPECT_EQ(r.code, 1) << args[0];
+        EXPECT_NE(r.err.find("Zapis analizy nie jest możliwy. Przyczyna: brak miejsca na dysku."),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
 TEST_F(FullDiskTest, InstallLeavesNoEmptyDatabaseAndSaysWhy) {
     SKIP_UNLESS_MOUNTED(*m_fs);
     m_fs->Fill();

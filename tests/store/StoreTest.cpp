@@ -116,10 +116,10 @@ TEST(StoreOpen, WithoutKeyOpenFailsAndEveryOperationFails) {
     EXPECT_FALSE(store.WriteJob(*job, 3, "Old"));
     EXPECT_FALSE(store.DeleteJob("Test"));
     EXPECT_FALSE(store.ReadJob("Test", nullptr));
-    EXPECT_FALSE(store.SetJobActive("Test", false));
+    EXPECT_FALSE(store.SetJobActive("Test", false)); // a change that cannot be stored: 140
     DWORD index = 0;
     EXPECT_FALSE(store.EnumJob(&index, job.get()));
-    EXPECT_EQ(sink.messages, (std::vector<unsigned>{140, 140, 143}));
+    EXPECT_EQ(sink.messages, (std::vector<unsigned>{140, 140, 143, 140}));
     EXPECT_TRUE(doc.updates.empty());
     EXPECT_FALSE(probe.Wait(0));
 }

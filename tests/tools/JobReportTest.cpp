@@ -77,7 +77,11 @@ TEST_F(JobReportTest, JsonCarriesTheScheduleAndTheScanOptions) {
     EXPECT_EQ(o["directory"].toString(), "/");
     EXPECT_EQ(o["onInfection"].toString(), "delete");
     EXPECT_EQ(o["window"].toString(), "background");
-    EXPECT_EQ(o["log"].toInt(), 7);
+    // Named as the damage it is, never passed off as a bare number.
+    EXPECT_EQ(o["log"].toString(), "damaged (7)");
+    EXPECT_NE(FormatShow(MakeJobReport(m_job, m_now))
+                  .find("Protokół: uszkodzona wartość 7 (poza zakresem 0-2)\n"),
+              std::string::npos);
 
     m_job.SetLastStart(COleDateTime(2026, 12, 7, 13, 22, 0), true);
     EXPECT_EQ(Json(m_job)["lastStart"].toString(), "2026-12-07T13:22");
