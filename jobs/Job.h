@@ -218,6 +218,9 @@ public:
     // started scanner's process and command file here; otherwise a thread of
     // the run reaps it.
     bool m_bKeepScanner = false;
+    // Set for one run that must read every file, not only what changed since
+    // an earlier scan (the scanner's verdict cache); never stored.
+    bool m_bFullScan = false;
     CLaunchedScanner m_launched;
 
 private:

@@ -64,10 +64,10 @@ CJob::ERunResult CJob::Execute() {
 CJob::ERunResult CJob::Launch() {
     m_launched = CLaunchedScanner();
     bool bStillRunning = false;
-    const bool bStarted =
-        m_pRunSeams && m_pRunSeams->m_launch
-            ? m_pRunSeams->m_launch(*this)
-            : m_ScanParameter.Launch(m_strScanner.c_str(), GetName(), &bStillRunning, &m_launched);
+    const bool bStarted = m_pRunSeams && m_pRunSeams->m_launch
+                              ? m_pRunSeams->m_launch(*this)
+                              : m_ScanParameter.Launch(m_strScanner.c_str(), GetName(),
+                                                       &bStillRunning, &m_launched, m_bFullScan);
     if (!bStarted)
         return bStillRunning ? ERunResult::StillRunning : ERunResult::LaunchFailed;
     if (m_launched.pid <= 0)

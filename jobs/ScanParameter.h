@@ -69,8 +69,10 @@ public:
     // With pKeep the caller takes the started scanner over: it must reap the
     // process pKeep->pid, and learns the command file the scanner should
     // consume.
+    // bFullScan asks the scanner to read every file, also those its verdict
+    // cache knows as unchanged.
     bool Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning = nullptr,
-                struct CLaunchedScanner* pKeep = nullptr) const;
+                struct CLaunchedScanner* pKeep = nullptr, bool bFullScan = false) const;
 
     // Whether the scanner can carry the options out: every number within its
     // choices, and a folder that is an absolute path of at most 4095 bytes

@@ -140,7 +140,7 @@ std::string ScannerWorkingDirectory(const std::string& scanner) {
 }
 
 bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool* pbRunning,
-                            CLaunchedScanner* pKeep) const {
+                            CLaunchedScanner* pKeep, bool bFullScan) const {
     if (pbRunning != nullptr)
         *pbRunning = false;
     const std::string scanner = pszScanner ? pszScanner : "";
@@ -164,6 +164,8 @@ bool CScanParameter::Launch(const char* pszScanner, const char* pszJobName, bool
     start.m_args = {"-c", commandFile};
     start.m_strWorkingDir = ScannerWorkingDirectory(scanner);
     start.m_env = {{"VEX_WINDOW", m_nWindowMode == 0 ? "normal" : "hidden"}};
+    if (bFullScan)
+        start.m_env.push_back({"VEX_VERDICT_CACHE", "full"});
     start.m_nPassFd = lock.Descriptor(); // the scanner holds the lock from here on
     pid_t pid = -1;
     const std::int64_t started = std::time(nullptr);

@@ -140,6 +140,8 @@ const StringEntry kStrings[] = {
     {32778, "Usuwa wybrane ustawienia analiz.\nUsuń"},
     {32779, "Uruchom natychmiast wybrane analizy."},
     {32784, "Pokazuje protokół wybranej analizy.\nProtokół"},
+    {32785, "Uruchamia wybrane analizy teraz i czyta wszystkie pliki, także niezmienione od "
+            "poprzedniej analizy."},
     {57344, "Vex Tempora"},
     {57345, "Gotowy."},
     {57600, "Tworzy nowy dokument.\nNowy"},

@@ -174,10 +174,7 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     case TemporaCommand::Delete:
         return Delete(store, request.strName);
     case TemporaCommand::Run:
-        // The scanner takes it from the environment it inherits.
-        if (request.bFullScan)
-            ::setenv("VEX_VERDICT_CACHE", "full", 1);
-        return RunNow(store, request.strName);
+        return RunNow(store, request.strName, request.bFullScan);
     case TemporaCommand::Export:
         return Export(store, request.strFile);
     case TemporaCommand::Import:
@@ -361,10 +358,11 @@ int CTemporaSession::Delete(CScanRegInterface& store, const std::string& strName
     return store.DeleteJob(strName.c_str()) ? kExitOk : kExitRefused;
 }
 
-int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName) {
+int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName, bool bFullScan) {
     CJob job;
     if (!ReadExisting(store, strName, job))
         return kExitRefused;
+    job.m_bFullScan = bFullScan;
     // The start is stamped whether or not the scanner starts, as the window's
     // run-now does; but only on the job as read, never over a change or a
     // deletion that came in between.

@@ -36,7 +36,7 @@ private:
     int Add(CScanRegInterface& store, const CTemporaRequest& request);
     int SetActive(CScanRegInterface& store, const std::string& strName, bool bActive);
     int Delete(CScanRegInterface& store, const std::string& strName);
-    int RunNow(CScanRegInterface& store, const std::string& strName);
+    int RunNow(CScanRegInterface& store, const std::string& strName, bool bFullScan);
     int Export(CScanRegInterface& store, const std::string& strFile);
     int Import(CScanRegInterface& store, const CTemporaRequest& request);
     int Log(CScanRegInterface& store, const std::string& strName, unsigned nRuns);

@@ -56,12 +56,14 @@ std::string CJobActions::ScannerPath() {
     return RegGetString(HKEY_LOCAL_MACHINE, LoadResString(IDS_SETTINGS_KEY), "vexexe", "");
 }
 
-int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>& names) {
+int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>& names,
+                            bool bFullScan) {
     int written = 0;
     for (const std::string& name : names) {
         CJob job;
         if (!store.ReadJob(name.c_str(), &job))
             continue;
+        job.m_bFullScan = bFullScan;
         // Read for every job, as the installation may change it meanwhile.
         const ERunNow result = RunJobNow(store, job, ScannerPath());
         if (result == ERunNow::Started || result == ERunNow::NotStarted ||
@@ -108,8 +110,14 @@ void CJobActions::Register(CVigilView& view, CCommandLayer& commands) {
 
     commands.SetHandler(res::ID_JOB_DELETE, pView, onSelection(DeleteJobs));
     commands.SetUpdateHandler(res::ID_JOB_DELETE, pView, anySelected);
-    commands.SetHandler(res::ID_JOB_RUN_NOW, pView, onSelection(RunJobsNow));
-    commands.SetUpdateHandler(res::ID_JOB_RUN_NOW, pView, anySelected);
+    for (const bool full : {false, true}) {
+        const unsigned id = full ? res::ID_JOB_RUN_FULL : res::ID_JOB_RUN_NOW;
+        commands.SetHandler(
+            id, pView, onSelection([full](CRegInterface& s, const std::vector<std::string>& n) {
+                RunJobsNow(s, n, full);
+            }));
+        commands.SetUpdateHandler(id, pView, anySelected);
+    }
     commands.SetHandler(res::ID_JOB_SHOW_LOG, pView,
                         onSelection([pView](CRegInterface& s, const std::vector<std::string>& n) {
                             ShowLog(s, n, pView->window());

@@ -26,7 +26,10 @@ public:
     // with hint 3. A job that cannot be read, that the scanner would refuse,
     // or whose scan still runs, is skipped (its result says why). Returns the
     // number of jobs stamped.
-    static int RunJobsNow(CRegInterface& store, const std::vector<std::string>& names);
+    // With bFullScan the scanner reads every file, also those its verdict
+    // cache knows as unchanged.
+    static int RunJobsNow(CRegInterface& store, const std::vector<std::string>& names,
+                          bool bFullScan = false);
 
     // Opens the log viewer on the first named job's scan log (the job's name
     // as stored, so its log file is found whatever case the row shows), over

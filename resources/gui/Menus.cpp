@@ -9,9 +9,16 @@ namespace res {
 namespace {
 
 const MenuItemDef kJobMenu[] = {
-    {ID_JOB_NEW, "&Nowa...\tCtrl+N"},  {ID_JOB_EDIT, "Zamień...\tCtrl+E"},   {0, nullptr},
-    {ID_JOB_RUN_NOW, "Teraz uruchom"}, {ID_JOB_SHOW_LOG, "Pokaż &protokół"}, {0, nullptr},
-    {ID_FILE_OPEN, "&Importuj..."},    {ID_FILE_SAVE_AS, "&Eksportuj..."},   {0, nullptr},
+    {ID_JOB_NEW, "&Nowa...\tCtrl+N"},
+    {ID_JOB_EDIT, "Zamień...\tCtrl+E"},
+    {0, nullptr},
+    {ID_JOB_RUN_NOW, "Teraz uruchom"},
+    {ID_JOB_RUN_FULL, "Pełna analiza teraz"},
+    {ID_JOB_SHOW_LOG, "Pokaż &protokół"},
+    {0, nullptr},
+    {ID_FILE_OPEN, "&Importuj..."},
+    {ID_FILE_SAVE_AS, "&Eksportuj..."},
+    {0, nullptr},
     {ID_APP_EXIT, "Konie&c"},
 };
 
@@ -46,6 +53,7 @@ const MenuItemDef kSelectedItems[] = {
     {0, nullptr},
     {ID_JOB_EDIT, "&Zmień"},
     {ID_JOB_RUN_NOW, "&Teraz uruchom"},
+    {ID_JOB_RUN_FULL, "Pełna &analiza teraz"},
     {ID_JOB_SHOW_LOG, "Pokaż &protokół"},
 };
 

@@ -213,6 +213,7 @@ TEST_F(JobCommands, RunNowStartsEachSelectedJobOnceWhileSortedByLastStart) {
         QThread::msleep(20);
     QThread::msleep(200); // a fourth start would show up by now
     EXPECT_EQ(readStarts(), (Names{"A", "B", "C"}));
+
     unsetenv("VEX_START_LOG");
 
     CJob job;
@@ -223,6 +224,16 @@ TEST_F(JobCommands, RunNowStartsEachSelectedJobOnceWhileSortedByLastStart) {
     EXPECT_EQ(Cell(row, CVigilView::ColLastStart), QString::fromUtf8(job.GetLastStartText()));
     ASSERT_TRUE(m_raw.ReadJob("D", &job));
     EXPECT_EQ(job.GetLastStart(), COleDateTime(kYear, kMonth, 4, 9, 0, 0));
+
+    // The full run asks the scanner to read every file.
+    setenv("VEX_START_LOG", log.c_str(), 1);
+    Select({"D"});
+    ASSERT_TRUE(m_commands->Execute(res::ID_JOB_RUN_FULL));
+    const auto later = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (readStarts().size() < 4 && std::chrono::steady_clock::now() < later)
+        QThread::msleep(20);
+    EXPECT_EQ(readStarts(), (Names{"A", "B", "C", "D (full)"}));
+    unsetenv("VEX_START_LOG");
 }
 
 TEST_F(JobCommands, RunNowWithoutScannerStillStampsTheStart) {

@@ -1,6 +1,7 @@
 // A scanner that records its starts: "-c FILE" appends the job name (line 2
-// of the command file) to the file named by VEX_START_LOG in one write, then
-// removes the command file, as the real scanner does.
+// of the command file), with " (full)" when VEX_VERDICT_CACHE asks for a full
+// scan, to the file named by VEX_START_LOG in one write, then removes the
+// command file, as the real scanner does.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
     int fd = open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return 2;
+    if (const char* cache = std::getenv("VEX_VERDICT_CACHE"); cache && !std::strcmp(cache, "full"))
+        name += " (full)";
     name += '\n';
     bool ok = write(fd, name.data(), name.size()) == static_cast<ssize_t>(name.size());
     close(fd);

@@ -18,6 +18,12 @@ protected:
         m_fs = std::make_unique<CSmallFileSystem>(m_root.Path() + "-small");
     }
     void TearDown() override {
+        // The programs that used the small file system as their state root
+        // made its events; they go while its name secret is still there.
+        ::setenv("RAMPART_ROOT", Small().c_str(), 1);
+        CNamedEvent::Remove(kServerEventName);
+        CNamedBroadcast::Remove(kClientEventName);
+        ::setenv("RAMPART_ROOT", m_root.Path().c_str(), 1);
         m_fs.reset();
         std::error_code ec;
         std::filesystem::remove_all(m_root.Path() + "-small", ec);

@@ -407,6 +407,7 @@ TEST_F(ViewTest, RowCommandsFollowTheSelectionAndContextMenus) {
         texts << (a->isSeparator() ? QString("-") : a->text());
     EXPECT_EQ(texts, (QStringList{"&Wytnij", "&Kopiuj", QString::fromUtf8("&Usuń"), "-",
                                   QString::fromUtf8("&Zmień"), "&Teraz uruchom",
+                                  QString::fromUtf8("Pełna &analiza teraz"),
                                   QString::fromUtf8("Pokaż &protokół")}));
     EXPECT_EQ(m_view->FindJobRow("B"), 1);
     EXPECT_EQ(m_view->FindJobRow("z"), -1);
