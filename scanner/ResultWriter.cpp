@@ -1,6 +1,7 @@
 #include "ResultWriter.h"
 
 #include "RegInterface.h"
+#include "StoreDocument.h"
 
 CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     CJobResult result;
@@ -18,25 +19,6 @@ CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     return result;
 }
 
-namespace {
-
-std::string StoreErrorText(LONG error) {
-    switch (error) {
-    case ERROR_DISK_FULL:
-        return "brak miejsca na dysku";
-    case ERROR_BUSY:
-        return "baza analiz jest zablokowana przez inny program";
-    case ERROR_ACCESS_DENIED:
-        return "brak dostępu do bazy analiz";
-    case ERROR_BADDB:
-        return "plik bazy analiz jest uszkodzony";
-    default:
-        return std::string("błąd bazy analiz (") + RegErrorText(error) + ")";
-    }
-}
-
-} // namespace
-
 bool WriteScanResult(const std::string& jobName, const CScanResult& scan, std::string& error) {
     CRegInterface store;
     LONG result = ERROR_SUCCESS;
@@ -47,6 +29,6 @@ bool WriteScanResult(const std::string& jobName, const CScanResult& scan, std::s
     // No such job (or no store at all): nothing to keep a result for.
     if (result == ERROR_FILE_NOT_FOUND)
         return true;
-    error = "nie zapisano wyniku analizy: " + StoreErrorText(result);
+    error = "nie zapisano wyniku analizy: " + StoreFailureText(result);
     return false;
 }

@@ -205,9 +205,14 @@ void CScanner::RequestStop() {
     Stop();
 }
 
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "set from a signal handler");
+
+// From a signal handler: lock-free stores only. The walk and the workers
+// look at the flag often enough without being woken.
 void CScanner::Interrupt(int sig) {
     m_nSignal = sig;
-    Stop();
+    m_bStop = true;
 }
 
 void CScanner::LogAfterScan(const std::string& text) {
@@ -413,17 +418,16 @@ void CScanner::ScanTree(int rootFd, const std::string& root) {
     unsigned threads = m_nThreads ? m_nThreads : UsableProcessors();
     threads = std::max(1u, threads);
     m_pShared = std::make_unique<Shared>(threads * 16);
+    m_nWorkerCount = threads;
     m_mounts.Start(rootFd);
-    std::vector<std::thread> workers;
-    for (unsigned i = 0; i < threads; ++i)
-        workers.emplace_back([this] { Worker(); });
     auto rootDir = std::make_shared<Dir>(rootFd, root);
     rootDir->bStable = m_isStableFileSystem(rootFd);
     WalkDirectory(rootDir, 0);
     m_pShared->queue.Close();
     WalkProgress(true);
-    for (std::thread& t : workers)
+    for (std::thread& t : m_workers)
         t.join();
+    m_workers.clear();
     // After a stop, files that were not reached leave gaps; the rest is
     // written in walk order all the same.
     std::lock_guard lock(m_collectMutex);
@@ -431,6 +435,16 @@ void CScanner::ScanTree(int rootFd, const std::string& root) {
         Emit(out);
     m_pShared->pending.clear();
     m_pShared.reset();
+}
+
+// The workers start with the first file that has to be read, after the
+// signatures are loaded: a load while other threads run pays for a lock in
+// every character it reads, and a tree the verdict cache answers whole
+// needs neither.
+void CScanner::StartWorkers() {
+    EnsureEngine();
+    for (unsigned i = 0; i < m_nWorkerCount; ++i)
+        m_workers.emplace_back([this] { Worker(); });
 }
 
 void CScanner::WalkProgress(bool done) {
@@ -480,6 +494,8 @@ void CScanner::WalkDirectory(const std::shared_ptr<Dir>& dir, int depth) {
                     WalkProgress(false);
                 continue;
             }
+            if (m_workers.empty())
+                StartWorkers();
             if (!m_pShared->queue.Push(Item{m_nWalkSeq++, dir, name}))
                 return;
             if ((m_nWalkSeq & 63) == 0)

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <thread>
+#include <vector>
 
 // One scan of a job's folder as its command file asks. The walk does not
 // follow symbolic links and does not enter /proc, /sys, /dev or the
@@ -41,8 +43,8 @@ public:
     CScanResult Run();
     // Ends the scan early, from any thread (the user's stop button).
     void RequestStop();
-    // Ends the scan early because the process got signal sig; from any
-    // thread, but not from a signal handler.
+    // Ends the scan early because the process got signal sig; safe in a
+    // signal handler.
     void Interrupt(int sig);
     // Adds a line to the log after the scan (a failure to store its result).
     void LogAfterScan(const std::string& text);
@@ -78,6 +80,7 @@ private:
     void RememberClean(const Dir& dir, int fd, const struct stat& before, const Outcome& out);
     void OpenQuarantine();
     void ScanTree(int rootFd, const std::string& root);
+    void StartWorkers();
     void WalkDirectory(const std::shared_ptr<Dir>& dir, int depth);
     void Worker();
     bool Examine(const Item& item, Outcome& out, char* buffer);
@@ -125,8 +128,10 @@ private:
     std::mutex m_actionMutex; // one infection action at a time
     std::mutex m_collectMutex;
     std::condition_variable m_room;
-    std::unique_ptr<Shared> m_pShared; // work queue and finished files while a walk runs
-    uint64_t m_nNextSeq = 0;           // next outcome to emit, in walk order
-    uint64_t m_nWalkSeq = 0;           // outcomes the walk has asked for
+    std::unique_ptr<Shared> m_pShared;  // work queue and finished files while a walk runs
+    std::vector<std::thread> m_workers; // started with the first file to read
+    unsigned m_nWorkerCount = 1;
+    uint64_t m_nNextSeq = 0; // next outcome to emit, in walk order
+    uint64_t m_nWalkSeq = 0; // outcomes the walk has asked for
     size_t m_nFilesDone = 0;
 };

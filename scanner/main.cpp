@@ -19,9 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <pthread.h>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -83,24 +81,24 @@ int RunNoticeHelper(int argc, char** argv) {
 // The scan a signal ends; null once main is done with it.
 std::atomic<CScanner*> g_pScan{nullptr};
 
+extern "C" void OnStopSignal(int sig) {
+    if (CScanner* scan = g_pScan.load())
+        scan->Interrupt(sig);
+}
+
 // A hang-up, an interrupt or a termination ends the scan the way the stop
-// button does, so that its summary and result are written. The signals are
-// blocked in every thread and taken by one thread of their own, where the
-// stop runs outside a signal handler. A closed output is an error of the
-// write, not the end of the process.
+// button does, so that its summary and result are written. The handler only
+// sets the scan's flags; no thread waits for signals, since a second thread
+// makes every stdio call of the signature load take a lock. A closed output
+// is an error of the write, not the end of the process.
 void StopScanOnSignals(CScanner& scanner) {
     std::signal(SIGPIPE, SIG_IGN);
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : {SIGHUP, SIGINT, SIGTERM})
-        sigaddset(&set, sig);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
     g_pScan.store(&scanner);
-    std::thread([set] {
-        for (int sig = 0; sigwait(&set, &sig) == 0;)
-            if (CScanner* scan = g_pScan.load())
-                scan->Interrupt(sig);
-    }).detach();
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM})
+        sigaction(sig, &action, nullptr);
 }
 
 // Ends the process with the scan's exit code once everything is written.
