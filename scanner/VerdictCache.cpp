@@ -133,7 +133,10 @@ bool CVerdictCache::OpenFile(const std::string& path, std::string& note) {
     // The file is outside input: never run code that a hostile schema brings.
     sqlite3_db_config(m_pDb, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(m_pDb, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    return Exec(m_pDb, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;") &&
+    // A small page cache: lookups go by key, and the scan's memory belongs to
+    // the engine.
+    return Exec(m_pDb, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;"
+                       " PRAGMA cache_size=-256;") &&
            Exec(m_pDb, kSchema);
 }
 
