@@ -5,6 +5,7 @@
 #include "LineText.h"
 #include "ProgramInfo.h"
 #include "ResultWriter.h"
+#include "ScanLock.h"
 #include "ScanModules.h"
 #include "ScanNotice.h"
 #include "ScanPaths.h"
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -43,6 +45,19 @@ void ChooseVerdictCache(CScanner& scanner) {
         if (std::strcmp(env, "off") == 0)
             scanner.m_bUseVerdictCache = false;
     }
+}
+
+// The launcher hands the job's scan lock over as descriptor 3. It goes as
+// soon as the scan has ended: a window left open to show the result must not
+// keep the job's next runs from starting.
+void ReleaseScanLock(const std::string& jobName) {
+    constexpr int kPassedLock = 3;
+    struct stat held {
+    }, lock{};
+    if (::fstat(kPassedLock, &held) == 0 &&
+        ::stat(CScanLock::LockPath(jobName.c_str()).c_str(), &lock) == 0 &&
+        held.st_dev == lock.st_dev && held.st_ino == lock.st_ino)
+        ::close(kPassedLock);
 }
 
 bool HasDisplay() {
@@ -173,6 +188,7 @@ int main(int argc, char** argv) {
     auto recordResult = [&](const CScanResult& r) {
         std::string error;
         stored = WriteScanResult(cmd.m_strJobName, r, error);
+        ReleaseScanLock(cmd.m_strJobName);
         if (!stored) {
             std::fprintf(stderr, "vexscan: %s\n", error.c_str());
             scanner.LogAfterScan("błąd: " + error);

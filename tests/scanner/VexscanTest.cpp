@@ -1,5 +1,7 @@
 // The scanner program as the server and "run now" start it.
 #include "LineText.h"
+#include "ScanLock.h"
+#include "ScanParameter.h"
 #include "ScanPaths.h"
 #include "Settings.h"
 #include "SignatureDb.h"
@@ -230,6 +232,37 @@ TEST_F(VexscanTest, WithADisplayTheScanRunsInItsWindow) {
     EXPECT_EQ(out, "");
     EXPECT_NE(LogText("Shown").find("virus.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos)
         << LogText("Shown");
+}
+
+// A window left open on the result ("nie zatrzymuj") does not keep the job's
+// scan lock: the job's next run may start while the window still shows.
+TEST_F(VexscanTest, AnOpenWindowHoldsNoScanLockOnceTheScanEnds) {
+    std::ofstream(m_base + "/tree/virus.bin") << kHashVirus;
+    for (const auto& [name, value] : {std::pair{"RAMPART_ROOT", m_base + "/state"},
+                                      {"VEX_SIGNATURES", m_sigs},
+                                      {"QT_QPA_PLATFORM", std::string("offscreen")},
+                                      {"DISPLAY", std::string(":987")},
+                                      {"TMPDIR", m_base}})
+        ::setenv(name, value.c_str(), 1);
+    CScanParameter params;
+    params.m_strDirectory = m_base + "/tree";
+    params.m_nEndMode = 0; // the window stays until the user closes it
+    params.m_nWindowMode = 0;
+    params.m_nFileSelection = 0;
+    params.m_nLogMode = 2;
+    CLaunchedScanner scan;
+    ASSERT_TRUE(params.Launch(VEXSCAN_PATH, "Okno", nullptr, &scan));
+    ASSERT_TRUE(CScanLock::IsRunning("Okno"));
+    for (int i = 0; i < 400 && LogText("Okno").find(": plików") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(::kill(scan.pid, 0), 0); // the window is still open
+    EXPECT_FALSE(CScanLock::IsRunning("Okno"));
+    ::kill(scan.pid, SIGKILL);
+    ::waitpid(scan.pid, nullptr, 0);
+    for (const char* name :
+         {"RAMPART_ROOT", "VEX_SIGNATURES", "QT_QPA_PLATFORM", "DISPLAY", "TMPDIR"})
+        ::unsetenv(name);
 }
 
 // Whoever else can change the state root could steer where a scan writes
