@@ -1,6 +1,7 @@
 // Scans with the real signature engine: detections inside archives and deep
 // trees, a signature folder that is missing, empty or damaged, files the
 // engine cannot examine whole, and the parallel scan's order and stop.
+#include "ScanTreeTest.h"
 #include "Scanner.h"
 #include "SignatureDb.h"
 #include "TestString.h"
@@ -18,34 +19,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class EngineScanTest : public ::testing::Test {
+class EngineScanTest : public CScanTreeTest {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/vexenginetestXXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        m_base = dir;
-        m_tree = m_base + "/tree";
-        m_sigs = MakeTestSignatures(m_base + "/signatures");
-        fs::create_directories(m_tree);
-        m_cmd.m_strJobName = "Engine";
-        m_cmd.m_strDirectory = m_tree;
-        m_cmd.m_nFileSelection = 0;
-        m_cmd.m_nLogMode = kLogDetailed;
-        m_cmd.m_bReferenceCheck = false;
-    }
-    void TearDown() override { fs::remove_all(m_base); }
+    EngineScanTest() : CScanTreeTest("Engine") {}
 
-    void Write(const std::string& rel, const std::string& content) {
-        std::string path = m_tree + "/" + rel;
-        fs::create_directories(fs::path(path).parent_path());
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-    }
     // Runs a shell command in the tree (zip and tar make the archives).
     void InTree(const std::string& command) {
         ASSERT_EQ(std::system(("cd '" + m_tree + "' && " + command + " >/dev/null").c_str()), 0)
             << command;
     }
-    CScanPaths Paths() const { return CScanPaths::ForJob(m_base + "/state", m_cmd.m_strJobName); }
     CScanResult Scan(unsigned threads = 0, IScanProgress* progress = nullptr) {
         CScanner scanner(m_cmd, Paths(), m_sigs);
         scanner.m_nThreads = threads;
@@ -75,8 +57,6 @@ protected:
         return lines;
     }
 
-    std::string m_base, m_tree, m_sigs;
-    CScanCommand m_cmd;
     CScanner* m_pScanner = nullptr;
 };
 

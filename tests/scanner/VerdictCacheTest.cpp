@@ -1,5 +1,6 @@
 // The verdict cache with the real engine on real files: what is unchanged is
 // not read and needs no signatures; every kind of change is read again.
+#include "ScanTreeTest.h"
 #include "Scanner.h"
 #include "SignatureDb.h"
 #include "TestString.h"
@@ -19,27 +20,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class VerdictCacheTest : public ::testing::Test {
+class VerdictCacheTest : public CScanTreeTest {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/vexcachetestXXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        m_base = dir;
-        m_tree = m_base + "/tree";
-        m_sigs = MakeTestSignatures(m_base + "/signatures");
-        fs::create_directories(m_tree);
-        m_cmd.m_strJobName = "Cache";
-        m_cmd.m_strDirectory = m_tree;
-        m_cmd.m_nFileSelection = 0;
-        m_cmd.m_nLogMode = kLogDetailed;
-        m_cmd.m_bReferenceCheck = false;
-    }
-    void TearDown() override { fs::remove_all(m_base); }
+    VerdictCacheTest() : CScanTreeTest("Cache") {}
 
-    void Write(const std::string& rel, const std::string& content) {
-        std::ofstream(m_tree + "/" + rel, std::ios::binary | std::ios::trunc) << content;
-    }
-    CScanPaths Paths() const { return CScanPaths::ForJob(m_base + "/state", "Cache"); }
     // A scan that trusts this test's file system and any change more than a
     // few clock ticks old; returns the log of this scan alone.
     std::string Scan(CScanResult* result = nullptr) {
@@ -65,8 +49,6 @@ protected:
         return m_tree + "/" + rel + ": " + status + "\n";
     }
 
-    std::string m_base, m_tree, m_sigs;
-    CScanCommand m_cmd;
     bool m_bStable = true;
     bool m_bFull = false;
     std::chrono::nanoseconds m_sameTick = 40ms;
