@@ -227,12 +227,17 @@ TEST_F(EngineScanTest, ParallelScanLogsInWalkOrderEveryTime) {
     CScanResult first = Scan(4);
     EXPECT_EQ(first.m_nFiles, 600u);
     EXPECT_EQ(first.m_nInfected, 12u);
-    std::vector<std::string> lines = FileLines();
-    ASSERT_EQ(lines.size(), expected.size());
-    for (size_t i = 0; i < lines.size(); ++i)
-        ASSERT_EQ(lines[i].substr(0, lines[i].find(": ")), expected[i]) << i;
+    // Only the paths are compared: a slow first scan lets the verdict cache
+    // answer the second, which changes the verdict's words but not the order.
+    auto paths = [this] {
+        std::vector<std::string> result;
+        for (const std::string& line : FileLines())
+            result.push_back(line.substr(0, line.find(": ")));
+        return result;
+    };
+    EXPECT_EQ(paths(), expected);
     Scan(3);
-    EXPECT_EQ(FileLines(), lines);
+    EXPECT_EQ(paths(), expected);
 }
 
 // Counts what a window would see and presses "stop" after a number of files.
