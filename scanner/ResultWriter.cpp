@@ -3,6 +3,8 @@
 #include "RegInterface.h"
 #include "StoreDocument.h"
 
+#include <algorithm>
+
 CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     CJobResult result;
     result.m_nFinished = static_cast<std::int64_t>(finished);
@@ -16,6 +18,13 @@ CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     result.m_nSignal = static_cast<BYTE>(scan.m_nSignal);
     result.m_bStopped = scan.m_bStopped;
     result.m_bFailed = scan.m_bFatal;
+    if (scan.m_bSignaturesMissing) {
+        result.m_eSignatures = CJobResult::ESignatures::Missing;
+    } else if (scan.m_nStaleSignatureDays > 0) {
+        result.m_eSignatures = CJobResult::ESignatures::Stale;
+        result.m_nSignatureDays =
+            static_cast<std::uint16_t>(std::min<long long>(scan.m_nStaleSignatureDays, 0xFFFF));
+    }
     return result;
 }
 
