@@ -178,10 +178,9 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
         return false;
-    if (r.m_bNotStarted &&
-        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged ||
-         r.m_nErrors || r.m_nSkipped || r.m_nSuspicious || r.m_nSignal ||
-         r.m_eSignatures != ESignatures::Current))
+    if (r.m_bNotStarted && (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected ||
+                            r.m_nChanged || r.m_nErrors || r.m_nSkipped || r.m_nSuspicious ||
+                            r.m_nSignal || r.m_eSignatures != ESignatures::Current))
         return false;
     if (!r.m_bNotStarted && (exitCode < 0 || exitCode > 255))
         return false;

@@ -1,6 +1,5 @@
 #include "Scanner.h"
 
-
 #include "FileAction.h"
 #include "FileOps.h"
 #include "FolderOpen.h"

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 enum : unsigned {
-    kTextStale = 350,     // "%llu": days
+    kTextStale = 350, // "%llu": days
     kTextMissing = 351,
 };
 
@@ -29,10 +29,9 @@ bool HasHeader(const std::string& ext) {
 
 // Files of the signature databases by their extensions.
 bool IsDatabase(const std::string& ext) {
-    static const char* const kPlain[] = {".hdb", ".hsb", ".mdb", ".msb", ".ndb", ".ldb",
-                                         ".cdb", ".fp",  ".sfp", ".ign2", ".pdb", ".wdb",
-                                         ".yar", ".yara", ".ftm", ".crb", ".ign", ".gdb",
-                                         ".idb", ".cbc", ".info"};
+    static const char* const kPlain[] = {".hdb", ".hsb", ".mdb",  ".msb", ".ndb", ".ldb", ".cdb",
+                                         ".fp",  ".sfp", ".ign2", ".pdb", ".wdb", ".yar", ".yara",
+                                         ".ftm", ".crb", ".ign",  ".gdb", ".idb", ".cbc", ".info"};
     return HasHeader(ext) || std::any_of(std::begin(kPlain), std::end(kPlain),
                                          [&](const char* known) { return ext == known; });
 }
@@ -83,8 +82,9 @@ CSignatureInfo CSignatureInfo::Read(const std::string& folder) {
 }
 
 const CSignatureDatabase* CSignatureInfo::Newest() const {
-    const auto it = std::max_element(databases.begin(), databases.end(),
-                                      [](const auto& a, const auto& b) { return a.nBuilt < b.nBuilt; });
+    const auto it =
+        std::max_element(databases.begin(), databases.end(),
+                         [](const auto& a, const auto& b) { return a.nBuilt < b.nBuilt; });
     return it == databases.end() ? nullptr : &*it;
 }
 

@@ -75,8 +75,7 @@ void ReportSignatures(std::FILE* out, time_t now) {
     }
     const long long age = std::max<long long>(0, now - info.nNewest);
     std::fprintf(out, "Sygnatury: %s, sygnatur %llu, najnowsza baza %s sprzed %s\n",
-                 Quoted(info.strFolder).c_str(),
-                 static_cast<unsigned long long>(info.nSignatures),
+                 Quoted(info.strFolder).c_str(), static_cast<unsigned long long>(info.nSignatures),
                  PlainText(info.NewestText()).c_str(), AgeText(age).c_str());
     std::fprintf(out, "  bazy: %s\n", PlainText(info.Versions()).c_str());
     if (const std::string warning = info.Warning(now); !warning.empty())
