@@ -32,6 +32,7 @@ const CCommandName kCommands[] = {
     {"run", TemporaCommand::Run, 1},         {"export", TemporaCommand::Export, 1},
     {"import", TemporaCommand::Import, 1},   {"log", TemporaCommand::Log, 1},
     {"edit", TemporaCommand::Edit, 1},       {"status", TemporaCommand::Status, 0},
+    {"metrics", TemporaCommand::Metrics, 0},
 };
 
 // Options and the number of values each takes.
@@ -533,6 +534,7 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
         return true;
     case TemporaCommand::List:
     case TemporaCommand::Status:
+    case TemporaCommand::Metrics:
         return true;
     default:
         request.strName = positional[0];
@@ -558,7 +560,7 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
 
 const char* TemporaUsage() {
     return "Użycie: tempora list [--json] | show NAZWA [--json] | add NAZWA HARMONOGRAM [OPCJE] |\n"
-           "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
+           "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status | metrics |\n"
            "       tempora enable|disable|delete NAZWA | run [--full] NAZWA | export PLIK |\n"
            "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help |\n"
            "       tempora --version\n";
@@ -581,6 +583,8 @@ const char* TemporaHelp() {
            "                             i sygnatury, analizy w ciągu 24 godzin,\n"
            "                             uszkodzenie bazy (kod wyjścia 1, gdy baza jest\n"
            "                             uszkodzona, 3, gdy serwer nie działa)\n"
+           "  metrics                    stan analiz i sygnatur w formacie tekstowym\n"
+           "                             Prometheusa (dla monitoringu)\n"
            "  enable NAZWA               włącza analizę\n"
            "  disable NAZWA              wyłącza analizę\n"
            "  delete NAZWA               usuwa analizę\n"

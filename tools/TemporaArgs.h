@@ -25,6 +25,7 @@ enum class TemporaCommand {
     Log,
     Edit,
     Status,
+    Metrics,
 };
 
 // What an import does with a job whose name is taken.

@@ -17,6 +17,7 @@
 #include "Settings.h"
 #include "StatePaths.h"
 #include "StringTable.h"
+#include "TemporaMetrics.h"
 #include "TemporaStatus.h"
 
 #include <algorithm>
@@ -135,6 +136,8 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
             return kExitRefused;
         return status.bServerRunning ? kExitOk : kExitServerStopped;
     }
+    if (request.command == TemporaCommand::Metrics)
+        return PrintMetrics(m_out, m_err);
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
         return Refuse(StateProblemText(problem));
@@ -185,6 +188,7 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         return Edit(store, request);
     case TemporaCommand::Help:
     case TemporaCommand::Status:
+    case TemporaCommand::Metrics:
         break;
     }
     return kExitOk;
