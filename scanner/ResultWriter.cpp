@@ -1,5 +1,6 @@
 #include "ResultWriter.h"
 
+#include "NamedEvent.h"
 #include "RegInterface.h"
 #include "StoreDocument.h"
 
@@ -33,8 +34,12 @@ bool WriteScanResult(const std::string& jobName, const CScanResult& scan, std::s
     LONG result = ERROR_SUCCESS;
     if (!store.Open(kJobKeyPath) || !store.ReadJob(jobName.c_str(), nullptr))
         result = store.GetLastError();
-    else if (WriteJobResult(jobName.c_str(), MakeJobResult(scan, std::time(nullptr)), &result))
+    else if (WriteJobResult(jobName.c_str(), MakeJobResult(scan, std::time(nullptr)), &result)) {
+        // The server tells each result to the journal and the metrics file
+        // as soon as it wakes.
+        CNamedEvent(kServerEventName).Set();
         return true;
+    }
     // No such job (or no store at all): nothing to keep a result for.
     if (result == ERROR_FILE_NOT_FOUND)
         return true;
