@@ -136,7 +136,9 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
             return kExitRefused;
         return status.bServerRunning ? kExitOk : kExitServerStopped;
     }
-    if (request.command == TemporaCommand::Metrics)
+    // The metrics only read, like the status.
+    if (request.command == TemporaCommand::Metrics && request.strFile.empty() &&
+        !request.bNoMetricsFile)
         return PrintMetrics(m_out, m_err);
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
@@ -149,6 +151,8 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     if (!counter.empty() && !CNamedBroadcast(kClientEventName).IsValid())
         return Refuse("odmawiam pracy: zdarzenie " + counter +
                       " należy do innego użytkownika albo mogą go używać inni.");
+    if (request.command == TemporaCommand::Metrics)
+        return KeepMetricsFile(request.strFile, m_out, m_err);
     CSessionMessageSink sink(m_err);
     CWindowRefresh windows;
     CScanRegInterface store(&sink);
