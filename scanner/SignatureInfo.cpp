@@ -31,7 +31,7 @@ bool HasHeader(const std::string& ext) {
 bool IsDatabase(const std::string& ext) {
     static const char* const kPlain[] = {".hdb", ".hsb", ".mdb",  ".msb", ".ndb", ".ldb", ".cdb",
                                          ".fp",  ".sfp", ".ign2", ".pdb", ".wdb", ".yar", ".yara",
-                                         ".ftm", ".crb", ".ign",  ".gdb", ".idb", ".cbc", ".info"};
+                                         ".ftm", ".crb", ".ign",  ".gdb", ".idb", ".cbc"};
     return HasHeader(ext) || std::any_of(std::begin(kPlain), std::end(kPlain),
                                          [&](const char* known) { return ext == known; });
 }
