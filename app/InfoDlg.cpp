@@ -28,6 +28,7 @@ constexpr int kTextRightMargin = 20;
 constexpr int kTextLeft = kArtworkRight + kTextRightMargin;
 constexpr int kTitleTop = 35;
 constexpr int kCreditsTop = 100;
+constexpr int kSignaturesBottomMargin = 12;
 const QColor kPlainBackground(0xF4, 0xF3, 0xEC);
 
 QString ResText(unsigned id) {
@@ -179,8 +180,8 @@ void CInfoDlg::paintEvent(QPaintEvent*) {
     painter.drawText(TitleRect(picture), flags, m_strTitle);
     painter.drawText(CreditsRect(picture), flags, m_strCredits);
     // Below the credits, at the foot of the same block.
-    painter.drawText(CreditsRect(picture), Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap,
-                     m_strSignatures);
+    painter.drawText(CreditsRect(picture).adjusted(0, 0, 0, -kSignaturesBottomMargin),
+                     Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap, m_strSignatures);
 }
 
 void CInfoDlg::mouseReleaseEvent(QMouseEvent* event) {
