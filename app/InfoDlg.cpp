@@ -28,7 +28,7 @@ constexpr int kTextRightMargin = 20;
 constexpr int kTextLeft = kArtworkRight + kTextRightMargin;
 constexpr int kTitleTop = 35;
 constexpr int kCreditsTop = 100;
-constexpr int kSignaturesBottomMargin = 12;
+constexpr int kSignaturesBottomMargin = 4;
 const QColor kPlainBackground(0xF4, 0xF3, 0xEC);
 
 QString ResText(unsigned id) {
