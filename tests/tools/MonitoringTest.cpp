@@ -66,7 +66,7 @@ std::vector<CSample> ParseExposition(const std::string& text) {
                         value += labels[i];
                 }
                 s.labels[key] = value;
-                i += labels[i + 1] == ',' ? 2 : 1;
+                i += i + 1 < labels.size() && labels[i + 1] == ',' ? 2 : 1;
             }
             samples.push_back(s);
         } else {
