@@ -2,8 +2,8 @@
 
 // The about box: a borderless modal window showing one picture, chosen by the
 // screen's colour depth and the user's language, with the title and credits
-// texts drawn over its plain right part, the signatures' state at their foot. A click or Escape
-// closes it.
+// texts drawn over its plain right part and the signatures' state at their
+// foot. A click or Escape closes it.
 
 #include <QDialog>
 #include <QFont>

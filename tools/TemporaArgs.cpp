@@ -480,7 +480,6 @@ bool ParseMetricsFile(OptionValues& options, CTemporaRequest& request, std::stri
     else if (request.strFile.size() > 259) // the longest setting a reader takes
         strError = "ścieżka --file jest dłuższa niż 259 bajtów";
     return strError.empty();
-    return true;
 }
 
 } // namespace
@@ -581,10 +580,10 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
 
 const char* TemporaUsage() {
     return "Użycie: tempora list [--json] | show NAZWA [--json] | add NAZWA HARMONOGRAM [OPCJE] |\n"
-           "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status | metrics |\n"
+           "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
            "       tempora enable|disable|delete NAZWA | run [--full] NAZWA | export PLIK |\n"
            "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help |\n"
-           "       tempora --version\n";
+           "       tempora metrics [--file PLIK|--no-file] | --version\n";
 }
 
 const char* TemporaHelp() {
