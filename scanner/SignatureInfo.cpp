@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 enum : unsigned {
-    kTextStale = 350, // "%llu": days
+    kTextStale = 350, // "%lld": days
     kTextMissing = 351,
 };
 
