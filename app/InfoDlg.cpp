@@ -1,6 +1,8 @@
 #include "InfoDlg.h"
 
 #include "ModalSeam.h"
+#include "SignatureInfo.h"
+#include "SignaturePane.h"
 #include "StringTable.h"
 
 #include <QApplication>
@@ -26,6 +28,7 @@ constexpr int kTextRightMargin = 20;
 constexpr int kTextLeft = kArtworkRight + kTextRightMargin;
 constexpr int kTitleTop = 35;
 constexpr int kCreditsTop = 100;
+constexpr int kSignaturesBottomMargin = 4;
 const QColor kPlainBackground(0xF4, 0xF3, 0xEC);
 
 QString ResText(unsigned id) {
@@ -152,6 +155,7 @@ bool CInfoDlg::OnInitDialog() {
 
     m_strTitle = ResText(IDS_INFO_TITLE);
     m_strCredits = ResText(IDS_INFO_CREDITS);
+    m_strSignatures = CSignaturePane::Summary(CSignatureInfo::Read(SignatureFolder()));
 
     m_font = QFont(QStringLiteral("Sans Serif"));
     m_font.setStyleHint(QFont::SansSerif);
@@ -175,6 +179,9 @@ void CInfoDlg::paintEvent(QPaintEvent*) {
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
     painter.drawText(TitleRect(picture), flags, m_strTitle);
     painter.drawText(CreditsRect(picture), flags, m_strCredits);
+    // Below the credits, at the foot of the same block.
+    painter.drawText(CreditsRect(picture).adjusted(0, 0, 0, -kSignaturesBottomMargin),
+                     Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap, m_strSignatures);
 }
 
 void CInfoDlg::mouseReleaseEvent(QMouseEvent* event) {

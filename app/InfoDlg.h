@@ -2,7 +2,8 @@
 
 // The about box: a borderless modal window showing one picture, chosen by the
 // screen's colour depth and the user's language, with the title and credits
-// texts drawn over its plain right part. A click or Escape closes it.
+// texts drawn over its plain right part and the signatures' state at their
+// foot. A click or Escape closes it.
 
 #include <QDialog>
 #include <QFont>
@@ -43,6 +44,8 @@ public:
     const QFont& TextFont() const { return m_font; }
     QString Title() const { return m_strTitle; }
     QString Credits() const { return m_strCredits; }
+    // The signatures' version, build date and count (or their absence).
+    QString Signatures() const { return m_strSignatures; }
 
     void setVisible(bool visible) override;
 
@@ -65,6 +68,7 @@ private:
     int m_nBitmapHeight = 0;
     QString m_strTitle;
     QString m_strCredits;
+    QString m_strSignatures;
     QFont m_font;
     QString m_strPicture;
     bool m_bInitialised = false;

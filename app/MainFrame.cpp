@@ -3,6 +3,7 @@
 #include "CommandLayer.h"
 #include "Menus.h"
 #include "ResourceIds.h"
+#include "SignaturePane.h"
 #include "StringTable.h"
 #include "Toolbar.h"
 #include "VigilView.h"
@@ -19,6 +20,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <ctime>
 
 namespace {
 // The first line of a multi-line resource string.
@@ -111,6 +113,9 @@ void CMainFrame::CreateStatusBar() {
     // menu item or a button is under the pointer and it shows again after.
     m_pMessagePane = new QLabel(QString::fromUtf8(LoadResString(res::AFX_IDS_IDLEMESSAGE)), bar);
     bar->addWidget(m_pMessagePane, 1);
+    m_pSignaturePane = new CSignaturePane(bar);
+    m_pSignaturePane->Refresh(std::time(nullptr));
+    bar->addPermanentWidget(m_pSignaturePane);
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(bar);
         const QString text = QString::fromUtf8(LoadResString(kIndicatorIds[i]));

@@ -7,14 +7,15 @@
 #include <functional>
 
 class CCommandLayer;
+class CSignaturePane;
 class QLabel;
 class QToolBar;
 class QTimer;
 
 // The application's main window: the menu bar, the flat tool bar that docks
-// on any edge or floats, the status bar with the message pane and the three
-// lock-key indicators, and the job list as its central widget. The title is
-// the application's title alone, never a document name.
+// on any edge or floats, the status bar with the message pane, the
+// signatures' pane and the three lock-key indicators, and the job list as its central widget. The
+// title is the application's title alone, never a document name.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -26,6 +27,8 @@ public:
     // The message pane's idle text ("Gotowy.").
     QLabel* MessagePane() const { return m_pMessagePane; }
     QLabel* Indicator(LockKey key) const;
+    // The signatures' version, count and age.
+    CSignaturePane* SignaturePane() const { return m_pSignaturePane; }
 
     // Reads the lock-key lights through indicators from now on.
     void SetKeyIndicators(const CKeyIndicators& indicators);
@@ -48,6 +51,7 @@ private:
     CCommandLayer* m_pCommands;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
+    CSignaturePane* m_pSignaturePane = nullptr;
     QLabel* m_pIndicators[3] = {};
     QTimer* m_pIndicatorTimer = nullptr;
     CKeyIndicators m_keyIndicators;

@@ -31,6 +31,8 @@ enum : unsigned {
     kTextSuspicious = 313,   // "%llu": files with a heuristic alert only
     kTextInterrupted = 314,  // "%llu": the signal that ended the scan
     kTextNotStored = 318,
+    kTextStaleSignatures = 353, // "%llu": days
+    kTextNoSignatures = 354,
 };
 
 // No job's stored form is larger; a bigger value is not a result.
@@ -80,6 +82,13 @@ private:
     HKEY m_key = nullptr;
 };
 
+bool ReadIn(HKEY hResults, const char* pszJobName, CJobResult& result) {
+    BYTE buf[kMaxResultSize];
+    DWORD size = sizeof buf;
+    return RegQueryValueEx(hResults, pszJobName, nullptr, buf, &size) == ERROR_SUCCESS &&
+           result.Load(buf, size);
+}
+
 void SignalWindows() {
     CNamedBroadcast(kClientEventName).Set();
 }
@@ -105,7 +114,7 @@ CJobResult CJobResult::Interrupted(std::time_t t, int sig) {
 }
 
 std::vector<BYTE> CJobResult::Store() const {
-    std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1);
+    std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1 + 1 + 2 + 8);
     BYTE* p = data.data();
     PutU8(p, kVersion);
     PutU8(p, static_cast<BYTE>((m_bNotStarted ? kFlagNotStarted : 0) |
@@ -121,6 +130,9 @@ std::vector<BYTE> CJobResult::Store() const {
     PutU64(p, m_nSkipped);
     PutU64(p, m_nSuspicious);
     PutU8(p, m_nSignal);
+    PutU8(p, static_cast<BYTE>(m_eSignatures));
+    PutU16(p, m_nSignatureDays);
+    PutU64(p, static_cast<std::uint64_t>(m_nLastClean));
     return data;
 }
 
@@ -153,12 +165,22 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
         ReadU64(in, r.m_nSuspicious);
     if (in.Remaining() >= 1)
         in.ReadU8(r.m_nSignal);
+    BYTE signatures = 0;
+    if (in.ReadU8(signatures) && signatures <= static_cast<BYTE>(ESignatures::Missing))
+        r.m_eSignatures = static_cast<ESignatures>(signatures);
+    if (in.Remaining() >= 2)
+        in.ReadU16(r.m_nSignatureDays);
+    std::uint64_t lastClean = 0;
+    if (in.Remaining() >= 8 && ReadU64(in, lastClean))
+        r.m_nLastClean = static_cast<std::int64_t>(lastClean);
+    if (r.m_eSignatures != ESignatures::Stale)
+        r.m_nSignatureDays = 0;
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
         return false;
-    if (r.m_bNotStarted &&
-        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged ||
-         r.m_nErrors || r.m_nSkipped || r.m_nSuspicious || r.m_nSignal))
+    if (r.m_bNotStarted && (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected ||
+                            r.m_nChanged || r.m_nErrors || r.m_nSkipped || r.m_nSuspicious ||
+                            r.m_nSignal || r.m_eSignatures != ESignatures::Current))
         return false;
     if (!r.m_bNotStarted && (exitCode < 0 || exitCode > 255))
         return false;
@@ -188,6 +210,10 @@ std::string CJobResult::GetText() const {
     std::string text = StateText();
     if (m_nSkipped > 0)
         text += WithCount(kTextFilesSkipped, m_nSkipped);
+    if (m_eSignatures == ESignatures::Stale)
+        text += WithCount(kTextStaleSignatures, m_nSignatureDays);
+    else if (m_eSignatures == ESignatures::Missing)
+        text += LoadResString(kTextNoSignatures);
     return text;
 }
 
@@ -232,6 +258,10 @@ std::string CJobResult::GetFinishedIso() const {
     return std::string(stamp) + zone;
 }
 
+std::int64_t CJobResult::LastCleanTime() const {
+    return GetState() == EState::Clean ? m_nFinished : m_nLastClean;
+}
+
 bool JobResultLess(const CJobResult* pA, const CJobResult* pB) {
     if (pA == nullptr || pB == nullptr)
         return pA == nullptr && pB != nullptr;
@@ -244,7 +274,13 @@ bool WriteJobResult(const char* pszJobName, const CJobResult& result, LONG* pnEr
     LONG error = ERROR_INVALID_PARAMETER;
     if (pszJobName != nullptr && *pszJobName != '\0') {
         CResultKey key(true, &error);
-        const std::vector<BYTE> data = result.Store();
+        CJobResult stored = result;
+        CJobResult replaced;
+        if (stored.m_nLastClean == 0 && stored.GetState() != CJobResult::EState::Clean &&
+            key.Get() && ReadIn(key.Get(), pszJobName, replaced) &&
+            replaced.m_nFinished < stored.m_nFinished)
+            stored.m_nLastClean = replaced.LastCleanTime();
+        const std::vector<BYTE> data = stored.Store();
         if (key.Get())
             error = RegSetValueEx(key.Get(), pszJobName, REG_BINARY, data.data(),
                                   static_cast<DWORD>(data.size()));
@@ -285,11 +321,7 @@ bool CJobResultReader::Read(const char* pszJobName, CJobResult& result) {
             return false;
         }
     }
-    BYTE buf[kMaxResultSize];
-    DWORD size = sizeof buf;
-    if (RegQueryValueEx(m_hKey, pszJobName, nullptr, buf, &size) != ERROR_SUCCESS)
-        return false;
-    return result.Load(buf, size);
+    return ReadIn(m_hKey, pszJobName, result);
 }
 
 LONG DeleteJobResultIn(HKEY hResults, const char* pszJobName) {

@@ -36,6 +36,10 @@ struct CJobResult {
         ResultNotStored,    // the scanner ended without storing its result
     };
 
+    // The signatures the scan had: its result warns when they were stale or
+    // missing, as a scan with them finds nothing new.
+    enum class ESignatures : std::uint8_t { Current = 0, Stale, Missing };
+
     bool m_bNotStarted = false;      // the scanner could not be started
     std::int64_t m_nFinished = 0;    // end of the run, seconds since 1970-01-01 UTC
     int m_nExitCode = 0;             // the scanner's exit code, or kNotStartedExitCode
@@ -49,6 +53,11 @@ struct CJobResult {
     bool m_bStopped = false;         // the scan was stopped before its end
     bool m_bFailed = false;          // the scan could not be carried out at all
     ENotStarted m_eWhy = ENotStarted::ScannerMissing; // with m_bNotStarted
+    ESignatures m_eSignatures = ESignatures::Current;
+    std::uint16_t m_nSignatureDays = 0; // with Stale: the newest database's age
+    // The end of the latest clean scan before this one (0: none known);
+    // WriteJobResult carries it over from the result it replaces.
+    std::int64_t m_nLastClean = 0;
 
     // A result for a run that did not scan, at time t.
     static CJobResult NotStarted(std::time_t t, ENotStarted why = ENotStarted::ScannerMissing);
@@ -64,7 +73,10 @@ struct CJobResult {
     //   scan (ENotStarted; 0 for a run that scanned), which older readers
     //   skip and which is taken as 0 when absent or unknown; then u64
     //   skipped files and u64 suspicious files (low and high u32 each) and
-    //   u8 the signal that ended the scan, each taken as 0 when absent.
+    //   u8 the signal that ended the scan, each taken as 0 when absent;
+    //   then u8 the signatures' state (ESignatures; unknown taken as
+    //   current), u16 their age in days, u64 the latest clean scan's end
+    //   (low and high u32), each taken as 0 when absent.
     // Bytes after these are ignored, so a later writer may append fields
     // without breaking this reader; a field that changes meaning gets a new
     // version number, which this reader refuses.
@@ -77,11 +89,15 @@ struct CJobResult {
     // The list's text: "czysto", "infekcje: N", "zmiany: N", "błąd",
     // "zatrzymano", "nie uruchomiono", or why a run did not scan
     // ("pominięto: poprzednia analiza trwa", say); followed by
-    // ", pominiętych N" when the scan left files out.
+    // ", pominiętych N" when the scan left files out and by ", sygnatury
+    // sprzed N dni" or ", brak sygnatur" when the signatures were stale.
     std::string GetText() const;
     // The end time as ISO 8601 with the local UTC offset of that moment,
     // e.g. "2026-12-08T23:30:05+01:00".
     std::string GetFinishedIso() const;
+    // The end of the latest clean scan: this one's when it is clean, else
+    // the one carried over; 0 when none is known.
+    std::int64_t LastCleanTime() const;
 
     bool operator==(const CJobResult&) const = default;
 
@@ -95,6 +111,8 @@ bool JobResultLess(const CJobResult* pA, const CJobResult* pB);
 
 // Writes the result of the named job durably and then signals
 // "TemporaClient", so that open windows show it. Creates the key when needed.
+// A result that is not clean and carries no latest clean scan gets that of
+// the older result it replaces.
 bool WriteJobResult(const char* pszJobName, const CJobResult& result, LONG* pnError = nullptr);
 // False when there is no result for the name or it does not load.
 bool ReadJobResult(const char* pszJobName, CJobResult& result);

@@ -132,6 +132,13 @@ const StringEntry kStrings[] = {
           "zapisane."},
     {320, "Baza analiz jest uszkodzona: lista może nie pokazywać wszystkich analiz. Szczegóły "
           "podaje polecenie \"tempora status\", a naprawia ją \"vexserv --install --repair\"."},
+    // The signatures' state: the status bar's warnings, its normal text
+    // (the newest database, the count), and what a result adds.
+    {350, "Sygnatury sprzed %lld dni: uruchom freshclam"},
+    {351, "Brak sygnatur: zainstaluj clamav-freshclam"},
+    {352, "Sygnatury: %s, sygnatur %llu"},
+    {353, ", sygnatury sprzed %llu dni"},
+    {354, ", brak sygnatur"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -1,48 +1,16 @@
 #include "ClamEngine.h"
 
+#include "ClamLibrary.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <clamav.h>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <sys/stat.h>
 #include <vector>
 
 namespace {
-
-// The library's messages go to whoever asked on this thread (a load or a
-// scan collects its errors), never straight to the terminal.
-thread_local std::string* t_pMessages = nullptr;
-
-void OnMessage(enum cl_msg severity, const char*, const char* msg, void*) {
-    if (severity != CL_MSG_ERROR || !t_pMessages || !msg)
-        return;
-    std::string text = msg;
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    if (!t_pMessages->empty())
-        *t_pMessages += "; ";
-    *t_pMessages += text;
-}
-
-struct MessageSink {
-    std::string text;
-    MessageSink() { t_pMessages = &text; }
-    ~MessageSink() { t_pMessages = nullptr; }
-};
-
-bool InitLibrary(std::string& error) {
-    static std::once_flag once;
-    static cl_error_t result = CL_SUCCESS;
-    std::call_once(once, [] {
-        cl_set_clcb_msg(OnMessage);
-        result = cl_init(CL_INIT_DEFAULT);
-    });
-    if (result != CL_SUCCESS)
-        error = std::string("nie można uruchomić silnika: ") + cl_strerror(result);
-    return result == CL_SUCCESS;
-}
 
 // What the callbacks of one scan share: the stop flag they obey and the
 // name of the alert they saw.
@@ -162,14 +130,14 @@ bool CClamEngine::Load(const std::string& folder, std::string& error) {
         error = where + "jest pusty; " + kAdvice;
         return false;
     }
-    if (!InitLibrary(error))
+    if (!InitClamLibrary(error))
         return false;
     m_pEngine = cl_engine_new();
     if (!m_pEngine) {
         error = "nie można utworzyć silnika (brak pamięci)";
         return false;
     }
-    MessageSink sink;
+    CClamMessages sink;
     cl_error_t rc = cl_load(folder.c_str(), m_pEngine, &m_nSignatures, CL_DB_STDOPT);
     if (rc != CL_SUCCESS) {
         error = where + "nie można wczytać sygnatur: " + cl_strerror(rc);
@@ -223,7 +191,7 @@ CVerdict CClamEngine::Scan(int fd, std::string_view content, const std::string& 
     const char* name = nullptr;
     unsigned long scanned = 0;
     ScanContext context{&stop, {}};
-    MessageSink sink;
+    CClamMessages sink;
     // Content already in memory is scanned where it is: the library then
     // neither reads the file again nor pages it into a map of its own, whose
     // page faults cost every other worker thread a TLB flush.

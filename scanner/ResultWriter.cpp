@@ -1,7 +1,10 @@
 #include "ResultWriter.h"
 
+#include "NamedEvent.h"
 #include "RegInterface.h"
 #include "StoreDocument.h"
+
+#include <algorithm>
 
 CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     CJobResult result;
@@ -16,6 +19,13 @@ CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     result.m_nSignal = static_cast<BYTE>(scan.m_nSignal);
     result.m_bStopped = scan.m_bStopped;
     result.m_bFailed = scan.m_bFatal;
+    if (scan.m_bSignaturesMissing) {
+        result.m_eSignatures = CJobResult::ESignatures::Missing;
+    } else if (scan.m_nStaleSignatureDays > 0) {
+        result.m_eSignatures = CJobResult::ESignatures::Stale;
+        result.m_nSignatureDays =
+            static_cast<std::uint16_t>(std::min<long long>(scan.m_nStaleSignatureDays, 0xFFFF));
+    }
     return result;
 }
 
@@ -24,8 +34,12 @@ bool WriteScanResult(const std::string& jobName, const CScanResult& scan, std::s
     LONG result = ERROR_SUCCESS;
     if (!store.Open(kJobKeyPath) || !store.ReadJob(jobName.c_str(), nullptr))
         result = store.GetLastError();
-    else if (WriteJobResult(jobName.c_str(), MakeJobResult(scan, std::time(nullptr)), &result))
+    else if (WriteJobResult(jobName.c_str(), MakeJobResult(scan, std::time(nullptr)), &result)) {
+        // The server tells each result to the journal and the metrics file
+        // as soon as it wakes.
+        CNamedEvent(kServerEventName).Set();
         return true;
+    }
     // No such job (or no store at all): nothing to keep a result for.
     if (result == ERROR_FILE_NOT_FOUND)
         return true;

@@ -23,6 +23,10 @@ struct CScanResult {
     int m_nSignal = 0;            // the signal that ended the scan early, if one did
     bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean
     bool m_bFatal = false;        // the scan could not be carried out at all
+    // The signature folder as the scan began: without any database, or with
+    // the newest this many days old when that is stale (else 0).
+    bool m_bSignaturesMissing = false;
+    long long m_nStaleSignatureDays = 0;
     int ExitCode() const;
     std::string Text(const std::string& jobName, const std::string& dir) const;
 };

@@ -7,6 +7,7 @@
 #include "Processors.h"
 #include "ProgramFile.h"
 #include "ScanQueue.h"
+#include "SignatureInfo.h"
 #include "TestString.h"
 
 #include <algorithm>
@@ -249,6 +250,18 @@ bool CScanner::IsForbiddenTree(const std::string& path, int fd) {
            fs.f_type == DEVPTS_SUPER_MAGIC;
 }
 
+// The log's header names the databases this scan uses; the result warns of
+// stale or missing ones.
+void CScanner::NoteSignatures() {
+    const std::time_t now = std::time(nullptr);
+    const CSignatureInfo info = CSignatureInfo::Read(m_strSignatures);
+    m_log.Line("bazy sygnatur: " + (info.IsEmpty() ? std::string("brak") : info.Versions()));
+    if (const std::string warning = info.Warning(now); !warning.empty())
+        m_log.Line("uwaga: " + warning);
+    m_result.m_bSignaturesMissing = info.IsEmpty();
+    m_result.m_nStaleSignatureDays = info.IsStale(now) ? info.AgeDays(now) : 0;
+}
+
 bool CScanner::LoadEngine() {
     std::string error;
     if (!m_engine.Load(m_strSignatures, error)) {
@@ -269,6 +282,7 @@ CScanResult CScanner::Run() {
         m_report(error);
     }
     m_log.Header(m_cmd.m_strJobName);
+    NoteSignatures();
     m_nStartNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
                      std::chrono::system_clock::now().time_since_epoch())
                      .count();

@@ -72,6 +72,7 @@ private:
     struct Outcome;
     struct Shared;
 
+    void NoteSignatures();
     bool LoadEngine();
     bool EnsureEngine();
     void OpenVerdictCache();

@@ -13,6 +13,7 @@
 #include "Scanner.h"
 #include "ScannerHelp.h"
 #include "Settings.h"
+#include "SignatureInfo.h"
 #include "StatePaths.h"
 
 #include <atomic>
@@ -25,15 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The folder of signature databases: $VEX_SIGNATURES, else the value the
-// installation wrote into the settings, else the updater's usual folder.
-std::string SignatureFolder() {
-    if (const char* env = std::getenv("VEX_SIGNATURES"); env && *env)
-        return env;
-    return RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSignaturesValue,
-                        kDefaultSignatureFolder);
-}
 
 // The verdict cache is on unless the machine value turns it off, or
 // VEX_VERDICT_CACHE says "full" (every file read, for this run) or "off".

@@ -43,7 +43,11 @@ const char* FaultReason(CJob::EFault fault) {
 
 CScheduler::CScheduler() : CScheduler(Options()) {}
 
-CScheduler::CScheduler(Options options) : m_options(std::move(options)) {
+CScheduler::CScheduler(Options options)
+    : m_options(std::move(options)),
+      m_results([this](const char* what, const std::string& name, const std::string& detail) {
+          Log(what, name, detail);
+      }) {
     m_bWallClockSeam = static_cast<bool>(m_options.now);
     if (!m_options.now)
         m_options.now = [] { return COleDateTime::GetCurrentTime(); };
@@ -80,6 +84,12 @@ std::string CScheduler::ReadBootId() {
 }
 
 int CScheduler::RunPass(CServer& server) {
+    const int waitMs = SchedulePass(server);
+    m_results.Pass(NowInstant());
+    return waitMs;
+}
+
+int CScheduler::SchedulePass(CServer& server) {
     ReapWorkers();
     ReapScanners();
     if (!m_bUnlaunchedChecked)

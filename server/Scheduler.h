@@ -9,6 +9,7 @@
 #include "Job.h"
 #include "JobResult.h"
 #include "OleDateTime.h"
+#include "ResultReport.h"
 #include "ServerWork.h"
 
 #include <atomic>
@@ -70,6 +71,8 @@ private:
         std::atomic<bool> done{false};
     };
 
+    // The schedule's part of a pass; RunPass then reports new results.
+    int SchedulePass(CServer& server);
     COleDateTime Now() const;
     // Now as an instant: the clock of CurrentTime(), or the wall-clock seam
     // that a test set.
@@ -123,4 +126,5 @@ private:
     std::mutex m_mutex; // guards m_workers and the log
     std::list<Worker> m_workers;
     std::vector<Scanner> m_scanners; // guarded by m_mutex
+    CResultReport m_results;
 };

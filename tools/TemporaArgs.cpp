@@ -32,6 +32,7 @@ const CCommandName kCommands[] = {
     {"run", TemporaCommand::Run, 1},         {"export", TemporaCommand::Export, 1},
     {"import", TemporaCommand::Import, 1},   {"log", TemporaCommand::Log, 1},
     {"edit", TemporaCommand::Edit, 1},       {"status", TemporaCommand::Status, 0},
+    {"metrics", TemporaCommand::Metrics, 0},
 };
 
 // Options and the number of values each takes.
@@ -72,6 +73,7 @@ const COptionSpec kJsonOption[] = {{"--json", 0}};
 const COptionSpec kImportOptions[] = {{"--replace", 0}, {"--keep", 0}};
 const COptionSpec kLogOptions[] = {{"--runs", 1}};
 const COptionSpec kRunOptions[] = {{"--full", 0}};
+const COptionSpec kMetricsOptions[] = {{"--file", 1}, {"--no-file", 0}};
 
 template <size_t N> std::vector<COptionSpec> Specs(const COptionSpec (&specs)[N]) {
     return std::vector<COptionSpec>(specs, specs + N);
@@ -96,6 +98,8 @@ std::vector<COptionSpec> OptionsOf(TemporaCommand command) {
         return Specs(kLogOptions);
     case TemporaCommand::Run:
         return Specs(kRunOptions);
+    case TemporaCommand::Metrics:
+        return Specs(kMetricsOptions);
     default:
         return {};
     }
@@ -463,6 +467,21 @@ bool SplitArguments(const std::vector<std::string>& args, const std::vector<COpt
     return true;
 }
 
+// metrics --file PATH records the file the server keeps; --no-file forgets it.
+bool ParseMetricsFile(OptionValues& options, CTemporaRequest& request, std::string& strError) {
+    request.bNoMetricsFile = options.count("--no-file") != 0;
+    if (!options.count("--file"))
+        return true;
+    request.strFile = options["--file"][0];
+    if (request.bNoMetricsFile)
+        strError = "--file i --no-file wykluczają się";
+    else if (request.strFile.empty() || request.strFile[0] != '/')
+        strError = "--file wymaga ścieżki bezwzględnej";
+    else if (request.strFile.size() > 259) // the longest setting a reader takes
+        strError = "ścieżka --file jest dłuższa niż 259 bajtów";
+    return strError.empty();
+}
+
 } // namespace
 
 bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& request,
@@ -508,6 +527,8 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
 
     request.bJson = options.count("--json") != 0;
     request.bFullScan = options.count("--full") != 0;
+    if (!ParseMetricsFile(options, request, strError))
+        return false;
     if (options.count("--replace") && options.count("--keep")) {
         strError = "--replace i --keep wykluczają się";
         return false;
@@ -533,6 +554,7 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
         return true;
     case TemporaCommand::List:
     case TemporaCommand::Status:
+    case TemporaCommand::Metrics:
         return true;
     default:
         request.strName = positional[0];
@@ -561,7 +583,7 @@ const char* TemporaUsage() {
            "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
            "       tempora enable|disable|delete NAZWA | run [--full] NAZWA | export PLIK |\n"
            "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help |\n"
-           "       tempora --version\n";
+           "       tempora metrics [--file PLIK|--no-file] | --version\n";
 }
 
 const char* TemporaHelp() {
@@ -581,6 +603,11 @@ const char* TemporaHelp() {
            "                             i sygnatury, analizy w ciągu 24 godzin,\n"
            "                             uszkodzenie bazy (kod wyjścia 1, gdy baza jest\n"
            "                             uszkodzona, 3, gdy serwer nie działa)\n"
+           "  metrics [--file PLIK|--no-file]\n"
+           "                             stan analiz i sygnatur w formacie tekstowym\n"
+           "                             Prometheusa; --file: serwer przepisuje PLIK po\n"
+           "                             każdym wyniku (ustawienie MetricsFile), --no-file\n"
+           "                             kończy to\n"
            "  enable NAZWA               włącza analizę\n"
            "  disable NAZWA              wyłącza analizę\n"
            "  delete NAZWA               usuwa analizę\n"

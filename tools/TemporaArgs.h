@@ -25,6 +25,7 @@ enum class TemporaCommand {
     Log,
     Edit,
     Status,
+    Metrics,
 };
 
 // What an import does with a job whose name is taken.
@@ -36,10 +37,11 @@ enum class ImportConflict {
 
 struct CTemporaRequest {
     TemporaCommand command = TemporaCommand::Help;
-    std::string strName;    // show, add, edit, enable, disable, delete, run, log
-    std::string strFile;    // export, import
-    bool bJson = false;     // list, show
-    bool bFullScan = false; // run: every file read, the verdict cache only written
+    std::string strName;         // show, add, edit, enable, disable, delete, run, log
+    std::string strFile;         // export, import, metrics --file
+    bool bNoMetricsFile = false; // metrics --no-file
+    bool bJson = false;          // list, show
+    bool bFullScan = false;      // run: every file read, the verdict cache only written
     ImportConflict conflict = ImportConflict::Ask;
     unsigned nRuns = 0; // log: the last runs to print; 0 prints the whole log
 

@@ -17,6 +17,7 @@
 #include "Settings.h"
 #include "StatePaths.h"
 #include "StringTable.h"
+#include "TemporaMetrics.h"
 #include "TemporaStatus.h"
 
 #include <algorithm>
@@ -135,6 +136,10 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
             return kExitRefused;
         return status.bServerRunning ? kExitOk : kExitServerStopped;
     }
+    // The metrics only read, like the status.
+    if (request.command == TemporaCommand::Metrics && request.strFile.empty() &&
+        !request.bNoMetricsFile)
+        return PrintMetrics(m_out, m_err);
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
         return Refuse(StateProblemText(problem));
@@ -146,6 +151,8 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     if (!counter.empty() && !CNamedBroadcast(kClientEventName).IsValid())
         return Refuse("odmawiam pracy: zdarzenie " + counter +
                       " należy do innego użytkownika albo mogą go używać inni.");
+    if (request.command == TemporaCommand::Metrics)
+        return KeepMetricsFile(request.strFile, m_out, m_err);
     CSessionMessageSink sink(m_err);
     CWindowRefresh windows;
     CScanRegInterface store(&sink);
@@ -185,6 +192,7 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         return Edit(store, request);
     case TemporaCommand::Help:
     case TemporaCommand::Status:
+    case TemporaCommand::Metrics:
         break;
     }
     return kExitOk;

@@ -7,6 +7,7 @@
 #include "ScanPaths.h"
 #include "ScanRegInterface.h"
 #include "Settings.h"
+#include "SignatureInfo.h"
 #include "StatePaths.h"
 #include "StringTable.h"
 #include "VerdictCache.h"
@@ -35,16 +36,6 @@ std::string Quoted(const std::string& text) {
     return "\"" + PlainText(text) + "\"";
 }
 
-// Files of the signature databases by their extensions.
-bool IsSignatureDatabase(const fs::path& path) {
-    static const char* const kExtensions[] = {
-        ".cvd", ".cld", ".cud",  ".hdb", ".hsb", ".mdb", ".msb",  ".ndb", ".ldb", ".cdb",
-        ".fp",  ".sfp", ".ign2", ".pdb", ".wdb", ".yar", ".yara", ".ftm", ".crb"};
-    const std::string ext = path.extension().string();
-    return std::any_of(std::begin(kExtensions), std::end(kExtensions),
-                       [&](const char* known) { return ext == known; });
-}
-
 // The scanner's verdict cache: its entries, and the context of the latest
 // scan (a digest of the signatures and options), so a user can tell that a
 // signature update made every entry stale.
@@ -66,36 +57,29 @@ void ReportVerdictCache(std::FILE* out) {
                      contexts.empty() ? "-" : contexts.front().substr(0, 16).c_str());
 }
 
+// The signatures as the next scan would load them: each database's version
+// and build date, the count, the newest one's age and what to do about it.
 void ReportSignatures(std::FILE* out, time_t now) {
-    const std::string folder = SignatureFolder();
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
+    const CSignatureInfo info = CSignatureInfo::Read(SignatureFolder());
+    if (info.bFolderMissing) {
         std::fprintf(out, "Sygnatury: %s nie istnieje (zainstaluj pakiet clamav-freshclam)\n",
-                     Quoted(folder).c_str());
+                     Quoted(info.strFolder).c_str());
         return;
     }
-    fs::path newest;
-    time_t newestTime = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-        struct stat st {};
-        if (!IsSignatureDatabase(entry.path()) || ::stat(entry.path().c_str(), &st) != 0 ||
-            !S_ISREG(st.st_mode))
-            continue;
-        if (newest.empty() || st.st_mtime > newestTime) {
-            newest = entry.path();
-            newestTime = st.st_mtime;
-        }
-    }
-    if (newest.empty()) {
+    if (info.IsEmpty()) {
         std::fprintf(out,
                      "Sygnatury: %s, brak baz sygnatur (zainstaluj pakiet clamav-freshclam "
                      "albo uruchom freshclam)\n",
-                     Quoted(folder).c_str());
+                     Quoted(info.strFolder).c_str());
         return;
     }
-    const long long age = std::max<long long>(0, now - newestTime);
-    std::fprintf(out, "Sygnatury: %s, najnowsza baza %s sprzed %s\n", Quoted(folder).c_str(),
-                 PlainText(newest.filename().string()).c_str(), AgeText(age).c_str());
+    const long long age = std::max<long long>(0, now - info.nNewest);
+    std::fprintf(out, "Sygnatury: %s, sygnatur %llu, najnowsza baza %s sprzed %s\n",
+                 Quoted(info.strFolder).c_str(), static_cast<unsigned long long>(info.nSignatures),
+                 PlainText(info.NewestText()).c_str(), AgeText(age).c_str());
+    std::fprintf(out, "  bazy: %s\n", PlainText(info.Versions()).c_str());
+    if (const std::string warning = info.Warning(now); !warning.empty())
+        std::fprintf(out, "  uwaga: %s\n", warning.c_str());
 }
 
 void ReportScanner(std::FILE* out, const std::string& scanner) {
@@ -184,20 +168,6 @@ bool ReportJobs(std::FILE* out, time_t now) {
 static std::string LingerPath() {
     const passwd* user = ::getpwuid(::getuid());
     return std::string("/var/lib/systemd/linger/") + (user ? user->pw_name : "");
-}
-
-std::string SignatureFolder() {
-    if (const char* env = std::getenv("VEX_SIGNATURES"); env != nullptr && *env != '\0')
-        return env;
-    std::error_code ec;
-    // Reading a missing hive would create it; the status only reads.
-    if (fs::exists(RegHivePath(HKEY_LOCAL_MACHINE), ec)) {
-        const std::string stored =
-            RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSignaturesValue, "");
-        if (!stored.empty())
-            return stored;
-    }
-    return kDefaultSignatureFolder;
 }
 
 std::string AgeText(long long nSeconds) {

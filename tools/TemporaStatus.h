@@ -18,10 +18,5 @@ struct CStatus {
 // Prints the report to out.
 CStatus ReportStatus(std::FILE* out);
 
-// The signature folder the scanner loads: $VEX_SIGNATURES, else the
-// "Signatures" setting, else the folder that freshclam keeps (as vexscan
-// finds it).
-std::string SignatureFolder();
-
 // "3 godz. 12 min" style age of a span in seconds (at least "0 min").
 std::string AgeText(long long nSeconds);

@@ -1,6 +1,10 @@
 #include "MainFrame.h"
 #include "CommandLayer.h"
+#include "InfoDlg.h"
 #include "ResourceIds.h"
+#include "SignatureDb.h"
+#include "SignatureInfo.h"
+#include "SignaturePane.h"
 #include "TempStateRoot.h"
 #include "TestApp.h"
 
@@ -238,4 +242,35 @@ TEST_F(MainFrameTest, StatusBarShowsReadyAndTheLitLockKeys) {
     frame.UpdateIndicators();
     EXPECT_EQ(frame.Indicator(LockKey::Num)->text(), QString("NUM"));
     EXPECT_FALSE(CKeyIndicators((root / "missing").string()).IsOn(LockKey::Caps));
+}
+
+// The signatures' pane shows the newest database and the count, and says in
+// words when they are over a week old or missing; the about box names them.
+TEST_F(MainFrameTest, StatusBarTellsTheSignaturesVersionAndWarnsWhenOldOrMissing) {
+    QTemporaryDir sigs;
+    const std::string folder = sigs.path().toStdString();
+    const std::time_t now = std::time(nullptr);
+    WriteDatabaseHeader(folder, "daily.cvd", 27123, 2000, now - 3600);
+    WriteDatabaseHeader(folder, "main.cvd", 62, 500, now - 90 * 24 * 3600);
+    setenv("VEX_SIGNATURES", folder.c_str(), 1);
+    CMainFrame frame;
+    CSignaturePane* pane = frame.SignaturePane();
+    const QString fresh = QString::fromUtf8("Sygnatury: daily.cvd 27123 z " +
+                                            LocalDate(now - 3600) + ", sygnatur 2500");
+    EXPECT_EQ(pane->text(), fresh);
+    EXPECT_FALSE(pane->IsWarning());
+    EXPECT_TRUE(pane->toolTip().contains("main.cvd 62"));
+    CInfoDlg about(&frame);
+    about.show();
+    EXPECT_EQ(about.Signatures(), fresh);
+    about.reject();
+
+    pane->Refresh(now + 12 * 24 * 3600);
+    EXPECT_EQ(pane->text(), QString("Sygnatury sprzed 12 dni: uruchom freshclam"));
+    EXPECT_TRUE(pane->IsWarning());
+    std::filesystem::remove(folder + "/daily.cvd");
+    std::filesystem::remove(folder + "/main.cvd");
+    pane->Refresh(now);
+    EXPECT_EQ(pane->text(), QString("Brak sygnatur: zainstaluj clamav-freshclam"));
+    unsetenv("VEX_SIGNATURES");
 }

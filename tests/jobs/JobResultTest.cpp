@@ -42,8 +42,9 @@ TEST(JobResultTest, StoredFormRoundTripsAndRefusesDamage) {
     const CJobResult r = Sample();
     std::vector<BYTE> bytes = r.Store();
     // 48 bytes of version 1, why a run did not scan, skipped and suspicious
-    // files, the signal that ended the scan.
-    ASSERT_EQ(bytes.size(), 66u);
+    // files, the signal that ended the scan, the signatures' state and age,
+    // the latest clean scan.
+    ASSERT_EQ(bytes.size(), 77u);
     EXPECT_EQ(bytes[0], 1);    // version
     EXPECT_EQ(bytes[1], 0x02); // stopped
     CJobResult loaded;

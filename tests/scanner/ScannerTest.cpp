@@ -256,35 +256,37 @@ TEST_F(ScannerTest, LogModesWriteWhatTheySay) {
     Scan();
     EXPECT_FALSE(fs::exists(Paths().m_strLog));
 
-    // Combined: the header, the engine, the findings and the summary.
+    // Combined: the header, the signature databases, the engine, the
+    // findings and the summary.
     m_cmd.m_nLogMode = kLogCombined;
     Scan();
     std::vector<std::string> lines = LogLines();
-    ASSERT_EQ(lines.size(), 6u) << LogText();
+    ASSERT_EQ(lines.size(), 7u) << LogText();
     EXPECT_EQ(lines[0].rfind("==== ", 0), 0u);
     EXPECT_NE(lines[0].find(" vexscan Job/../1"), std::string::npos);
-    EXPECT_NE(lines[1].find("silnik libclamav "), std::string::npos);
-    EXPECT_NE(lines[1].find("sygnatur: 2 (" + m_sigs + ")"), std::string::npos) << lines[1];
-    EXPECT_EQ(lines[2].rfind(m_tree + "/a_virus.com: zainfekowany", 0), 0u);
-    EXPECT_NE(lines[5].find("plików 4, zainfekowanych 3, zmienionych 0, błędów 0"),
+    EXPECT_EQ(lines[1].rfind("bazy sygnatur: vex-test.hdb z ", 0), 0u) << lines[1];
+    EXPECT_NE(lines[2].find("silnik libclamav "), std::string::npos);
+    EXPECT_NE(lines[2].find("sygnatur: 2 (" + m_sigs + ")"), std::string::npos) << lines[2];
+    EXPECT_EQ(lines[3].rfind(m_tree + "/a_virus.com: zainfekowany", 0), 0u);
+    EXPECT_NE(lines[6].find("plików 4, zainfekowanych 3, zmienionych 0, błędów 0"),
               std::string::npos)
-        << lines[5];
+        << lines[6];
     EXPECT_EQ(LogText().find(": ok"), std::string::npos);
 
     // Detailed: every file, in the order of the walk.
     m_cmd.m_nLogMode = kLogDetailed;
     Scan();
     lines = LogLines();
-    ASSERT_EQ(lines.size(), 13u) << LogText();
-    EXPECT_EQ(lines[6].rfind("==== ", 0), 0u);
-    EXPECT_EQ(lines[8], m_tree + "/a_virus.com: zainfekowany (Vex.Test.Standardowy-Plik-Testowy)");
-    EXPECT_EQ(lines[9], m_tree + "/c_clean.sh: ok");
-    EXPECT_EQ(lines[10].rfind(m_tree + "/d_hashed.bin: zainfekowany (Vex.Test.Hash-1", 0), 0u);
-    EXPECT_EQ(lines[11],
+    ASSERT_EQ(lines.size(), 15u) << LogText();
+    EXPECT_EQ(lines[7].rfind("==== ", 0), 0u);
+    EXPECT_EQ(lines[10], m_tree + "/a_virus.com: zainfekowany (Vex.Test.Standardowy-Plik-Testowy)");
+    EXPECT_EQ(lines[11], m_tree + "/c_clean.sh: ok");
+    EXPECT_EQ(lines[12].rfind(m_tree + "/d_hashed.bin: zainfekowany (Vex.Test.Hash-1", 0), 0u);
+    EXPECT_EQ(lines[13],
               m_tree + "/sub/b_carrier.bin: zainfekowany (Vex.Test.Standardowy-Plik-Testowy)");
     // Times carry their offset from UTC: 2026-12-08T23:59:01+01:00.
-    EXPECT_EQ(lines[12][19] == '+' || lines[12][19] == '-', true) << lines[12];
-    EXPECT_EQ(lines[12][22], ':') << lines[12];
+    EXPECT_EQ(lines[14][19] == '+' || lines[14][19] == '-', true) << lines[14];
+    EXPECT_EQ(lines[14][22], ':') << lines[14];
     // The log lies below the state root under a name that cannot escape it.
     EXPECT_EQ(Paths().m_strLog.rfind(m_state + "/scanner/logs/Job_.._1-", 0), 0u);
 }

@@ -168,10 +168,10 @@ TEST_F(VexscanTest, ExitCodesAndCommandFileCleanUp) {
     EXPECT_EQ(Run("hidden", &out), 1);
     EXPECT_TRUE(out.empty()); // a hidden scanner prints nothing
     EXPECT_FALSE(fs::exists(m_cmdFile));
-    // The combined log holds, per scan, a header, the engine, the findings
-    // and the summary.
+    // The combined log holds, per scan, a header, the signature databases,
+    // the engine, the findings and the summary.
     const std::string text = LogText("Job");
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9) << text;
 }
 
 TEST_F(VexscanTest, DamagedCommandFileIsAnErrorAndIsKept) {
@@ -296,7 +296,8 @@ TEST_F(VexscanTest, FileNamesThatBreakLinesStayOnTheirLine) {
     EXPECT_EQ(err.rfind("vexscan: " + escaped + ": zainfekowany", 0), 0u) << err;
     EXPECT_NE(err.find("\nvexscan: " + m_base + "/tree/y.bin: zainfekowany"), std::string::npos);
     const std::string log = LogText("Forge");
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log; // head, engine, 3 files, sum
+    // head, databases, engine, 3 files, sum
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7) << log;
     EXPECT_EQ(log.find('\r'), std::string::npos);
     EXPECT_EQ(log.find("\xe2\x80\xa8"), std::string::npos);
     const size_t at = log.find(escaped + ": zainfekowany");

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -36,4 +37,16 @@ inline std::string MakeTestSignatures(const std::string& folder) {
     AddHashSignature(folder, kHashVirus, "Vex.Test.Hash-1");
     AddBodySignature(folder, kBodyMarker, "Vex.Test.Body-1");
     return folder;
+}
+
+// The 512-byte header of a signed database built at `built`, alone: what the
+// header reader sees, though the engine would refuse to load it.
+inline void WriteDatabaseHeader(const std::string& folder, const std::string& file,
+                                unsigned version, unsigned signatures, std::time_t built) {
+    std::filesystem::create_directories(folder);
+    std::string head = "ClamAV-VDB:01 Jan 2026 00-00 +0000:" + std::to_string(version) + ":" +
+                       std::to_string(signatures) +
+                       ":90:0123456789abcdef:dsig:vex-test:" + std::to_string(built);
+    head.resize(512, ' ');
+    std::ofstream(folder + "/" + file, std::ios::binary) << head;
 }
