@@ -132,6 +132,10 @@ const StringEntry kStrings[] = {
           "zapisane."},
     {320, "Baza analiz jest uszkodzona: lista może nie pokazywać wszystkich analiz. Szczegóły "
           "podaje polecenie \"tempora status\", a naprawia ją \"vexserv --install --repair\"."},
+    // A command on rows whose jobs another window or program deleted ("%s":
+    // their names).
+    {370, "Tych ustawień analizy już nie ma: %s. Usunięto je w innym oknie albo programie; "
+          "lista została odświeżona."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -61,17 +61,6 @@ private:
     std::FILE* m_err;
 };
 
-// The store's views, seen from the command line: the windows of the program,
-// which re-read the store when "TemporaClient" is signalled.
-class CWindowRefresh : public IStoreDocument {
-public:
-    CWindowRefresh() : m_event(kClientEventName) {}
-    void UpdateAllViews(void*, int, CJob*) override { m_event.Set(); }
-
-private:
-    CNamedBroadcast m_event;
-};
-
 // Names compare as the window's list sorts them: letters folded, then bytes.
 bool NameLess(const CJobReport& a, const CJobReport& b) {
     return std::lexicographical_compare(a.strName.begin(), a.strName.end(), b.strName.begin(),
@@ -147,9 +136,8 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         return Refuse("odmawiam pracy: zdarzenie " + counter +
                       " należy do innego użytkownika albo mogą go używać inni.");
     CSessionMessageSink sink(m_err);
-    CWindowRefresh windows;
+    // The store itself tells the server and the open windows of each change.
     CScanRegInterface store(&sink);
-    store.SetDocument(&windows);
     if (!store.Open(LoadResString(139))) {
         // Only a missing database is mended by the installation.
         const LONG result = store.GetLastError();
