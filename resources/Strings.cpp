@@ -136,6 +136,8 @@ const StringEntry kStrings[] = {
     // their names).
     {370, "Tych ustawień analizy już nie ma: %s. Usunięto je w innym oknie albo programie; "
           "lista została odświeżona."},
+    // A one-off schedule whose time has passed ("%s": its date and time).
+    {371, "Termin %s już minął; analiza nigdy by się nie uruchomiła."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

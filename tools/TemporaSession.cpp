@@ -251,12 +251,10 @@ int CTemporaSession::Show(CScanRegInterface& store, const std::string& strName, 
 }
 
 bool CTemporaSession::CheckChanges(const CJobChanges& changes) {
-    if (changes.pPeriod && changes.pPeriod->GetKind() == PERIOD_ONCE) {
-        SYSTEMTIME st{};
-        static_cast<const COnce&>(*changes.pPeriod).Get(&st);
-        if (COleDateTime(st) <= COleDateTime(CurrentTime())) {
-            Refuse("--once: termin " + IsoMinute(COleDateTime(st)) +
-                   " już minął; analiza nigdy by się nie uruchomiła.");
+    if (changes.pPeriod) {
+        if (const std::string passed = PassedOnceMessage(*changes.pPeriod, CurrentTime());
+            !passed.empty()) {
+            Refuse("--once: " + passed);
             return false;
         }
     }
@@ -286,6 +284,7 @@ int CTemporaSession::Add(CScanRegInterface& store, const CTemporaRequest& reques
     // As the job dialog does: the count starts from now.
     job.SetPeriod(*request.pPeriod, COleDateTime::GetCurrentTime());
     job.SetActive(request.bActive);
+    job.SkipDueStart(CurrentTime());
     // The store reports a taken name (138) or a failed write (140) itself.
     return store.AddJob(job) ? kExitOk : kExitRefused;
 }
