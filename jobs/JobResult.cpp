@@ -1,10 +1,12 @@
 #include "JobResult.h"
 
 #include "ByteReader.h"
+#include "LineText.h"
 #include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "StringTable.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -31,6 +33,7 @@ enum : unsigned {
     kTextSuspicious = 313,   // "%llu": files with a heuristic alert only
     kTextInterrupted = 314,  // "%llu": the signal that ended the scan
     kTextNotStored = 318,
+    kTextUnchecked = 372, // "%llu": files not checked for want of signatures
 };
 
 // No job's stored form is larger; a bigger value is not a result.
@@ -105,7 +108,10 @@ CJobResult CJobResult::Interrupted(std::time_t t, int sig) {
 }
 
 std::vector<BYTE> CJobResult::Store() const {
-    std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1);
+    const std::string_view cut = std::string_view(m_strReason).substr(0, kMaxReason);
+    const size_t reason =
+        cut.size() - (m_strReason.size() > kMaxReason ? IncompleteUtf8Tail(cut) : 0);
+    std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1 + 8 + 2 + reason);
     BYTE* p = data.data();
     PutU8(p, kVersion);
     PutU8(p, static_cast<BYTE>((m_bNotStarted ? kFlagNotStarted : 0) |
@@ -121,6 +127,9 @@ std::vector<BYTE> CJobResult::Store() const {
     PutU64(p, m_nSkipped);
     PutU64(p, m_nSuspicious);
     PutU8(p, m_nSignal);
+    PutU64(p, m_nUnchecked);
+    PutU16(p, static_cast<WORD>(reason));
+    std::copy_n(m_strReason.data(), reason, p);
     return data;
 }
 
@@ -153,12 +162,23 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
         ReadU64(in, r.m_nSuspicious);
     if (in.Remaining() >= 1)
         in.ReadU8(r.m_nSignal);
+    if (in.Remaining() >= 8)
+        ReadU64(in, r.m_nUnchecked);
+    WORD reasonSize = 0;
+    if (in.Remaining() >= 2 && in.ReadU16(reasonSize)) {
+        if (reasonSize > kMaxReason || reasonSize > in.Remaining())
+            return false;
+        r.m_strReason.resize(reasonSize);
+        in.ReadBytes(r.m_strReason.data(), reasonSize);
+    }
+    if (r.m_nUnchecked > r.m_nFiles)
+        return false;
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
         return false;
-    if (r.m_bNotStarted &&
-        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged ||
-         r.m_nErrors || r.m_nSkipped || r.m_nSuspicious || r.m_nSignal))
+    if (r.m_bNotStarted && (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected ||
+                            r.m_nChanged || r.m_nErrors || r.m_nSkipped || r.m_nSuspicious ||
+                            r.m_nSignal || r.m_nUnchecked || !r.m_strReason.empty()))
         return false;
     if (!r.m_bNotStarted && (exitCode < 0 || exitCode > 255))
         return false;
@@ -185,7 +205,12 @@ CJobResult::EState CJobResult::GetState() const {
 }
 
 std::string CJobResult::GetText() const {
-    std::string text = StateText();
+    // A run whose only fault is the missing signatures says just that.
+    const bool bOnlyUnchecked = m_nUnchecked > 0 && GetState() == EState::Error && !m_bFailed &&
+                                m_nErrors == 0 && m_nSignal == 0;
+    std::string text = bOnlyUnchecked ? std::string() : StateText();
+    if (m_nUnchecked > 0)
+        text += (text.empty() ? "" : "; ") + WithCount(kTextUnchecked, m_nUnchecked);
     if (m_nSkipped > 0)
         text += WithCount(kTextFilesSkipped, m_nSkipped);
     return text;
@@ -202,6 +227,8 @@ std::string CJobResult::StateText() const {
     case EState::Changed:
         return WithCount(kTextChanged, m_nChanged);
     case EState::Error:
+        if (m_bFailed && !m_strReason.empty())
+            return std::string(LoadResString(kTextError)) + ": " + EscapeControls(m_strReason);
         return LoadResString(kTextError);
     case EState::NotStarted:
         if (m_eWhy == ENotStarted::ResultNotStored)

@@ -138,6 +138,12 @@ const StringEntry kStrings[] = {
           "lista została odświeżona."},
     // A one-off schedule whose time has passed ("%s": its date and time).
     {371, "Termin %s już minął; analiza nigdy by się nie uruchomiła."},
+    // Files a scan could not check for want of signatures ("%llu": their
+    // count), in the result column; then the notice's sentences for them
+    // and for the reason of a failure ("%s").
+    {372, "nie sprawdzono: brak sygnatur (plików: %llu)"},
+    {373, "Nie sprawdzono: brak sygnatur (plików: %llu)."},
+    {374, "Przyczyna: %s."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -16,6 +16,8 @@ CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
     result.m_nSignal = static_cast<BYTE>(scan.m_nSignal);
     result.m_bStopped = scan.m_bStopped;
     result.m_bFailed = scan.m_bFatal;
+    result.m_nUnchecked = scan.m_nUnchecked;
+    result.m_strReason = scan.m_strFailure;
     return result;
 }
 

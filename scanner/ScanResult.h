@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -16,6 +17,7 @@ struct CScanResult {
     size_t m_nErrors = 0;     // files or folders that could not be examined or acted on
     size_t m_nSkipped = 0;    // not program files, and the job asks for those only
     size_t m_nUnchanged = 0;  // of m_nFiles, known clean and unchanged: not read
+    size_t m_nUnchecked = 0;  // of m_nFiles, not checked for want of signatures
     // Mount points of network file systems and of the automounter not entered.
     size_t m_nSkippedMounts = 0;
     bool m_bStopped = false;
@@ -23,6 +25,10 @@ struct CScanResult {
     int m_nSignal = 0;            // the signal that ended the scan early, if one did
     bool m_bNoSignatures = false; // the signatures could not be loaded: nothing is known clean
     bool m_bFatal = false;        // the scan could not be carried out at all
+    // Why the scan failed, or why its signatures could not be loaded.
+    std::string m_strFailure{};
+    // Files examined with the signatures (or known clean from before).
+    size_t Checked() const { return m_nFiles - std::min(m_nUnchecked, m_nFiles); }
     int ExitCode() const;
     std::string Text(const std::string& jobName, const std::string& dir) const;
 };

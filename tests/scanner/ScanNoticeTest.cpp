@@ -275,3 +275,44 @@ TEST_F(ScanNoticeTest, NoBusOrNoServiceIsSkippedSilently) {
 }
 
 } // namespace
+
+// Without signatures the notice and the stored result count what was not
+// checked instead of calling it examined; a failed scan names its reason.
+TEST_F(ScanNoticeTest, UncheckedFilesAndTheReasonOfAFailureAreSaid) {
+    if (!StartBus())
+        GTEST_SKIP() << "no dbus-daemon";
+    ASSERT_TRUE(StartNotifier({}));
+    AddJob("Dom");
+    std::ofstream(m_dir + "/tree/virus") << TestString();
+    for (int i = 0; i < 6; ++i)
+        std::ofstream(m_dir + "/tree/clean" + std::to_string(i)) << "nothing " << i << "\n";
+    m_sigs = m_dir + "/no-signatures";
+    fs::create_directories(m_sigs);
+
+    EXPECT_EQ(Scan("Dom"), 2);
+    CJobResult result;
+    ASSERT_TRUE(ReadJobResult("Dom", result));
+    EXPECT_EQ(result.GetText(), "infekcje: 1; nie sprawdzono: brak sygnatur (plików: 6)");
+    EXPECT_EQ(result.m_nUnchecked, 6u);
+    ASSERT_TRUE(WaitFor([&] { return !Lines("Notify").empty(); })) << ReadFile(m_record);
+    const std::string notify = Lines("Notify").front();
+    EXPECT_NE(notify.find("\tSprawdzone pliki: 1, zainfekowane: 1, zmienione: 0, błędy: 0. "
+                          "Nie sprawdzono: brak sygnatur (plików: 6). Przyczyna: "),
+              std::string::npos)
+        << notify;
+    EXPECT_NE(notify.find(m_sigs), std::string::npos) << notify;
+
+    fs::remove_all(m_dir + "/tree");
+    EXPECT_EQ(Scan("Dom"), 2);
+    ASSERT_TRUE(ReadJobResult("Dom", result));
+    EXPECT_TRUE(result.m_bFailed);
+    const std::string text = result.GetText();
+    EXPECT_EQ(text.rfind("błąd: ", 0), 0u) << text;
+    EXPECT_NE(text.find(m_dir + "/tree"), std::string::npos) << text;
+    ASSERT_TRUE(WaitFor([&] { return Lines("Notify").size() == 2; })) << ReadFile(m_record);
+    const std::string failed = Lines("Notify").back();
+    EXPECT_NE(failed.find("Vex: analiza „Dom” nie powiodła się\t"), std::string::npos) << failed;
+    EXPECT_NE(failed.find("Przyczyna: nie można otworzyć folderu " + m_dir + "/tree"),
+              std::string::npos)
+        << failed;
+}
