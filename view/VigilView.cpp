@@ -675,9 +675,10 @@ bool CVigilView::KeepStoredJobs(std::vector<std::string>& names) {
     });
     if (gone.isEmpty())
         return !names.empty();
+    // The list is current before the message says so.
+    OnRefresh();
     const std::string list = gone.join(", ").toStdString();
     AfxMessageBox(FormatMessageText(kJobsGoneId, list.c_str()).c_str(), MB_OK | MB_ICONEXCLAMATION);
-    OnRefresh();
     return !names.empty();
 }
 
