@@ -131,6 +131,8 @@ void CScanWindow::Refresh() {
     if (snapshot.bWalkDone || m_bFinished) {
         const int total = static_cast<int>(std::min<size_t>(snapshot.nFound, INT_MAX));
         m_pProgress->setRange(0, std::max(total, 1));
+        // An empty or unreadable folder has no files: the bar says so too.
+        m_pProgress->setFormat(total == 0 ? QString("0 z 0 plików") : QString("%v z %m plików"));
         // A scan that ran to its end did every file; a stopped one shows how
         // far it came.
         const bool bComplete = m_bFinished && !m_result.m_bStopped && !m_result.m_bFatal;
