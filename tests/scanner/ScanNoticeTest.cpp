@@ -294,22 +294,18 @@ TEST_F(ScanNoticeTest, UncheckedFilesAndTheReasonOfAFailureAreSaid) {
     CJobResult result;
     ASSERT_TRUE(ReadJobResult("Dom", result));
     EXPECT_EQ(result.GetText(), "infekcje: 1; nie sprawdzono: brak sygnatur (plików: 6)");
-    EXPECT_EQ(result.m_nUnchecked, 6u);
     ASSERT_TRUE(WaitFor([&] { return !Lines("Notify").empty(); })) << ReadFile(m_record);
     const std::string notify = Lines("Notify").front();
     EXPECT_NE(notify.find("\tSprawdzone pliki: 1, zainfekowane: 1, zmienione: 0, błędy: 0. "
                           "Nie sprawdzono: brak sygnatur (plików: 6). Przyczyna: "),
               std::string::npos)
         << notify;
-    EXPECT_NE(notify.find(m_sigs), std::string::npos) << notify;
 
     fs::remove_all(m_dir + "/tree");
     EXPECT_EQ(Scan("Dom"), 2);
     ASSERT_TRUE(ReadJobResult("Dom", result));
-    EXPECT_TRUE(result.m_bFailed);
-    const std::string text = result.GetText();
-    EXPECT_EQ(text.rfind("błąd: ", 0), 0u) << text;
-    EXPECT_NE(text.find(m_dir + "/tree"), std::string::npos) << text;
+    EXPECT_EQ(result.GetText(),
+              "błąd: nie można otworzyć folderu " + m_dir + "/tree: nie istnieje");
     ASSERT_TRUE(WaitFor([&] { return Lines("Notify").size() == 2; })) << ReadFile(m_record);
     const std::string failed = Lines("Notify").back();
     EXPECT_NE(failed.find("Vex: analiza „Dom” nie powiodła się\t"), std::string::npos) << failed;
