@@ -1,5 +1,6 @@
 #include "JobCommands.h"
 
+#include "Clock.h"
 #include "Job.h"
 #include "JobDialog.h"
 #include "ModalSeam.h"
@@ -28,6 +29,19 @@ bool NameTakenByOther(CRegInterface& store, const char* pszNewName, const char* 
     return store.ReadJob(pszNewName, nullptr);
 }
 
+// A schedule set in the dialog, made ready to be saved now: a one-off whose
+// time has passed meanwhile is refused (false, after saying so), and a
+// repeating one does not start at once for the minute that has begun.
+bool PrepareNewSchedule(CJob& job) {
+    const time_t now = CurrentTime();
+    if (const std::string passed = PassedOnceMessage(*job.GetPeriod(), now); !passed.empty()) {
+        AfxMessageBox(passed.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    job.SkipDueStart(now);
+    return true;
+}
+
 } // namespace
 
 bool RunNewJobCommand(CRegInterface& store, QWidget* pParent) {
@@ -36,7 +50,7 @@ bool RunNewJobCommand(CRegInterface& store, QWidget* pParent) {
     for (;;) {
         if (dlg.DoModal() != IDOK)
             return false;
-        if (store.AddJob(job))
+        if (PrepareNewSchedule(job) && store.AddJob(job))
             return true;
     }
 }
@@ -61,6 +75,10 @@ bool RunEditJobCommand(CRegInterface& store, int nRow, const char* pszName, QWid
             AfxMessageBox(IDS_NAME_TAKEN);
             continue;
         }
+        // A schedule confirmed (or the job switched on) in this dialog counts
+        // from now; one the dialog left alone keeps its stored start.
+        if (!job.HasSameLastStart(read) && !PrepareNewSchedule(job))
+            continue;
         CJob stored;
         stored.SetRowIndex(nRow);
         const CRegInterface::EChange result = store.ChangeJob(pszName, stored, [&](CJob& current) {

@@ -1,6 +1,8 @@
 #include "PlanDialog.h"
 
+#include "Clock.h"
 #include "DataExchange.h"
+#include "Job.h"
 #include "ModalSeam.h"
 #include "MyDateTimePickCtrl.h"
 #include "SpinButtonCtrl.h"
@@ -255,6 +257,12 @@ void CPlanDialog::OnOK() {
         return;
     if (!WriteChosenKind())
         return;
+    // A one-off time that has passed would never run: the user picks another.
+    if (const std::string passed = PassedOnceMessage(*m_pResult, CurrentTime()); !passed.empty()) {
+        AfxMessageBox(passed.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        m_pResult = nullptr;
+        return;
+    }
     m_pResult->SetIdle(m_bIdle != 0, m_nIdleMinutes);
     EndDialog(IDOK);
 }

@@ -164,6 +164,11 @@ public:
     // keeps its reference, since a stamp after its time means it has run.
     // False when the job is off or its schedule gives no start.
     bool GetNextStart(time_t now, time_t& next) const;
+    // A repeating schedule set just now starts at its next time after now,
+    // never at once for the minute that has begun: when its first start is
+    // due already, the reference moves to now's minute. A one-off keeps its
+    // time (PassedOnceMessage refuses one that has passed).
+    void SkipDueStart(time_t now);
     // The reference time lies after now (the clock ran ahead and was set
     // back) and counts as now; a one-off's never does (see GetNextStart).
     bool IsReferenceAhead(time_t now) const;
@@ -229,3 +234,7 @@ private:
     COleDateTime RunNow() const;
     void RunSleep(int nMilliseconds) const;
 };
+
+// The refusal of a one-off schedule whose time is not after now, as the job
+// dialog and tempora give it; empty for any other schedule.
+std::string PassedOnceMessage(const CPeriod& period, time_t now);

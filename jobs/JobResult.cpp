@@ -1,10 +1,12 @@
 #include "JobResult.h"
 
 #include "ByteReader.h"
+#include "LineText.h"
 #include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "StringTable.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -33,6 +35,7 @@ enum : unsigned {
     kTextNotStored = 318,
     kTextStaleSignatures = 353, // "%llu": days
     kTextNoSignatures = 354,
+    kTextUnchecked = 372, // "%llu": files not checked for want of signatures
 };
 
 // No job's stored form is larger; a bigger value is not a result.
@@ -114,7 +117,10 @@ CJobResult CJobResult::Interrupted(std::time_t t, int sig) {
 }
 
 std::vector<BYTE> CJobResult::Store() const {
-    std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1 + 1 + 2 + 8);
+    const std::string_view cut = std::string_view(m_strReason).substr(0, kMaxReason);
+    const size_t reason =
+        cut.size() - (m_strReason.size() > kMaxReason ? IncompleteUtf8Tail(cut) : 0);
+    std::vector<BYTE> data(kStoreSize + 1 + 8 + 8 + 1 + 1 + 2 + 8 + 8 + 2 + reason);
     BYTE* p = data.data();
     PutU8(p, kVersion);
     PutU8(p, static_cast<BYTE>((m_bNotStarted ? kFlagNotStarted : 0) |
@@ -133,6 +139,9 @@ std::vector<BYTE> CJobResult::Store() const {
     PutU8(p, static_cast<BYTE>(m_eSignatures));
     PutU16(p, m_nSignatureDays);
     PutU64(p, static_cast<std::uint64_t>(m_nLastClean));
+    PutU64(p, m_nUnchecked);
+    PutU16(p, static_cast<WORD>(reason));
+    std::copy_n(m_strReason.data(), reason, p);
     return data;
 }
 
@@ -175,12 +184,24 @@ bool CJobResult::Load(const BYTE* pBuf, size_t nAvail) {
         r.m_nLastClean = static_cast<std::int64_t>(lastClean);
     if (r.m_eSignatures != ESignatures::Stale)
         r.m_nSignatureDays = 0;
+    if (in.Remaining() >= 8)
+        ReadU64(in, r.m_nUnchecked);
+    WORD reasonSize = 0;
+    if (in.Remaining() >= 2 && in.ReadU16(reasonSize)) {
+        if (reasonSize > kMaxReason || reasonSize > in.Remaining())
+            return false;
+        r.m_strReason.resize(reasonSize);
+        in.ReadBytes(r.m_strReason.data(), reasonSize);
+    }
+    if (r.m_nUnchecked > r.m_nFiles)
+        return false;
     // A scanner that never started has no exit code and found nothing.
     if (r.m_bNotStarted != (exitCode == kNotStartedExitCode))
         return false;
-    if (r.m_bNotStarted && (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected ||
-                            r.m_nChanged || r.m_nErrors || r.m_nSkipped || r.m_nSuspicious ||
-                            r.m_nSignal || r.m_eSignatures != ESignatures::Current))
+    if (r.m_bNotStarted &&
+        (r.m_bStopped || r.m_bFailed || r.m_nFiles || r.m_nInfected || r.m_nChanged ||
+         r.m_nErrors || r.m_nSkipped || r.m_nSuspicious || r.m_nSignal ||
+         r.m_eSignatures != ESignatures::Current || r.m_nUnchecked || !r.m_strReason.empty()))
         return false;
     if (!r.m_bNotStarted && (exitCode < 0 || exitCode > 255))
         return false;
@@ -207,12 +228,17 @@ CJobResult::EState CJobResult::GetState() const {
 }
 
 std::string CJobResult::GetText() const {
-    std::string text = StateText();
+    // A run whose only fault is the missing signatures says just that.
+    const bool bOnlyUnchecked = m_nUnchecked > 0 && GetState() == EState::Error && !m_bFailed &&
+                                m_nErrors == 0 && m_nSignal == 0;
+    std::string text = bOnlyUnchecked ? std::string() : StateText();
+    if (m_nUnchecked > 0)
+        text += (text.empty() ? "" : "; ") + WithCount(kTextUnchecked, m_nUnchecked);
     if (m_nSkipped > 0)
         text += WithCount(kTextFilesSkipped, m_nSkipped);
     if (m_eSignatures == ESignatures::Stale)
         text += WithCount(kTextStaleSignatures, m_nSignatureDays);
-    else if (m_eSignatures == ESignatures::Missing)
+    else if (m_eSignatures == ESignatures::Missing && m_nUnchecked == 0)
         text += LoadResString(kTextNoSignatures);
     return text;
 }
@@ -228,6 +254,8 @@ std::string CJobResult::StateText() const {
     case EState::Changed:
         return WithCount(kTextChanged, m_nChanged);
     case EState::Error:
+        if (m_bFailed && !m_strReason.empty())
+            return std::string(LoadResString(kTextError)) + ": " + EscapeControls(m_strReason);
         return LoadResString(kTextError);
     case EState::NotStarted:
         if (m_eWhy == ENotStarted::ResultNotStored)

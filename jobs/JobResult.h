@@ -22,6 +22,9 @@ struct CJobResult {
     // this order, and the text of a result names its state.
     enum class EState { Clean = 1, Stopped, Changed, Suspicious, Error, NotStarted, Infected };
 
+    // Longest reason kept; a longer one is cut, never a character split.
+    static constexpr size_t kMaxReason = 1024;
+
     // Exit code recorded when the scanner could not be started at all.
     static constexpr int kNotStartedExitCode = -1;
 
@@ -50,6 +53,8 @@ struct CJobResult {
     std::uint64_t m_nSkipped = 0;    // files left out: not program files
     std::uint64_t m_nSuspicious = 0; // files with a heuristic alert only
     BYTE m_nSignal = 0;              // the signal that ended the scan early, if one did
+    std::uint64_t m_nUnchecked = 0;  // of m_nFiles, not checked for want of signatures
+    std::string m_strReason;         // why the scan failed or found no signatures (UTF-8)
     bool m_bStopped = false;         // the scan was stopped before its end
     bool m_bFailed = false;          // the scan could not be carried out at all
     ENotStarted m_eWhy = ENotStarted::ScannerMissing; // with m_bNotStarted
@@ -76,7 +81,11 @@ struct CJobResult {
     //   u8 the signal that ended the scan, each taken as 0 when absent;
     //   then u8 the signatures' state (ESignatures; unknown taken as
     //   current), u16 their age in days, u64 the latest clean scan's end
-    //   (low and high u32), each taken as 0 when absent.
+    //   (low and high u32), each taken as 0 when absent;
+    //   then u64 files not checked for want of signatures and the reason
+    //   (u16 length, at most kMaxReason, and that many bytes of text), taken
+    //   as 0 and empty when absent; a reason that runs past the end is
+    //   damage.
     // Bytes after these are ignored, so a later writer may append fields
     // without breaking this reader; a field that changes meaning gets a new
     // version number, which this reader refuses.
@@ -90,7 +99,10 @@ struct CJobResult {
     // "zatrzymano", "nie uruchomiono", or why a run did not scan
     // ("pominięto: poprzednia analiza trwa", say); followed by
     // ", pominiętych N" when the scan left files out and by ", sygnatury
-    // sprzed N dni" or ", brak sygnatur" when the signatures were stale.
+    // sprzed N dni" or ", brak sygnatur" when the signatures were stale
+    // or missing (the latter only when no file count says it already). A
+    // failure names its reason ("błąd: …"); files not checked for want of
+    // signatures are named with their count, not passed off as examined.
     std::string GetText() const;
     // The end time as ISO 8601 with the local UTC offset of that moment,
     // e.g. "2026-12-08T23:30:05+01:00".

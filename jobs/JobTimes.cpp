@@ -5,6 +5,8 @@
 #include "Clock.h"
 #include "Hourly.h"
 #include "LocalInstant.h"
+#include "Once.h"
+#include "StringTable.h"
 
 #include <clocale>
 #include <cmath>
@@ -25,6 +27,7 @@ constexpr unsigned kIdsHour = 160;
 constexpr unsigned kIdsDay = 161;
 constexpr unsigned kIdsMinute = 136;
 constexpr unsigned kIdsMinutes = 137;
+constexpr unsigned kIdsOncePassed = 371; // "%s": the one-off's date and time
 
 // Unit words are loaded into buffers of this size.
 constexpr int kUnitWordSize = 32;
@@ -65,6 +68,28 @@ bool CJob::IsReferenceAhead(time_t now) const {
     return m_pPeriod->GetKind() != PERIOD_ONCE &&
            COleDateTime(m_LastStart).GetStatus() == COleDateTime::valid &&
            GetLastStartInstant() > now;
+}
+
+void CJob::SkipDueStart(time_t now) {
+    time_t next;
+    if (m_pPeriod->GetKind() != PERIOD_ONCE && GetNextStart(now, next) && next <= now)
+        SetLastStartAt(now, false);
+}
+
+std::string PassedOnceMessage(const CPeriod& period, time_t now) {
+    if (period.GetKind() != PERIOD_ONCE)
+        return std::string();
+    SYSTEMTIME st{};
+    static_cast<const COnce&>(period).Get(&st);
+    const COleDateTime when(st);
+    if (when > COleDateTime(now))
+        return std::string();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d", when.GetYear(), when.GetMonth(),
+                  when.GetDay(), when.GetHour(), when.GetMinute());
+    char text[256];
+    std::snprintf(text, sizeof text, LoadResString(kIdsOncePassed), stamp);
+    return text;
 }
 
 bool CJob::GetNextStart(time_t now, time_t& next) const {

@@ -121,7 +121,11 @@ CRegInterface::EChange CRegInterface::InsertJob(CJob& job) {
     });
     if (outcome == EChange::NameTaken)
         return outcome;
-    return m_nLastError == ERROR_SUCCESS ? EChange::Written : EChange::Failed;
+    if (m_nLastError != ERROR_SUCCESS)
+        return EChange::Failed;
+    // Nor does it inherit a log or references a former job of its name left.
+    RemoveJobFiles(StateRoot(), job.GetName());
+    return EChange::Written;
 }
 
 bool CRegInterface::AddJob(CJob& job) {
@@ -214,21 +218,30 @@ bool CRegInterface::DeleteJob(const char* pszName, const std::vector<BYTE>* pExp
         m_nLastError = m_hKey ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
         return false;
     }
+    // The files are named after the job as stored, whatever case pszName has.
+    std::string storedName = pszName;
     m_nLastError = RegTransaction(m_hKey, [&]() -> LONG {
+        CJob stored;
+        const bool bLoaded = ReadJob(pszName, &stored);
         if (pExpected) {
-            CJob stored;
-            if (!ReadJob(pszName, &stored))
+            if (!bLoaded)
                 return m_nLastError == ERROR_SUCCESS ? ERROR_BADDB : m_nLastError;
             if (stored.Store() != *pExpected)
                 return ERROR_REVISION_MISMATCH;
         }
+        if (bLoaded)
+            storedName = stored.GetName();
         LONG result = RegDeleteValue(m_hKey, pszName);
         HKEY hResults = nullptr;
         if (result == ERROR_SUCCESS)
             result = ResultKey(hResults);
         return result == ERROR_SUCCESS ? DeleteJobResultIn(hResults, pszName) : result;
     });
-    return m_nLastError == ERROR_SUCCESS;
+    if (m_nLastError != ERROR_SUCCESS)
+        return false;
+    // Its log and references go with it: a new job of the name starts afresh.
+    RemoveJobFiles(StateRoot(), storedName);
+    return true;
 }
 
 bool CRegInterface::ReadJob(const char* pszName, CJob* pJob) {

@@ -48,7 +48,8 @@ public:
     using JobChangeFn = std::function<bool(CJob& job)>;
 
     // Adds a job under a name that is not taken yet; the test and the write
-    // are one transaction, so two adds of one name never both succeed.
+    // are one transaction, so two adds of one name never both succeed. The
+    // new job starts without a result, log or reference list.
     virtual bool AddJob(CJob& job);
     // Writes the job under its name, replacing a value of that name. With
     // pszOldName (the name before an edit) differing from the job's name,
@@ -71,7 +72,8 @@ public:
     // may keep is the one stored at that moment. Gone when no such job is
     // stored (any more): the caller may add it instead.
     EChange ReplaceJob(CJob& incoming, time_t now);
-    // Deletes a job and its last result in one transaction. With pExpected,
+    // Deletes a job and its last result in one transaction, then its log and
+    // reference list. With pExpected,
     // only while the job is stored exactly so (a cut must not delete a job
     // that changed after it was copied).
     virtual bool DeleteJob(const char* pszName, const std::vector<BYTE>* pExpected = nullptr);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 std::string JobFileStem(const std::string& jobName) {
@@ -46,6 +47,14 @@ bool MoveJobFiles(const std::string& stateRoot, const std::string& oldName,
             continue;
         ok = ::rename(source.c_str(), target.c_str()) == 0 && ok;
     }
+    return ok;
+}
+
+bool RemoveJobFiles(const std::string& stateRoot, const std::string& jobName) {
+    const CScanPaths paths = CScanPaths::ForJob(stateRoot, jobName);
+    bool ok = true;
+    for (const std::string& file : {paths.m_strLog, paths.m_strLog + ".1", paths.m_strReference})
+        ok = (::unlink(file.c_str()) == 0 || errno == ENOENT) && ok;
     return ok;
 }
 

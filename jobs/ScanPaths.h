@@ -24,5 +24,10 @@ std::string JobFileStem(const std::string& jobName);
 bool MoveJobFiles(const std::string& stateRoot, const std::string& oldName,
                   const std::string& newName);
 
+// Removes a job's log (with its older part) and reference list, so that a
+// later job of the same name starts without the history of a deleted one.
+// Missing files are no error. False when a file could not be removed.
+bool RemoveJobFiles(const std::string& stateRoot, const std::string& jobName);
+
 // Creates dir and its missing parents with owner-only rights for the new ones.
 bool MakeDirectories(const std::string& dir);

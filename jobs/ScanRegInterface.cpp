@@ -1,6 +1,7 @@
 #include "ScanRegInterface.h"
 
 #include "Job.h"
+#include "NamedBroadcast.h"
 
 #include <string>
 
@@ -82,10 +83,16 @@ bool CScanRegInterface::Announce(bool bWritten, int nHint, CJob& job) {
         m_pSink->ShowFailure(kMsgCannotSave, StoreFailureText(m_nLastError));
         return false;
     }
-    // The change is durable now: first the views, then the server.
+    // The change is durable now: first the views, then the others.
     UpdateViews(nHint, &job);
-    m_event.Set();
+    SignalChange();
     return true;
+}
+
+void CScanRegInterface::SignalChange() {
+    m_event.Set();
+    // Every open window re-reads its list, this program's own included.
+    CNamedBroadcast(kClientEventName).Set();
 }
 
 CScanRegInterface::EWriteIf CScanRegInterface::WriteJobIf(const std::vector<BYTE>& expected,
@@ -96,7 +103,7 @@ CScanRegInterface::EWriteIf CScanRegInterface::WriteJobIf(const std::vector<BYTE
     if (result != EWriteIf::Written)
         return result;
     UpdateViews(kHintJobChanged, &job);
-    m_event.Set();
+    SignalChange();
     return result;
 }
 
@@ -110,6 +117,6 @@ bool CScanRegInterface::DeleteJob(const char* pszName, const std::vector<BYTE>* 
         return false;
     }
     UpdateViews(kHintJobsDeleted, nullptr);
-    m_event.Set();
+    SignalChange();
     return true;
 }

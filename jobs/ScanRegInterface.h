@@ -2,7 +2,8 @@
 
 // The job store as the programs use it: failures are shown to the user, the
 // document's views hear of every change, and the scan server is signalled
-// through "TemporaServer" after each successful change (once it is durable).
+// through "TemporaServer" and every open window through "TemporaClient" after
+// each successful change (once it is durable).
 
 #include "NamedEvent.h"
 #include "RegInterface.h"
@@ -35,6 +36,8 @@ private:
     void UpdateViews(int nHint, CJob* pJob);
     // After a write: the message when it failed, else the views and the server.
     bool Announce(bool bWritten, int nHint, CJob& job);
+    // Wakes the server and every window after a durable change.
+    void SignalChange();
 
     IStoreDocument* m_pDoc = nullptr;
     CNamedEvent m_event;

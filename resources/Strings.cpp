@@ -139,6 +139,18 @@ const StringEntry kStrings[] = {
     {352, "Sygnatury: %s, sygnatur %llu"},
     {353, ", sygnatury sprzed %llu dni"},
     {354, ", brak sygnatur"},
+    // A command on rows whose jobs another window or program deleted ("%s":
+    // their names).
+    {370, "Tych ustawień analizy już nie ma: %s. Usunięto je w innym oknie albo programie; "
+          "lista została odświeżona."},
+    // A one-off schedule whose time has passed ("%s": its date and time).
+    {371, "Termin %s już minął; analiza nigdy by się nie uruchomiła."},
+    // Files a scan could not check for want of signatures ("%llu": their
+    // count), in the result column; then the notice's sentences for them
+    // and for the reason of a failure ("%s").
+    {372, "nie sprawdzono: brak sygnatur (plików: %llu)"},
+    {373, "Nie sprawdzono: brak sygnatur (plików: %llu)."},
+    {374, "Przyczyna: %s."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -26,6 +26,8 @@ CJobResult MakeJobResult(const CScanResult& scan, std::time_t finished) {
         result.m_nSignatureDays =
             static_cast<std::uint16_t>(std::min<long long>(scan.m_nStaleSignatureDays, 0xFFFF));
     }
+    result.m_nUnchecked = scan.m_nUnchecked;
+    result.m_strReason = scan.m_strFailure;
     return result;
 }
 

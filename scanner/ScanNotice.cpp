@@ -19,6 +19,8 @@ enum : unsigned {
     kErrorsFormat = 298,    // "%s": the job
     kCountsFormat = 299,    // files, infected, changed, errors
     kSuspiciousNouns = 315, // three plural forms from here
+    kUncheckedFormat = 373, // files not checked for want of signatures
+    kReasonFormat = 374,    // "%s": why the scan failed
 };
 
 bool IsSet(const char* pszName) {
@@ -86,11 +88,22 @@ QString CScanNotice::Summary(const std::string& jobName, const CScanResult& resu
 QString CScanNotice::Body(const CScanResult& result) {
     char text[512];
     std::snprintf(text, sizeof text, LoadResString(kCountsFormat),
-                  static_cast<unsigned long long>(result.m_nFiles),
+                  static_cast<unsigned long long>(result.Checked()),
                   static_cast<unsigned long long>(result.m_nInfected),
                   static_cast<unsigned long long>(result.m_nChanged),
                   static_cast<unsigned long long>(result.m_nErrors));
-    return QString::fromUtf8(text);
+    std::string body = text;
+    if (result.m_nUnchecked > 0) {
+        std::snprintf(text, sizeof text, LoadResString(kUncheckedFormat),
+                      static_cast<unsigned long long>(result.m_nUnchecked));
+        body += std::string(" ") + text;
+    }
+    if (!result.m_strFailure.empty()) {
+        std::snprintf(text, sizeof text, LoadResString(kReasonFormat),
+                      EscapeControls(result.m_strFailure).c_str());
+        body += std::string(" ") + text;
+    }
+    return QString::fromStdString(body);
 }
 
 bool CScanNotice::Post(const std::string& jobName, const CScanResult& result) {

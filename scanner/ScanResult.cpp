@@ -27,7 +27,8 @@ std::string CScanResult::Text(const std::string& jobName, const std::string& dir
     if (m_bFatal)
         text += ", analizy nie przeprowadzono";
     else if (m_bNoSignatures)
-        text += ", brak sygnatur: szukano tylko pliku testowego";
+        text += ", brak sygnatur: szukano tylko pliku testowego, nie sprawdzono plików " +
+                std::to_string(m_nUnchecked);
     if (m_nSignal != 0)
         text += ", analiza przerwana sygnałem " + std::to_string(m_nSignal);
     else if (m_bStoppedByUser)

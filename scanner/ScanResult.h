@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -16,6 +17,7 @@ struct CScanResult {
     size_t m_nErrors = 0;     // files or folders that could not be examined or acted on
     size_t m_nSkipped = 0;    // not program files, and the job asks for those only
     size_t m_nUnchanged = 0;  // of m_nFiles, known clean and unchanged: not read
+    size_t m_nUnchecked = 0;  // of m_nFiles, not checked for want of signatures
     // Mount points of network file systems and of the automounter not entered.
     size_t m_nSkippedMounts = 0;
     bool m_bStopped = false;
@@ -27,6 +29,10 @@ struct CScanResult {
     // the newest this many days old when that is stale (else 0).
     bool m_bSignaturesMissing = false;
     long long m_nStaleSignatureDays = 0;
+    // Why the scan failed, or why its signatures could not be loaded.
+    std::string m_strFailure{};
+    // Files examined with the signatures (or known clean from before).
+    size_t Checked() const { return m_nFiles - std::min(m_nUnchecked, m_nFiles); }
     int ExitCode() const;
     std::string Text(const std::string& jobName, const std::string& dir) const;
 };

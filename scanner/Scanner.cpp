@@ -266,6 +266,7 @@ bool CScanner::LoadEngine() {
     std::string error;
     if (!m_engine.Load(m_strSignatures, error)) {
         m_result.m_bNoSignatures = true;
+        m_result.m_strFailure = error;
         m_log.Line("błąd: " + error);
         m_report(error);
         return false;
@@ -308,6 +309,7 @@ CScanResult CScanner::Run() {
     }
     if (fd < 0) {
         m_result.m_bFatal = true;
+        m_result.m_strFailure = error;
         m_log.Line("błąd: " + error);
         m_report(error);
     } else {
@@ -823,6 +825,8 @@ void CScanner::Emit(Outcome& out) {
         ++m_result.m_nFiles;
     if (out.bCached)
         ++m_result.m_nUnchanged;
+    if (out.bUnchecked)
+        ++m_result.m_nUnchecked;
     if (out.bInfected)
         ++m_result.m_nInfected;
     if (out.bSuspicious)

@@ -2,6 +2,7 @@
 
 #include "Daily.h"
 #include "Job.h"
+#include "LocalInstant.h"
 
 namespace {
 
@@ -70,6 +71,8 @@ bool ApplyJobChanges(const CJobChanges& changes, CJob& job, const COleDateTime& 
         return false;
     if (changes.active)
         job.SetActive(*changes.active);
+    if (changes.pPeriod)
+        job.SkipDueStart(InstantOf(now));
     if (changes.newName)
         job.SetName(changes.newName->c_str());
     return true;

@@ -150,6 +150,8 @@ std::string JsonResult(const std::optional<CJobResult>& r) {
            ", \"errors\": " + std::to_string(r->m_nErrors) +
            ", \"skipped\": " + std::to_string(r->m_nSkipped) +
            ", \"suspicious\": " + std::to_string(r->m_nSuspicious) +
+           ", \"unchecked\": " + std::to_string(r->m_nUnchecked) + ", \"reason\": " +
+           (r->m_strReason.empty() ? std::string("null") : JsonString(r->m_strReason)) +
            ", \"stopped\": " + JsonBool(r->m_bStopped) + ", \"notStarted\": " + JsonReason(*r) +
            ", \"text\": " + JsonString(r->GetText()) + "}";
 }

@@ -62,17 +62,6 @@ private:
     std::FILE* m_err;
 };
 
-// The store's views, seen from the command line: the windows of the program,
-// which re-read the store when "TemporaClient" is signalled.
-class CWindowRefresh : public IStoreDocument {
-public:
-    CWindowRefresh() : m_event(kClientEventName) {}
-    void UpdateAllViews(void*, int, CJob*) override { m_event.Set(); }
-
-private:
-    CNamedBroadcast m_event;
-};
-
 // Names compare as the window's list sorts them: letters folded, then bytes.
 bool NameLess(const CJobReport& a, const CJobReport& b) {
     return std::lexicographical_compare(a.strName.begin(), a.strName.end(), b.strName.begin(),
@@ -154,9 +143,8 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     if (request.command == TemporaCommand::Metrics)
         return KeepMetricsFile(request.strFile, m_out, m_err);
     CSessionMessageSink sink(m_err);
-    CWindowRefresh windows;
+    // The store itself tells the server and the open windows of each change.
     CScanRegInterface store(&sink);
-    store.SetDocument(&windows);
     if (!store.Open(LoadResString(139))) {
         // Only a missing database is mended by the installation.
         const LONG result = store.GetLastError();
@@ -271,12 +259,10 @@ int CTemporaSession::Show(CScanRegInterface& store, const std::string& strName, 
 }
 
 bool CTemporaSession::CheckChanges(const CJobChanges& changes) {
-    if (changes.pPeriod && changes.pPeriod->GetKind() == PERIOD_ONCE) {
-        SYSTEMTIME st{};
-        static_cast<const COnce&>(*changes.pPeriod).Get(&st);
-        if (COleDateTime(st) <= COleDateTime(CurrentTime())) {
-            Refuse("--once: termin " + IsoMinute(COleDateTime(st)) +
-                   " już minął; analiza nigdy by się nie uruchomiła.");
+    if (changes.pPeriod) {
+        if (const std::string passed = PassedOnceMessage(*changes.pPeriod, CurrentTime());
+            !passed.empty()) {
+            Refuse("--once: " + passed);
             return false;
         }
     }
@@ -306,6 +292,7 @@ int CTemporaSession::Add(CScanRegInterface& store, const CTemporaRequest& reques
     // As the job dialog does: the count starts from now.
     job.SetPeriod(*request.pPeriod, COleDateTime::GetCurrentTime());
     job.SetActive(request.bActive);
+    job.SkipDueStart(CurrentTime());
     // The store reports a taken name (138) or a failed write (140) itself.
     return store.AddJob(job) ? kExitOk : kExitRefused;
 }

@@ -102,7 +102,7 @@ void CJobActions::Register(CVigilView& view, CCommandLayer& commands) {
     auto onSelection = [pView, store](auto action) {
         return [pView, store, action] {
             std::vector<std::string> names = SelectedNames(*pView);
-            if (!names.empty() && store() != nullptr)
+            if (store() != nullptr && pView->KeepStoredJobs(names))
                 action(*store(), names);
         };
     };

@@ -37,6 +37,7 @@ constexpr unsigned kSettingsKeyId = 141;
 constexpr unsigned kServerNotRunningId = 172;
 constexpr unsigned kServerNameTakenId = 194; // %s: the user id of whoever holds the name
 constexpr unsigned kStoreDamagedId = 320;    // the job store is damaged
+constexpr unsigned kJobsGoneId = 370;        // %s: jobs another program deleted
 constexpr unsigned kHeaderIds[CVigilView::ColCount] = {144, 145, 146, 147, 148, 280};
 constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120, 120};
 constexpr DWORD kMaxColumnWidth = 4096;
@@ -655,11 +656,30 @@ void CVigilView::OnActivated(const QModelIndex& index) {
 void CVigilView::OnEditJob() {
     std::string name;
     const int row = GetNextSelectedJob(-1, name);
-    if (row < 0 || m_pDoc == nullptr)
+    std::vector<std::string> names{name};
+    if (row < 0 || m_pDoc == nullptr || !KeepStoredJobs(names))
         return;
     m_nEditRowKey = static_cast<qint64>(GetRowData(row) & ~kCheckMirror);
     m_pDoc->EditJob(row, name.c_str());
     m_nEditRowKey = -1;
+}
+
+bool CVigilView::KeepStoredJobs(std::vector<std::string>& names) {
+    QStringList gone;
+    std::erase_if(names, [&](const std::string& name) {
+        // A store that cannot be read just now has not lost the job.
+        if (ReadStoreJob(name.c_str(), nullptr) || !IsGone())
+            return false;
+        gone << QString::fromUtf8("„%1”").arg(Utf8(name.c_str()));
+        return true;
+    });
+    if (gone.isEmpty())
+        return !names.empty();
+    // The list is current before the message says so.
+    OnRefresh();
+    const std::string list = gone.join(", ").toStdString();
+    AfxMessageBox(FormatMessageText(kJobsGoneId, list.c_str()).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    return !names.empty();
 }
 
 std::unique_ptr<QMenu> CVigilView::CreateContextMenu() {

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CCommandLayer;
 class CJob;
@@ -79,6 +80,9 @@ public:
     void OnRefresh();
     void OnToggleDisplayMode();
     void OnEditJob();
+    // Drops from names the jobs that are no longer stored; when there were
+    // any, says which and refreshes the list. True when names still holds a job.
+    bool KeepStoredJobs(std::vector<std::string>& names);
 
     // The menu the context-menu request shows: with selected rows or without.
     std::unique_ptr<QMenu> CreateContextMenu();

@@ -42,6 +42,9 @@ CScanWindow::CScanWindow(const std::string& jobName, int endMode, QWidget* paren
     m_pTime = new QLabel(this);
     m_pCounts = new QLabel(this);
     m_pState = new QLabel("Trwa analiza…", this);
+    // The reason of a failure names a path: plain text, wrapped when long.
+    m_pState->setTextFormat(Qt::PlainText);
+    m_pState->setWordWrap(true);
     m_pFindings = new QTreeWidget(this);
     m_pFindings->setHeaderLabels({"Plik", "Znalezisko", "Działanie"});
     m_pFindings->setRootIsDecorated(false);
@@ -123,15 +126,18 @@ void CScanWindow::Refresh() {
         snapshot = m_shared;
         m_shared.newFindings.clear();
     }
+    // The files dealt with, as the bar and the counts both show them.
+    size_t done = snapshot.nDone;
     if (snapshot.bWalkDone || m_bFinished) {
         const int total = static_cast<int>(std::min<size_t>(snapshot.nFound, INT_MAX));
         m_pProgress->setRange(0, std::max(total, 1));
+        // An empty or unreadable folder has no files: the bar says so too.
+        m_pProgress->setFormat(total == 0 ? QString("0 z 0 plików") : QString("%v z %m plików"));
         // A scan that ran to its end did every file; a stopped one shows how
         // far it came.
         const bool bComplete = m_bFinished && !m_result.m_bStopped && !m_result.m_bFatal;
-        m_pProgress->setValue(bComplete
-                                  ? std::max(total, 1)
-                                  : static_cast<int>(std::min<size_t>(snapshot.nDone, total)));
+        done = bComplete ? static_cast<size_t>(total) : std::min<size_t>(done, total);
+        m_pProgress->setValue(std::max(static_cast<int>(done), bComplete ? 1 : 0));
     }
     // Until the first file is done the engine is still loading its signatures.
     const QString current = snapshot.strCurrent.empty() && !m_bFinished
@@ -144,7 +150,7 @@ void CScanWindow::Refresh() {
         m_pTime->setText(Elapsed());
     const CScanResult& c = m_bFinished ? m_result : snapshot.counts;
     QString counts = QString("Pliki: %1   Zainfekowane: %2   Zmienione: %3   Błędy: %4")
-                         .arg(c.m_nFiles)
+                         .arg(done)
                          .arg(c.m_nInfected)
                          .arg(c.m_nChanged)
                          .arg(c.m_nErrors);
@@ -152,6 +158,8 @@ void CScanWindow::Refresh() {
         counts += QString("   Podejrzane: %1").arg(c.m_nSuspicious);
     if (c.m_nSkipped > 0)
         counts += QString("   Pominięte: %1").arg(c.m_nSkipped);
+    if (c.m_nUnchecked > 0)
+        counts += QString("   Nie sprawdzono (brak sygnatur): %1").arg(c.m_nUnchecked);
     m_pCounts->setText(counts);
     for (const CScanFinding& f : snapshot.newFindings) {
         auto* item = new QTreeWidgetItem(m_pFindings,
@@ -178,13 +186,14 @@ void CScanWindow::Finish(const CScanResult& result) {
     m_pClose->setFocus();
     QString state;
     if (result.m_bFatal)
-        state = "Analizy nie przeprowadzono – szczegóły w protokole.";
+        state = "Analizy nie przeprowadzono: " + Q(result.m_strFailure) + ".";
     else if (result.m_bStoppedByUser)
         state = "Analiza zatrzymana przez użytkownika.";
     else if (result.m_bStopped)
         state = "Analiza zatrzymana.";
     else if (result.m_bNoSignatures)
-        state = "Brak sygnatur: sprawdzono tylko plik testowy.";
+        state = QString("Brak sygnatur: sprawdzono tylko plik testowy, nie sprawdzono plików: %1.")
+                    .arg(result.m_nUnchecked);
     else
         state = "Analiza zakończona.";
     m_pState->setText(state);

@@ -7,10 +7,14 @@
 #include "FixedClock.h"
 #include "Hourly.h"
 #include "Job.h"
+#include "MyDateTimePickCtrl.h"
 #include "NamedEvent.h"
+#include "PlanDialog.h"
 #include "Registry.h"
 #include "ScanRegInterface.h"
 #include "TempStateRoot.h"
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -274,3 +278,30 @@ TEST_F(JobCommandsTest, AVanishedJobIsNotEdited) {
 }
 
 } // namespace
+
+// At 13:20:45 a one-off an hour ago is refused with tempora's words and the
+// schedule dialog stays open; a daily job at the current minute first runs
+// tomorrow instead of at once.
+TEST_F(JobCommandsTest, ANewScheduleNeverStartsForATimeThatHasCome) {
+    m_script.Then(NameAndSchedule("Dyski"));
+    m_script.Then([](QDialog& d) {
+        auto& plan = static_cast<CPlanDialog&>(d);
+        Click(d, IDC_PLAN_ONCE);
+        QTest::keyClick(plan.TimePicker(), Qt::Key_Down); // an hour back
+        EXPECT_EQ(Click(d, IDOK), 0);                     // still open
+        Click(d, IDC_PLAN_DAILY);
+        EXPECT_EQ(plan.TimePicker()->text(), "13:20");
+        return Click(d, IDOK);
+    });
+    m_script.Then([](QDialog& d) {
+        EXPECT_EQ(MessageBoxText(d).toStdString(),
+                  "Termin 2026-12-07 12:20 już minął; analiza nigdy by się nie uruchomiła.");
+        return IDOK;
+    });
+    EXPECT_TRUE(RunNewJobCommand(*m_store));
+    EXPECT_TRUE(m_script.Done());
+    CJob stored;
+    ASSERT_TRUE(m_store->ReadJob("Dyski", &stored));
+    ASSERT_EQ(stored.GetPeriod()->GetKind(), PERIOD_DAILY);
+    EXPECT_EQ(stored.GetSecondsToNextStart(CurrentTime()), 24 * 3600 - 45);
+}

@@ -43,8 +43,8 @@ TEST(JobResultTest, StoredFormRoundTripsAndRefusesDamage) {
     std::vector<BYTE> bytes = r.Store();
     // 48 bytes of version 1, why a run did not scan, skipped and suspicious
     // files, the signal that ended the scan, the signatures' state and age,
-    // the latest clean scan.
-    ASSERT_EQ(bytes.size(), 77u);
+    // the latest clean scan, unchecked files, an empty reason.
+    ASSERT_EQ(bytes.size(), 87u);
     EXPECT_EQ(bytes[0], 1);    // version
     EXPECT_EQ(bytes[1], 0x02); // stopped
     CJobResult loaded;
@@ -78,6 +78,15 @@ TEST(JobResultTest, StoredFormRoundTripsAndRefusesDamage) {
     EXPECT_TRUE(refused(changed(1, 0x08), 48));
     EXPECT_TRUE(refused(changed(11, 1), 48));   // exit code 257
     EXPECT_TRUE(refused(changed(1, 0x03), 48)); // not started, yet an exit code and counts
+
+    // A reason cut short, or more unchecked files than files, is damage.
+    CJobResult failed = Sample();
+    failed.m_strReason = "brak dostępu";
+    std::vector<BYTE> withReason = failed.Store();
+    EXPECT_TRUE(refused(withReason, withReason.size() - 1));
+    failed.m_nUnchecked = failed.m_nFiles + 1;
+    withReason = failed.Store();
+    EXPECT_TRUE(refused(withReason, withReason.size()));
     CJobResult target;
     const std::vector<BYTE> notStarted = CJobResult::NotStarted(7).Store();
     ASSERT_TRUE(target.Load(notStarted.data(), notStarted.size()));

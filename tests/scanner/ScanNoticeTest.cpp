@@ -275,3 +275,29 @@ TEST_F(ScanNoticeTest, NoBusOrNoServiceIsSkippedSilently) {
 }
 
 } // namespace
+
+// Without signatures the notice and the stored result count what was not
+// checked instead of calling it examined, and the notice says why.
+TEST_F(ScanNoticeTest, UncheckedFilesAreCountedApartAndTheReasonIsSaid) {
+    if (!StartBus())
+        GTEST_SKIP() << "no dbus-daemon";
+    // Without actions the helpers end once their notice is sent.
+    ASSERT_TRUE(StartNotifier({"--no-actions"}));
+    AddJob("Dom");
+    std::ofstream(m_dir + "/tree/virus") << TestString();
+    for (int i = 0; i < 6; ++i)
+        std::ofstream(m_dir + "/tree/clean" + std::to_string(i)) << "nothing " << i << "\n";
+    m_sigs = m_dir + "/no-signatures";
+    fs::create_directories(m_sigs);
+
+    EXPECT_EQ(Scan("Dom"), 2);
+    CJobResult result;
+    ASSERT_TRUE(ReadJobResult("Dom", result));
+    EXPECT_EQ(result.GetText(), "infekcje: 1; nie sprawdzono: brak sygnatur (plików: 6)");
+    ASSERT_TRUE(WaitFor([&] { return !Lines("Notify").empty(); })) << ReadFile(m_record);
+    const std::string notify = Lines("Notify").front();
+    EXPECT_NE(notify.find("\tSprawdzone pliki: 1, zainfekowane: 1, zmienione: 0, błędy: 0. "
+                          "Nie sprawdzono: brak sygnatur (plików: 6). Przyczyna: "),
+              std::string::npos)
+        << notify;
+}

@@ -162,3 +162,14 @@ TEST_F(ScanWindowTest, ResultIsHandedOnWhenTheScanEndsNotWhenTheWindowCloses) {
 }
 
 } // namespace
+
+// The bar and the counts give the same number of files; those left out as
+// not program files are among them, said apart.
+TEST_F(ScanWindowTest, TheBarAndTheCountsCountTheSameFiles) {
+    m_cmd.m_nFileSelection = 1;
+    CScanWindow window("Dom", 0);
+    ScanIn(window);
+    EXPECT_EQ(window.ProgressBar()->text(), "20 z 20 plików");
+    EXPECT_EQ(window.CountsText(),
+              "Pliki: 20   Zainfekowane: 0   Zmienione: 0   Błędy: 0   Pominięte: 20");
+}

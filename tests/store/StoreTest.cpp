@@ -310,6 +310,7 @@ TEST_F(StoreTest, ReadOnlyDatabaseReportsCannotSaveAndCannotDelete) {
     chmod(RegHivePath(HKEY_LOCAL_MACHINE).c_str(), 0444);
     // Once the root is another user's, its events can no longer be named here.
     CNamedEvent::Remove(kServerEventName);
+    CNamedBroadcast::Remove(kClientEventName);
     ASSERT_TRUE(HandToChild({m_root.Path(), RegHivePath(HKEY_LOCAL_MACHINE)}));
     const int result = RunInChildWithoutRoot([] {
         // The child's events carry its own user id; remove them when done.

@@ -146,9 +146,9 @@ TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
     r = RunAndWait("Dom");
     EXPECT_EQ(r.GetText(), "infekcje: 1");
     const QJsonObject last = JobJson("Dom")["lastResult"].toObject();
-    EXPECT_EQ(last.keys(),
-              QStringList({"changed", "errors", "exitCode", "files", "finished", "infected",
-                           "notStarted", "skipped", "stopped", "suspicious", "text"}));
+    EXPECT_EQ(last.keys(), QStringList({"changed", "errors", "exitCode", "files", "finished",
+                                        "infected", "notStarted", "reason", "skipped", "stopped",
+                                        "suspicious", "text", "unchecked"}));
     EXPECT_TRUE(last["notStarted"].isNull());
     EXPECT_EQ(last["text"].toString(), "infekcje: 1");
     EXPECT_EQ(last["exitCode"].toInt(), 1);
@@ -171,7 +171,9 @@ TEST_F(TemporaResultTest, EveryWayAScanEndsIsTheJobsLastResult) {
 
     r = RunAndWait("Brak");
     EXPECT_TRUE(r.m_bFailed);
-    EXPECT_EQ(ListedResult("Brak"), "błąd");
+    // The list names the reason.
+    EXPECT_EQ(ListedResult("Brak").rfind("błąd: nie można otworzyć folderu ", 0), 0u)
+        << ListedResult("Brak");
     EXPECT_EQ(JobJson("Brak")["lastResult"].toObject()["exitCode"].toInt(), 2);
 
     // A scanner that cannot be started: the start is recorded as a result.

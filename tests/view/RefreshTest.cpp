@@ -1,6 +1,7 @@
 #include "ViewFixture.h"
 
 #include "RefreshThread.h"
+#include "ResourceIds.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -102,4 +103,32 @@ TEST_F(RefreshTest, SignalsCollapseAndNothingArrivesAfterTheStop) {
     WaitFor([] { return false; }, 300);
     EXPECT_EQ(refreshes.load(), after);
     EXPECT_FALSE(thread.IsRunning());
+}
+
+// Two windows of their own: what one changes, the other shows at once; a
+// command on a row whose job is gone says so and refreshes the list.
+TEST_F(RefreshTest, ChangesInOneWindowReachTheOtherAndStaleRowsAreReported) {
+    Store(*MakeJob("Dom", 13, 0));
+    Store(*MakeJob("Praca", 13, 0));
+    OpenView();
+    QWidget frame;
+    auto* commands = new CCommandLayer(&frame);
+    CVigilDoc doc;
+    ASSERT_TRUE(doc.OnNewDocument());
+    CVigilView other(&doc, commands);
+    other.OnInitialUpdate();
+
+    other.selectRow(other.FindJobRow("Praca"));
+    m_answers.push_back(IDYES);
+    ASSERT_TRUE(commands->Execute(res::ID_JOB_DELETE));
+    EXPECT_TRUE(WaitFor([&] { return m_view->FindJobRow("Praca") < 0; }));
+
+    // Deleted by a program that tells nobody: the rows are stale.
+    ASSERT_TRUE(m_raw.DeleteJob("Dom"));
+    m_messages.clear();
+    m_view->selectRow(m_view->FindJobRow("Dom"));
+    ASSERT_TRUE(m_commands->Execute(res::ID_JOB_EDIT));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.contains(QString::fromUtf8("już nie ma: „Dom”")));
+    EXPECT_EQ(m_view->rowCount(), 0);
 }

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -125,6 +126,41 @@ TEST_F(ResultColumnTest, RenameAndDeleteInTheWindowCarryTheResult) {
     ASSERT_TRUE(m_commands->Execute(res::ID_JOB_DELETE));
     CJobResult gone;
     EXPECT_FALSE(ReadJobResult("Praca", gone));
+}
+
+TEST_F(ResultColumnTest, RenameInTheDialogKeepsTheHistoryAndANewJobOfADeletedNameHasNone) {
+    Store(*MakeJob("Dom", 13, 0));
+    ASSERT_TRUE(WriteJobResult("Dom", Result(1000, 2)));
+    WriteLog("Dom", "==== 2026-12-08T08:00:00+01:00 vexscan Dom\n");
+    OpenView();
+    m_view->selectRow(m_view->FindJobRow("Dom"));
+    {
+        // The user types the new name into the job dialog and confirms.
+        ScopedModalHook hook([](QDialog& dialog) {
+            auto* name = dialog.findChild<QLineEdit*>();
+            EXPECT_NE(name, nullptr);
+            if (name != nullptr)
+                name->setText(QString::fromUtf8("Dom i ogród"));
+            dialog.accept();
+            return dialog.result();
+        });
+        ASSERT_TRUE(m_commands->Execute(res::ID_JOB_EDIT));
+    }
+    EXPECT_EQ(ResultCell("Dom i ogród"), "infekcje: 2");
+    ASSERT_TRUE(ShowLog([&](CLogViewDlg& viewer) {
+        EXPECT_TRUE(viewer.TextView()->toPlainText().startsWith("==== 2026"));
+    }));
+
+    // Deleted, and a new job takes the name: it has no history.
+    m_answers.push_back(IDYES);
+    ASSERT_TRUE(m_commands->Execute(res::ID_JOB_DELETE));
+    auto fresh = MakeJob("Dom i ogród", 14, 0);
+    ASSERT_TRUE(m_doc->GetStore().AddJob(*fresh));
+    m_view->selectRow(0);
+    ASSERT_TRUE(ShowLog([](CLogViewDlg& viewer) {
+        EXPECT_EQ(viewer.TextView()->toPlainText(),
+                  QString::fromUtf8("Ta analiza nie ma jeszcze protokołu."));
+    }));
 }
 
 TEST_F(ResultColumnTest, LogCommandOpensTheJobsLogAtItsNewestRun) {
