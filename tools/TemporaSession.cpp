@@ -17,6 +17,7 @@
 #include "Settings.h"
 #include "StatePaths.h"
 #include "StringTable.h"
+#include "TemporaQuarantine.h"
 #include "TemporaStatus.h"
 
 #include <algorithm>
@@ -138,6 +139,9 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
         return Refuse(StateProblemText(problem));
+    // The quarantine needs no job store.
+    if (request.command == TemporaCommand::Quarantine)
+        return RunQuarantineCommand(request, m_out, m_err);
     std::string strError;
     if (!CNamedEvent::CheckOwner(kServerEventName, strError))
         return Refuse("odmawiam pracy: " + strError);
@@ -185,6 +189,7 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
         return Edit(store, request);
     case TemporaCommand::Help:
     case TemporaCommand::Status:
+    case TemporaCommand::Quarantine:
         break;
     }
     return kExitOk;
