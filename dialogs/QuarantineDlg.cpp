@@ -16,6 +16,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 enum : unsigned {
@@ -91,7 +93,9 @@ CQuarantineDlg::CQuarantineDlg(const std::string& strStateRoot, QWidget* pParent
     m_pList->setSortingEnabled(true);
     m_pList->sortByColumn(kDate, Qt::DescendingOrder);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_pList->setColumnWidth(kPath, 330);
+    for (const auto& [column, width] :
+         {std::pair{kPath, 300}, {kFinding, 210}, {kJob, 110}, {kDate, 140}})
+        m_pList->setColumnWidth(column, width);
 
     auto* buttons = new QDialogButtonBox(this);
     for (QPushButton* button : {m_pRestore, m_pRestoreAs, m_pRestoreAllow, m_pDelete, m_pLog})

@@ -300,7 +300,7 @@ int CQuarantine::Purge(int days, std::int64_t now, std::string& error) const {
     int removed = 0;
     std::string failure;
     for (const CQuarantineEntry& entry : entries)
-        if (entry.m_nTime < now - days * kDay) {
+        if (entry.m_nTime <= now - days * kDay) {
             if (Delete(entry, failure))
                 ++removed;
             else if (error.empty())
@@ -345,6 +345,13 @@ void CQuarantine::Tidy(int qfd) {
                 if (fd.Get() >= 0)
                     ::fchmod(fd.Get(), 0600);
             }
+            continue;
+        }
+        // A record's temporary copy, ".<record>.<time>-<process>-<n>.tmp".
+        if (name.ends_with(".tmp")) {
+            const size_t dot = name.rfind('.', name.size() - 5);
+            if (dot != std::string_view::npos && !WriterMayRun(std::string(name.substr(dot + 1))))
+                ::unlinkat(qfd, item->d_name, 0);
             continue;
         }
         if (name.size() <= kRecordSuffix.size() + 1 || !name.ends_with(kRecordSuffix))

@@ -69,8 +69,9 @@ public:
     static bool WriteRecord(int qfd, const std::string& file, const CQuarantineRecord& record,
                             std::string& error);
     // Removes what killed scans left in the open quarantine folder qfd:
-    // records whose file never arrived and whose writer is gone; and takes
-    // every right but the owner's read and write from the files.
+    // records whose file never arrived and half-written records, once their
+    // writer is gone; and takes every right but the owner's read and write
+    // from the files.
     static void Tidy(int qfd);
 
 private:
