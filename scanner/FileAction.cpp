@@ -16,8 +16,6 @@ namespace {
 
 // A file taken aside in its own folder, before it is removed or copied.
 constexpr const char* kTakenPrefix = ".vex-taken-";
-// A copy into the quarantine that is not complete yet.
-constexpr const char* kPartialPrefix = ".vex-partial-";
 
 constexpr const char* kChangedText = "plik zmienił się w trakcie analizy; nic nie zrobiono";
 
@@ -72,7 +70,7 @@ EFileAction CopyIntoQuarantine(int dirfd, const std::string& name, int fd, int q
         taking != EFileAction::kDone)
         return taking;
     std::string partial;
-    const int out = CreateUnique(qfd, kPartialPrefix, "", 0600, partial);
+    const int out = CreateUnique(qfd, CQuarantine::kPartialPrefix, "", 0600, partial);
     bool ok = out >= 0 && CopyFd(fd, out) && ::fsync(out) == 0;
     int err = errno;
     if (out >= 0 && ::close(out) != 0 && ok) {
@@ -191,20 +189,4 @@ EFileAction QuarantineScannedFile(int dirfd, const std::string& name, int fd, in
     ::fchmod(fd, 0600);
     dest = qname;
     return result;
-}
-
-void RemoveUnfinishedCopies(int qfd) {
-    const int listFd = ::dup(qfd);
-    DIR* listing = listFd < 0 ? nullptr : ::fdopendir(listFd);
-    if (!listing) {
-        if (listFd >= 0)
-            ::close(listFd);
-        return;
-    }
-    ::rewinddir(listing);
-    const size_t prefixSize = std::strlen(kPartialPrefix);
-    while (const dirent* entry = ::readdir(listing))
-        if (std::strncmp(entry->d_name, kPartialPrefix, prefixSize) == 0)
-            ::unlinkat(qfd, entry->d_name, 0);
-    ::closedir(listing);
 }

@@ -28,6 +28,3 @@ EFileAction RemoveScannedFile(int dirfd, const std::string& name, int fd, std::s
 // made durable and only then given its final name; the original goes last.
 EFileAction QuarantineScannedFile(int dirfd, const std::string& name, int fd, int qfd,
                                   CQuarantineRecord record, std::string& dest, std::string& error);
-
-// Removes what copies interrupted by a killed scan left in the quarantine.
-void RemoveUnfinishedCopies(int qfd);

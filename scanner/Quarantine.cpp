@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,21 +21,6 @@ namespace {
 
 constexpr std::string_view kRecordSuffix = ".record";
 constexpr std::int64_t kDay = 24 * 60 * 60;
-
-class CFd {
-public:
-    explicit CFd(int fd) : m_fd(fd) {}
-    ~CFd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 bool IsDigits(std::string_view text) {
     return !text.empty() && text.size() <= 20 &&
@@ -67,11 +53,12 @@ bool WriterMayRun(const std::string& file) {
 }
 
 bool ReadRecord(int qfd, const std::string& file, CQuarantineEntry& entry) {
-    CFd fd(::openat(qfd, CQuarantine::RecordName(file).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd.Get() < 0)
+    FdGuard fd(
+        ::openat(qfd, CQuarantine::RecordName(file).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.fd < 0)
         return errno == ENOENT;
     std::string text, error;
-    if (!ReadWholeFile(fd.Get(), CQuarantineRecord::kMaxBytes, text, error) ||
+    if (!ReadWholeFile(fd.fd, CQuarantineRecord::kMaxBytes, text, error) ||
         !entry.m_record.Parse(text, error)) {
         entry.m_strRecordError = error;
         return false;
@@ -96,16 +83,16 @@ void GiveBackRights(int fd, const CQuarantineEntry& entry) {
 ERestore CopyBack(int fd, int dirfd, const std::string& name, const CQuarantineEntry& entry,
                   std::string& error) {
     std::string partial;
-    CFd out(CreateUnique(dirfd, ".vex-partial-", "", 0600, partial));
-    bool ok = out.Get() >= 0 && CopyFd(fd, out.Get());
+    FdGuard out(CreateUnique(dirfd, CQuarantine::kPartialPrefix, "", 0600, partial));
+    bool ok = out.fd >= 0 && CopyFd(fd, out.fd);
     if (ok)
-        GiveBackRights(out.Get(), entry);
-    ok = ok && ::fsync(out.Get()) == 0;
+        GiveBackRights(out.fd, entry);
+    ok = ok && ::fsync(out.fd) == 0;
     int err = errno;
     if (ok && ::renameat2(dirfd, partial.c_str(), dirfd, name.c_str(), RENAME_NOREPLACE) == 0)
         return ERestore::kRestored;
     err = ok ? errno : err;
-    if (out.Get() >= 0)
+    if (out.fd >= 0)
         ::unlinkat(dirfd, partial.c_str(), 0);
     if (err == EEXIST)
         return ERestore::kExists;
@@ -193,7 +180,7 @@ ERestore CQuarantine::Restore(const CQuarantineEntry& entry, const std::string& 
     const int qfd = OpenFolder(error);
     if (qfd < 0)
         return ERestore::kFailed;
-    CFd guard(qfd);
+    FdGuard guard(qfd);
     const ERestore result = MoveBack(qfd, entry, target, error);
     if (result != ERestore::kRestored)
         return result;
@@ -213,21 +200,21 @@ ERestore CQuarantine::MoveBack(int qfd, const CQuarantineEntry& entry, const std
         return ERestore::kFailed;
     }
     std::string resolved;
-    CFd dir(
+    FdGuard dir(
         OpenFolderSafely(slash == 0 ? "/" : target.substr(0, slash), ::geteuid(), resolved, error));
-    if (dir.Get() < 0)
+    if (dir.fd < 0)
         return ERestore::kFailed;
-    CFd fd(::openat(qfd, entry.m_strFile.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd.Get() < 0) {
+    FdGuard fd(::openat(qfd, entry.m_strFile.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.fd < 0) {
         error = "nie można otworzyć pliku w kwarantannie: " + ErrorText(errno);
         return ERestore::kFailed;
     }
     struct stat st {};
-    if (::fstatat(dir.Get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+    if (::fstatat(dir.fd, base.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return ERestore::kExists;
-    if (::renameat2(qfd, entry.m_strFile.c_str(), dir.Get(), base.c_str(), RENAME_NOREPLACE) == 0) {
-        GiveBackRights(fd.Get(), entry);
-        ::fsync(dir.Get());
+    if (::renameat2(qfd, entry.m_strFile.c_str(), dir.fd, base.c_str(), RENAME_NOREPLACE) == 0) {
+        GiveBackRights(fd.fd, entry);
+        ::fsync(dir.fd);
         return ERestore::kRestored;
     }
     if (errno == EEXIST)
@@ -236,9 +223,9 @@ ERestore CQuarantine::MoveBack(int qfd, const CQuarantineEntry& entry, const std
         error = "nie można przywrócić pliku: " + ErrorText(errno);
         return ERestore::kFailed;
     }
-    const ERestore copied = CopyBack(fd.Get(), dir.Get(), base, entry, error);
+    const ERestore copied = CopyBack(fd.fd, dir.fd, base, entry, error);
     if (copied == ERestore::kRestored) {
-        ::fsync(dir.Get());
+        ::fsync(dir.fd);
         ::unlinkat(qfd, entry.m_strFile.c_str(), 0);
     }
     return copied;
@@ -260,11 +247,12 @@ ERestore CQuarantine::RestoreAndAllow(const CQuarantineEntry& entry, const std::
     struct stat st {};
     {
         const int qfd = OpenFolder(error);
-        CFd guard(qfd);
-        CFd fd(qfd < 0 ? -1
+        FdGuard guard(qfd);
+        FdGuard fd(qfd < 0
+                       ? -1
                        : ::openat(qfd, entry.m_strFile.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0)
-            sha256 = FileSha256(fd.Get());
+        if (fd.fd >= 0 && ::fstat(fd.fd, &st) == 0)
+            sha256 = FileSha256(fd.fd);
         if (sha256.empty()) {
             error = "nie można odczytać pliku w kwarantannie: " + ErrorText(errno);
             return ERestore::kFailed;
@@ -282,7 +270,7 @@ bool CQuarantine::Delete(const CQuarantineEntry& entry, std::string& error) cons
     const int qfd = OpenFolder(error);
     if (qfd < 0)
         return false;
-    CFd guard(qfd);
+    FdGuard guard(qfd);
     // The file first: a record left alone by a failure is tidied later.
     if (::unlinkat(qfd, entry.m_strFile.c_str(), 0) != 0) {
         error = "nie można usunąć " + EscapePath(entry.m_strFile) + ": " + ErrorText(errno);
@@ -341,10 +329,17 @@ void CQuarantine::Tidy(int qfd) {
         if (name[0] != '.') {
             if (::fstatat(qfd, item->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                 S_ISREG(st.st_mode) && (st.st_mode & 07777) != 0600) {
-                CFd fd(::openat(qfd, item->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-                if (fd.Get() >= 0)
-                    ::fchmod(fd.Get(), 0600);
+                FdGuard fd(
+                    ::openat(qfd, item->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+                if (fd.fd >= 0)
+                    ::fchmod(fd.fd, 0600);
             }
+            continue;
+        }
+        // A copy a scan did not finish, "<prefix><time>-<process>-<n>".
+        if (name.starts_with(kPartialPrefix)) {
+            if (!WriterMayRun(std::string(name.substr(std::strlen(kPartialPrefix)))))
+                ::unlinkat(qfd, item->d_name, 0);
             continue;
         }
         // A record's temporary copy, ".<record>.<time>-<process>-<n>.tmp".

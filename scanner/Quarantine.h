@@ -36,6 +36,9 @@ class CQuarantine {
 public:
     explicit CQuarantine(std::string stateRoot);
 
+    // A copy into the quarantine or out of it that is not complete yet.
+    static constexpr const char* kPartialPrefix = ".vex-partial-";
+
     const std::string& Folder() const { return m_strFolder; }
     std::string AllowListPath() const;
 
@@ -69,9 +72,9 @@ public:
     static bool WriteRecord(int qfd, const std::string& file, const CQuarantineRecord& record,
                             std::string& error);
     // Removes what killed scans left in the open quarantine folder qfd:
-    // records whose file never arrived and half-written records, once their
-    // writer is gone; and takes every right but the owner's read and write
-    // from the files.
+    // unfinished copies, records whose file never arrived and half-written
+    // records, once their writer is gone; and takes every right but the
+    // owner's read and write from the files.
     static void Tidy(int qfd);
 
 private:

@@ -53,18 +53,6 @@ std::string Errno() {
     return std::strerror(errno);
 }
 
-// Closes a descriptor when it goes out of scope.
-struct FdGuard {
-    int fd;
-    explicit FdGuard(int f) : fd(f) {}
-    ~FdGuard() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-};
-
 std::string Absolute(const std::string& path) {
     if (path.empty() || path[0] == '/')
         return path;
@@ -359,7 +347,6 @@ void CScanner::OpenQuarantine() {
     }
     m_quarantineDev = st.st_dev;
     m_quarantineIno = st.st_ino;
-    RemoveUnfinishedCopies(m_nQuarantineFd);
     CQuarantine::Tidy(m_nQuarantineFd);
 }
 

@@ -112,7 +112,7 @@ TEST_F(ScannerTest, RemoveVirusCannotDisinfectAndMovesToQuarantine) {
     PlantInfections();
     // A copy that a killed scan left unfinished goes at the next scan.
     fs::create_directories(Paths().m_strQuarantine);
-    std::ofstream(Paths().m_strQuarantine + "/.vex-partial-1-2-3") << "half";
+    std::ofstream(Paths().m_strQuarantine + "/.vex-partial-1-999999999-3") << "half";
     m_cmd.m_nInfectionAction = kInfectRemoveVirus;
     CScanResult r = Scan();
     EXPECT_EQ(r.m_nInfected, 3u);
