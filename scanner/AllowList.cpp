@@ -104,6 +104,10 @@ bool CAllowList::Add(const std::string& path, const std::string& sha256, std::ui
             "nie można odczytać listy dozwolonych " + EscapePath(path) + ": " + ErrorText(errno);
         return false;
     }
+    CAllowList present;
+    present.Parse(text);
+    if (present.Contains(sha256, size))
+        return true;
     if (!text.empty() && text.back() != '\n')
         text += '\n';
     text += sha256 + ":" + std::to_string(size) + ":" + LineName(name) + "\n";

@@ -303,8 +303,10 @@ int CQuarantine::Purge(int days, std::int64_t now, std::string& error) const {
 
 bool CQuarantine::WriteRecord(int qfd, const std::string& file, const CQuarantineRecord& record,
                               std::string& error) {
-    if (!WriteFileAtomically(qfd, RecordName(file), record.Serialize(), 0600, error))
+    if (!WriteFileAtomically(qfd, RecordName(file), record.Serialize(), 0600, error)) {
+        error = ErrorText(errno);
         return false;
+    }
     // The record's name must be on the disk before the file's move is.
     if (::fsync(qfd) != 0) {
         error = ErrorText(errno);

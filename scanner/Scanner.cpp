@@ -321,7 +321,7 @@ void CScanner::LoadAllowList() {
         m_log.Line("uwaga: lista dozwolonych " + EscapePath(m_paths.m_strAllowList) +
                    ": pominięto uszkodzone wiersze: " + std::to_string(m_allow.BadLines()));
     if (!m_allow.Empty())
-        m_log.Line("lista dozwolonych: " + std::to_string(m_allow.Size()) + " plików");
+        m_log.Line("lista dozwolonych: plików " + std::to_string(m_allow.Size()));
 }
 
 // Opens the quarantine before the walk, so that the walk leaves it out even

@@ -133,6 +133,30 @@ TEST_F(QuarantineTest, ScanRecordsTheFileAndRestoreGivesItBackWithItsMode) {
     EXPECT_NE(log.find("przywrócono z kwarantanny: " + path), std::string::npos) << log;
 }
 
+// A file on another file system is copied both ways; what it held, its
+// rights and (restored by root) its owner come back.
+TEST_F(QuarantineTest, AcrossFileSystemsTheCopiesKeepContentRightsAndOwner) {
+    CSmallFileSystem mount(m_tree + "/mnt", "1m");
+    SKIP_UNLESS_MOUNTED(mount);
+    const std::string path = Write("mnt/x.bin", kHashVirus, 0710);
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(Scan("Obok").code, 1);
+    const CQuarantineEntry entry = EntryFrom(path);
+    EXPECT_EQ(entry.m_record.m_uid, 65534u);
+    EXPECT_EQ(ModeOf(Folder() + "/" + entry.m_strFile), 0600u);
+    EXPECT_TRUE(fs::is_empty(m_tree + "/mnt")); // no copy or taken name left
+
+    std::string restored, error;
+    ASSERT_EQ(m_quarantine.Restore(entry, "", restored, error), ERestore::kRestored) << error;
+    EXPECT_EQ(ReadWhole(path), kHashVirus);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0710u);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_tree + "/mnt"), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_empty(Folder()));
+}
+
 TEST_F(QuarantineTest, TemporaListsDeletesRestoresAndPurgesByAge) {
     const std::string gone = Write("gone.bin", kHashVirus);
     const std::string damaged = Write("damaged.bin", "1 " + kBodyMarker);
