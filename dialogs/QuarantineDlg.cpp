@@ -39,7 +39,7 @@ enum : unsigned {
     kTextClose = 301,
 };
 
-constexpr int kInitialWidth = 860;
+constexpr int kInitialWidth = 920;
 constexpr int kInitialHeight = 380;
 // Where an entry keeps its index into the list and its sort keys.
 constexpr int kIndexRole = Qt::UserRole;
@@ -94,7 +94,7 @@ CQuarantineDlg::CQuarantineDlg(const std::string& strStateRoot, QWidget* pParent
     m_pList->sortByColumn(kDate, Qt::DescendingOrder);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     for (const auto& [column, width] :
-         {std::pair{kPath, 300}, {kFinding, 210}, {kJob, 110}, {kDate, 140}})
+         {std::pair{kPath, 290}, {kFinding, 200}, {kJob, 110}, {kDate, 140}})
         m_pList->setColumnWidth(column, width);
 
     auto* buttons = new QDialogButtonBox(this);
