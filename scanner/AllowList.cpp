@@ -69,14 +69,14 @@ bool CAllowList::Load(const std::string& path, std::string& error) {
         Parse({});
         return true;
     }
+    const int openError = errno;
     std::string text;
     const bool ok = fd >= 0 && ReadWholeFile(fd, kMaxBytes, text, error);
-    if (fd < 0)
-        error = ErrorText(errno);
-    else
+    if (fd >= 0)
         ::close(fd);
     if (!ok) {
-        error = "nie można odczytać listy dozwolonych " + EscapePath(path) + ": " + error;
+        error = "nie można odczytać listy dozwolonych " + EscapePath(path) + ": " +
+                (fd < 0 ? ErrorText(openError) : "za duża albo nieczytelna");
         return false;
     }
     Parse(text);
@@ -96,7 +96,8 @@ bool CAllowList::Add(const std::string& path, const std::string& sha256, std::ui
         const bool ok = ReadWholeFile(fd, kMaxBytes, text, error);
         ::close(fd);
         if (!ok) {
-            error = "nie można odczytać listy dozwolonych " + EscapePath(path) + ": " + error;
+            error = "nie można odczytać listy dozwolonych " + EscapePath(path) +
+                    ": za duża albo nieczytelna";
             return false;
         }
     } else if (errno != ENOENT) {

@@ -55,11 +55,15 @@ bool WriterMayRun(const std::string& file) {
 bool ReadRecord(int qfd, const std::string& file, CQuarantineEntry& entry) {
     FdGuard fd(
         ::openat(qfd, CQuarantine::RecordName(file).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd.fd < 0)
-        return errno == ENOENT;
+    if (fd.fd < 0 && errno == ENOENT)
+        return false;
     std::string text, error;
-    if (!ReadWholeFile(fd.fd, CQuarantineRecord::kMaxBytes, text, error) ||
-        !entry.m_record.Parse(text, error)) {
+    if (fd.fd < 0 || !ReadWholeFile(fd.fd, CQuarantineRecord::kMaxBytes, text, error)) {
+        entry.m_strRecordError = "nie można odczytać zapisu: " +
+                                 (fd.fd < 0 ? ErrorText(errno) : "za duży albo nieczytelny");
+        return false;
+    }
+    if (!entry.m_record.Parse(text, error)) {
         entry.m_strRecordError = error;
         return false;
     }
