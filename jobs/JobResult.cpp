@@ -270,7 +270,11 @@ std::string CJobResult::StateText() const {
 }
 
 std::string CJobResult::GetFinishedIso() const {
-    const std::time_t t = static_cast<std::time_t>(m_nFinished);
+    return LocalIsoTime(m_nFinished);
+}
+
+std::string LocalIsoTime(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
     if (!localtime_r(&t, &local))
         return std::string();

@@ -164,3 +164,7 @@ LONG DeleteJobResultIn(HKEY hResults, const char* pszJobName);
 // it. For a caller's transaction, so that the job and its result move
 // together.
 LONG MoveJobResultIn(HKEY hResults, const char* pszOldName, const char* pszNewName);
+
+// A time (seconds since 1970) as local ISO 8601 with its UTC offset
+// ("2026-12-08T23:20:05+01:00"); empty when it cannot be shown.
+std::string LocalIsoTime(std::int64_t seconds);

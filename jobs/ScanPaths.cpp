@@ -30,6 +30,7 @@ CScanPaths CScanPaths::ForJob(const std::string& stateRoot, const std::string& j
     paths.m_strReference = stateRoot + "/scanner/references/" + stem + ".sha256";
     paths.m_strQuarantine = stateRoot + "/scanner/quarantine";
     paths.m_strVerdicts = stateRoot + "/scanner/verdicts.db";
+    paths.m_strAllowList = stateRoot + "/scanner/allow.sfp";
     return paths;
 }
 

@@ -3,12 +3,14 @@
 #include <string>
 
 // Where the scanner keeps what outlives a scan, below the state root: one log
-// and one reference list per job, the quarantine folder and the verdict cache.
+// and one reference list per job, the quarantine folder, the user's allow-list
+// and the verdict cache.
 struct CScanPaths {
     std::string m_strLog;
     std::string m_strReference;
     std::string m_strQuarantine;
-    std::string m_strVerdicts; // the verdict cache, shared by every job
+    std::string m_strVerdicts;  // the verdict cache, shared by every job
+    std::string m_strAllowList; // files no scan reports any more, by SHA-256
 
     static CScanPaths ForJob(const std::string& stateRoot, const std::string& jobName);
 };

@@ -132,6 +132,26 @@ const StringEntry kStrings[] = {
           "zapisane."},
     {320, "Baza analiz jest uszkodzona: lista może nie pokazywać wszystkich analiz. Szczegóły "
           "podaje polecenie \"tempora status\", a naprawia ją \"vexserv --install --repair\"."},
+    // The quarantine dialog.
+    {330, "Kwarantanna"},
+    {331, "Miejsce pochodzenia"},
+    {332, "Wykrycie"},
+    {333, "Analiza"},
+    {334, "Data"},
+    {335, "Rozmiar"},
+    {336, "Przywróć"},
+    {337, "Przywróć jako..."},
+    {338, "Przywróć i pomijaj"},
+    {339, "Usuń"},
+    {340, "Czy na pewno usunąć na zawsze plik „%s” z kwarantanny?"},
+    {341, "Plik „%s” już istnieje i nie zostanie nadpisany. Wybierz inną nazwę, pod którą "
+          "przywrócić plik."},
+    {342, "(bez zapisu: %s)"},
+    {343, "(zapis uszkodzony: %s)"},
+    {344, "Nie można przywrócić pliku: %s"},
+    {345, "Nie można usunąć pliku: %s"},
+    {346, "Przywróć plik jako"},
+    {347, "Nie można odczytać kwarantanny: %s"},
     // The signatures' state: the status bar's warnings, its normal text
     // (the newest database, the count), and what a result adds.
     {350, "Sygnatury sprzed %lld dni: uruchom freshclam"},
@@ -161,6 +181,7 @@ const StringEntry kStrings[] = {
     {32784, "Pokazuje protokół wybranej analizy.\nProtokół"},
     {32785, "Uruchamia wybrane analizy teraz i czyta wszystkie pliki, także niezmienione od "
             "poprzedniej analizy."},
+    {32786, "Pokazuje pliki przeniesione do kwarantanny: przywraca je albo usuwa.\nKwarantanna"},
     {57344, "Vex Tempora"},
     {57345, "Gotowy."},
     {57600, "Tworzy nowy dokument.\nNowy"},

@@ -1,10 +1,12 @@
 #include "FileAction.h"
 
 #include "FileOps.h"
+#include "Quarantine.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,8 +16,6 @@ namespace {
 
 // A file taken aside in its own folder, before it is removed or copied.
 constexpr const char* kTakenPrefix = ".vex-taken-";
-// A copy into the quarantine that is not complete yet.
-constexpr const char* kPartialPrefix = ".vex-partial-";
 
 constexpr const char* kChangedText = "plik zmienił się w trakcie analizy; nic nie zrobiono";
 
@@ -70,7 +70,7 @@ EFileAction CopyIntoQuarantine(int dirfd, const std::string& name, int fd, int q
         taking != EFileAction::kDone)
         return taking;
     std::string partial;
-    const int out = CreateUnique(qfd, kPartialPrefix, "", 0600, partial);
+    const int out = CreateUnique(qfd, CQuarantine::kPartialPrefix, "", 0600, partial);
     bool ok = out >= 0 && CopyFd(fd, out) && ::fsync(out) == 0;
     int err = errno;
     if (out >= 0 && ::close(out) != 0 && ok) {
@@ -105,6 +105,48 @@ EFileAction CopyIntoQuarantine(int dirfd, const std::string& name, int fd, int q
     return EFileAction::kChanged;
 }
 
+// Fills in what the scanned file tells of itself and writes the record of
+// qname before anything moves.
+bool WriteRecord(int qfd, const std::string& qname, int fd, const struct stat& scanned,
+                 CQuarantineRecord& record, std::string& error) {
+    record.m_uid = scanned.st_uid;
+    record.m_gid = scanned.st_gid;
+    record.m_mode = scanned.st_mode & 07777;
+    record.m_nSize = static_cast<std::uint64_t>(scanned.st_size);
+    record.m_strSha256 = FileSha256(fd);
+    record.m_nTime = std::time(nullptr);
+    if (record.m_strSha256.empty()) {
+        error = "nie można przenieść pliku do kwarantanny: " + ErrorText(errno);
+        return false;
+    }
+    if (CQuarantine::WriteRecord(qfd, qname, record, error))
+        return true;
+    error = "nie można zapisać opisu pliku w kwarantannie: " + error;
+    return false;
+}
+
+EFileAction MoveIntoQuarantine(int dirfd, const std::string& name, int fd, int qfd,
+                               const std::string& qname, const struct stat& scanned,
+                               std::string& error) {
+    // On one file system the name moves straight into the quarantine, which
+    // no one else can write, and is checked there.
+    if (::renameat2(dirfd, name.c_str(), qfd, qname.c_str(), RENAME_NOREPLACE) == 0) {
+        if (IsScannedFile(qfd, qname, scanned))
+            return EFileAction::kDone;
+        PutBack(qfd, qname, dirfd, name);
+        error = kChangedText;
+        return EFileAction::kChanged;
+    }
+    if (errno == ENOENT) {
+        error = kChangedText;
+        return EFileAction::kChanged;
+    }
+    if (errno == EXDEV)
+        return CopyIntoQuarantine(dirfd, name, fd, qfd, qname, scanned, error);
+    error = "nie można przenieść pliku do kwarantanny: " + ErrorText(errno);
+    return EFileAction::kFailed;
+}
+
 } // namespace
 
 EFileAction RemoveScannedFile(int dirfd, const std::string& name, int fd, std::string& error) {
@@ -129,51 +171,22 @@ EFileAction RemoveScannedFile(int dirfd, const std::string& name, int fd, std::s
 }
 
 EFileAction QuarantineScannedFile(int dirfd, const std::string& name, int fd, int qfd,
-                                  std::string& dest, std::string& error) {
+                                  CQuarantineRecord record, std::string& dest, std::string& error) {
     struct stat scanned {};
     if (::fstat(fd, &scanned) != 0) {
         error = "nie można przenieść pliku do kwarantanny: " + ErrorText(errno);
         return EFileAction::kFailed;
     }
     const std::string qname = UniqueName("", "-" + name.substr(0, 200));
-    EFileAction result = EFileAction::kDone;
-    // On one file system the name moves straight into the quarantine, which
-    // no one else can write, and is checked there.
-    if (::renameat2(dirfd, name.c_str(), qfd, qname.c_str(), RENAME_NOREPLACE) == 0) {
-        if (!IsScannedFile(qfd, qname, scanned)) {
-            PutBack(qfd, qname, dirfd, name);
-            error = kChangedText;
-            return EFileAction::kChanged;
-        }
-    } else if (errno == ENOENT) {
-        error = kChangedText;
-        return EFileAction::kChanged;
-    } else if (errno == EXDEV) {
-        result = CopyIntoQuarantine(dirfd, name, fd, qfd, qname, scanned, error);
-    } else {
-        error = "nie można przenieść pliku do kwarantanny: " + ErrorText(errno);
+    if (!WriteRecord(qfd, qname, fd, scanned, record, error))
         return EFileAction::kFailed;
+    const EFileAction result = MoveIntoQuarantine(dirfd, name, fd, qfd, qname, scanned, error);
+    if (result != EFileAction::kDone) {
+        ::unlinkat(qfd, CQuarantine::RecordName(qname).c_str(), 0);
+        return result;
     }
-    if (result == EFileAction::kDone) {
-        // By the descriptor: a name could lead anywhere.
-        ::fchmod(fd, 0600);
-        dest = qname;
-    }
+    // By the descriptor: a name could lead anywhere.
+    ::fchmod(fd, 0600);
+    dest = qname;
     return result;
-}
-
-void RemoveUnfinishedCopies(int qfd) {
-    const int listFd = ::dup(qfd);
-    DIR* listing = listFd < 0 ? nullptr : ::fdopendir(listFd);
-    if (!listing) {
-        if (listFd >= 0)
-            ::close(listFd);
-        return;
-    }
-    ::rewinddir(listing);
-    const size_t prefixSize = std::strlen(kPartialPrefix);
-    while (const dirent* entry = ::readdir(listing))
-        if (std::strncmp(entry->d_name, kPartialPrefix, prefixSize) == 0)
-            ::unlinkat(qfd, entry->d_name, 0);
-    ::closedir(listing);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuarantineRecord.h"
+
 #include <string>
 
 // Infection actions on the file that was scanned, held open as fd under name
@@ -18,12 +20,11 @@ enum class EFileAction {
 EFileAction RemoveScannedFile(int dirfd, const std::string& name, int fd, std::string& error);
 
 // Moves the scanned file into the quarantine folder qfd under a new name that
-// keeps the original's name at its end (dest receives it) and takes away its
-// execute rights. Across file systems the content is copied from fd to a
-// temporary name, made durable and only then given its final name; the
-// original goes last.
+// keeps the original's name at its end (dest receives it) and leaves it only
+// its owner's read and write rights. Its record (record: where it was, the
+// finding and the job; owner, rights, size, digest and time are filled in
+// here) is on the disk before the move is, and goes when the move fails.
+// Across file systems the content is copied from fd to a temporary name,
+// made durable and only then given its final name; the original goes last.
 EFileAction QuarantineScannedFile(int dirfd, const std::string& name, int fd, int qfd,
-                                  std::string& dest, std::string& error);
-
-// Removes what copies interrupted by a killed scan left in the quarantine.
-void RemoveUnfinishedCopies(int qfd);
+                                  CQuarantineRecord record, std::string& dest, std::string& error);

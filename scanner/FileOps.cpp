@@ -190,3 +190,8 @@ bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& er
     content.resize(got);
     return true;
 }
+
+FdGuard::~FdGuard() {
+    if (fd >= 0)
+        ::close(fd);
+}

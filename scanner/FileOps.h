@@ -37,3 +37,12 @@ bool CopyFd(int from, int to);
 // The reason of an error number in Polish, for the scan log; the system's
 // own text for the rare ones.
 std::string ErrorText(int err);
+
+// Closes a descriptor when it goes out of scope.
+struct FdGuard {
+    int fd;
+    explicit FdGuard(int f) : fd(f) {}
+    ~FdGuard();
+    FdGuard(const FdGuard&) = delete;
+    FdGuard& operator=(const FdGuard&) = delete;
+};

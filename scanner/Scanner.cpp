@@ -6,6 +6,7 @@
 #include "LineText.h"
 #include "Processors.h"
 #include "ProgramFile.h"
+#include "Quarantine.h"
 #include "ScanQueue.h"
 #include "SignatureInfo.h"
 #include "TestString.h"
@@ -52,18 +53,6 @@ std::string Join(const std::string& dir, const std::string& name) {
 std::string Errno() {
     return std::strerror(errno);
 }
-
-// Closes a descriptor when it goes out of scope.
-struct FdGuard {
-    int fd;
-    explicit FdGuard(int f) : fd(f) {}
-    ~FdGuard() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-};
 
 std::string Absolute(const std::string& path) {
     if (path.empty() || path[0] == '/')
@@ -287,6 +276,7 @@ CScanResult CScanner::Run() {
     m_nStartNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
                      std::chrono::system_clock::now().time_since_epoch())
                      .count();
+    LoadAllowList();
     // With the verdict cache the signatures wait until a file needs them.
     OpenVerdictCache();
     const bool engineReady = m_cache.IsOpen() || EnsureEngine();
@@ -335,6 +325,21 @@ CScanResult CScanner::Run() {
     return m_result;
 }
 
+// The user's allow-list; a damaged one is reported and the scan goes on
+// with what it could read.
+void CScanner::LoadAllowList() {
+    std::string error;
+    if (!m_allow.Load(m_paths.m_strAllowList, error)) {
+        m_log.Line("uwaga: " + error);
+        return;
+    }
+    if (m_allow.BadLines() != 0)
+        m_log.Line("uwaga: lista dozwolonych " + EscapePath(m_paths.m_strAllowList) +
+                   ": pominięto uszkodzone wiersze: " + std::to_string(m_allow.BadLines()));
+    if (!m_allow.Empty())
+        m_log.Line("lista dozwolonych: plików " + std::to_string(m_allow.Size()));
+}
+
 // Opens the quarantine before the walk, so that the walk leaves it out even
 // when the first move of this scan creates it; it is made now when this
 // scan's action may move files there. Copies a killed scan left unfinished
@@ -358,7 +363,7 @@ void CScanner::OpenQuarantine() {
     }
     m_quarantineDev = st.st_dev;
     m_quarantineIno = st.st_ino;
-    RemoveUnfinishedCopies(m_nQuarantineFd);
+    CQuarantine::Tidy(m_nQuarantineFd);
 }
 
 // Loads the signatures once, for the first file that needs them; true when
@@ -648,10 +653,27 @@ bool CScanner::Examine(const Item& item, Outcome& out, char* buffer) {
         out.bUnchecked = true;
         out.what = "nie sprawdzono: brak sygnatur";
     }
+    if ((out.bInfected || out.bSuspicious) && IsAllowed(fd, st, out))
+        return true;
     if (out.bInfected || out.bSuspicious)
         ActOnFinding(item, fd, out);
     else
         RememberClean(*item.dir, fd, st, out);
+    return true;
+}
+
+// A finding in a file the user allowed is no finding: logged as such, never
+// acted on, and never kept in the verdict cache, so that taking it off the
+// list brings the finding back.
+bool CScanner::IsAllowed(int fd, const struct stat& st, Outcome& out) const {
+    if (m_allow.Empty())
+        return false;
+    const std::string digest = out.digest.empty() ? FileSha256(fd) : out.digest;
+    if (!m_allow.Contains(digest, static_cast<std::uint64_t>(st.st_size)))
+        return false;
+    out.what = "ok (na liście dozwolonych: " + out.finding + ")";
+    out.bInfected = out.bSuspicious = false;
+    out.finding.clear();
     return true;
 }
 
@@ -766,9 +788,13 @@ void CScanner::ActOnFinding(const Item& item, int fd, Outcome& out) {
         out.AddAction(m_strQuarantineError);
         return;
     }
+    CQuarantineRecord record;
+    record.m_strPath = out.path;
+    record.m_strFinding = out.finding;
+    record.m_strJob = m_cmd.m_strJobName;
     std::string dest;
-    const EFileAction moved =
-        QuarantineScannedFile(item.dir->fd, item.name, fd, m_nQuarantineFd, dest, error);
+    const EFileAction moved = QuarantineScannedFile(item.dir->fd, item.name, fd, m_nQuarantineFd,
+                                                    std::move(record), dest, error);
     const std::string where = EscapePath(m_paths.m_strQuarantine + "/" + dest);
     Report(moved,
            (action == kInfectRemoveVirus && out.bInfected

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AllowList.h"
 #include "ClamEngine.h"
 #include "CommandFile.h"
 #include "FileAction.h"
@@ -80,6 +81,8 @@ private:
     bool AnswerFromCache(const Dir& dir, const std::string& name, const struct stat& st);
     void RememberClean(const Dir& dir, int fd, const struct stat& before, const Outcome& out);
     void OpenQuarantine();
+    void LoadAllowList();
+    bool IsAllowed(int fd, const struct stat& st, Outcome& out) const;
     void ScanTree(int rootFd, const std::string& root);
     void StartWorkers();
     void WalkDirectory(const std::shared_ptr<Dir>& dir, int depth);
@@ -115,6 +118,7 @@ private:
     std::mutex m_engineMutex;
     std::atomic<bool> m_bEngineTried{false};
     CVerdictCache m_cache;
+    CAllowList m_allow;          // read before the walk, then only looked up
     std::int64_t m_nStartNs = 0; // the scan's start, nanoseconds since 1970
     CReferenceList m_oldRefs;
     CReferenceList m_newRefs;

@@ -32,7 +32,7 @@ const CCommandName kCommands[] = {
     {"run", TemporaCommand::Run, 1},         {"export", TemporaCommand::Export, 1},
     {"import", TemporaCommand::Import, 1},   {"log", TemporaCommand::Log, 1},
     {"edit", TemporaCommand::Edit, 1},       {"status", TemporaCommand::Status, 0},
-    {"metrics", TemporaCommand::Metrics, 0},
+    {"metrics", TemporaCommand::Metrics, 0}, {"quarantine", TemporaCommand::Quarantine, 0},
 };
 
 // Options and the number of values each takes.
@@ -482,6 +482,61 @@ bool ParseMetricsFile(OptionValues& options, CTemporaRequest& request, std::stri
     return strError.empty();
 }
 
+// "quarantine list [--json] | restore ID [--to PATH] | delete ID |
+// purge --older-than DAYS".
+bool ParseQuarantineArgs(const std::vector<std::string>& args, CTemporaRequest& request,
+                         std::string& strError) {
+    struct CAction {
+        const char* pszName;
+        QuarantineAction action;
+        std::vector<COptionSpec> options;
+        bool bId;
+    };
+    const CAction kActions[] = {
+        {"list", QuarantineAction::List, Specs(kJsonOption), false},
+        {"restore", QuarantineAction::Restore, {{"--to", 1}}, true},
+        {"delete", QuarantineAction::Delete, {}, true},
+        {"purge", QuarantineAction::Purge, {{"--older-than", 1}}, false},
+    };
+    const CAction* action = nullptr;
+    for (const CAction& candidate : kActions)
+        if (args.size() > 1 && args[1] == candidate.pszName)
+            action = &candidate;
+    if (!action) {
+        strError = args.size() > 1 ? "nieznane polecenie quarantine " + args[1]
+                                   : "polecenie quarantine wymaga list, restore, delete albo purge";
+        return false;
+    }
+    request.quarantine = action->action;
+    std::vector<std::string> positional;
+    OptionValues options;
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (!SplitArguments(rest, action->options, positional, options, strError))
+        return false;
+    if (positional.size() != (action->bId ? 1u : 0u)) {
+        strError = action->bId && positional.empty()
+                       ? std::string("polecenie quarantine ") + action->pszName + " wymaga ID"
+                       : "za dużo argumentów";
+        return false;
+    }
+    if (action->bId)
+        request.strId = positional[0];
+    request.bJson = options.count("--json") != 0;
+    if (options.count("--to"))
+        request.strTo = options["--to"][0];
+    if (action->action == QuarantineAction::Purge) {
+        const auto days = options.count("--older-than")
+                              ? ParseNumber(options["--older-than"][0], 0, 100000)
+                              : std::nullopt;
+        if (!days) {
+            strError = "purge wymaga --older-than DNI (liczby od 0 do 100000)";
+            return false;
+        }
+        request.nDays = static_cast<unsigned>(*days);
+    }
+    return true;
+}
+
 } // namespace
 
 bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& request,
@@ -508,6 +563,8 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
         return false;
     }
     request.command = command->command;
+    if (request.command == TemporaCommand::Quarantine)
+        return ParseQuarantineArgs(args, request, strError);
 
     std::vector<std::string> positional;
     OptionValues options;
@@ -583,7 +640,9 @@ const char* TemporaUsage() {
            "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
            "       tempora enable|disable|delete NAZWA | run [--full] NAZWA | export PLIK |\n"
            "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help |\n"
-           "       tempora metrics [--file PLIK|--no-file] | --version\n";
+           "       tempora metrics [--file PLIK|--no-file] |\n"
+           "       tempora quarantine list [--json] | restore ID [--to ŚCIEŻKA] | delete ID |\n"
+           "       tempora quarantine purge --older-than DNI | --version\n";
 }
 
 const char* TemporaHelp() {
@@ -620,6 +679,14 @@ const char* TemporaHelp() {
            "                             --replace zastępuje, --keep zostawia,\n"
            "                             bez opcji pytanie w terminalu\n"
            "  log NAZWA [--runs N]       protokół analizy (ostatnie N przebiegów)\n"
+           "  quarantine list [--json]   pliki w kwarantannie: ID, data, rozmiar,\n"
+           "                             wykrycie, analiza, miejsce pochodzenia\n"
+           "  quarantine restore ID [--to ŚCIEŻKA]\n"
+           "                             przywraca plik na jego miejsce (albo do\n"
+           "                             ŚCIEŻKI) z jego prawami; nigdy nie nadpisuje\n"
+           "  quarantine delete ID       usuwa plik z kwarantanny na zawsze\n"
+           "  quarantine purge --older-than DNI\n"
+           "                             usuwa pliki starsze niż DNI dni\n"
            "  --help                     ten opis\n"
            "  --version                  wersja i licencja\n"
            "\n"

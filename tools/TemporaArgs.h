@@ -26,7 +26,11 @@ enum class TemporaCommand {
     Edit,
     Status,
     Metrics,
+    Quarantine,
 };
+
+// What `tempora quarantine` does.
+enum class QuarantineAction { List, Restore, Delete, Purge };
 
 // What an import does with a job whose name is taken.
 enum class ImportConflict {
@@ -44,6 +48,11 @@ struct CTemporaRequest {
     bool bFullScan = false;      // run: every file read, the verdict cache only written
     ImportConflict conflict = ImportConflict::Ask;
     unsigned nRuns = 0; // log: the last runs to print; 0 prints the whole log
+
+    QuarantineAction quarantine = QuarantineAction::List;
+    std::string strId;  // quarantine restore and delete
+    std::string strTo;  // quarantine restore: another place than the original
+    unsigned nDays = 0; // quarantine purge: entries older than this go
 
     // add: the schedule (never null after a successful parse), the scan
     // options and the active switch.

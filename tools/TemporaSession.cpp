@@ -18,6 +18,7 @@
 #include "StatePaths.h"
 #include "StringTable.h"
 #include "TemporaMetrics.h"
+#include "TemporaQuarantine.h"
 #include "TemporaStatus.h"
 
 #include <algorithm>
@@ -132,6 +133,9 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None)
         return Refuse(StateProblemText(problem));
+    // The quarantine needs no job store.
+    if (request.command == TemporaCommand::Quarantine)
+        return RunQuarantineCommand(request, m_out, m_err);
     std::string strError;
     if (!CNamedEvent::CheckOwner(kServerEventName, strError))
         return Refuse("odmawiam pracy: " + strError);
@@ -181,6 +185,7 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     case TemporaCommand::Help:
     case TemporaCommand::Status:
     case TemporaCommand::Metrics:
+    case TemporaCommand::Quarantine:
         break;
     }
     return kExitOk;

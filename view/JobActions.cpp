@@ -7,10 +7,12 @@
 #include "JobResult.h"
 #include "LogViewDlg.h"
 #include "ModalSeam.h"
+#include "QuarantineDlg.h"
 #include "RegInterface.h"
 #include "ResourceIds.h"
 #include "RunNow.h"
 #include "Settings.h"
+#include "StatePaths.h"
 #include "StoreDocument.h"
 #include "StringTable.h"
 #include "VigilDoc.h"
@@ -124,6 +126,11 @@ void CJobActions::Register(CVigilView& view, CCommandLayer& commands) {
                         }));
     commands.SetUpdateHandler(res::ID_JOB_SHOW_LOG, pView,
                               [pView](CCmdUI& ui) { ui.Enable(pView->GetSelectedCount() == 1); });
+    commands.SetHandler(res::ID_JOB_QUARANTINE, pView, [pView] {
+        CQuarantineDlg dialog(StateRoot(), pView->window());
+        dialog.DoModal();
+    });
+    commands.SetUpdateHandler(res::ID_JOB_QUARANTINE, pView, [](CCmdUI& ui) { ui.Enable(true); });
     commands.SetHandler(res::ID_EDIT_CUT, pView, onSelection(CJobClipboard::Cut));
     commands.SetUpdateHandler(res::ID_EDIT_CUT, pView, anySelected);
     commands.SetHandler(res::ID_EDIT_COPY, pView, onSelection(CJobClipboard::Copy));

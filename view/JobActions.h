@@ -46,6 +46,7 @@ public:
     // Connects delete, run now, cut, copy and paste of the command layer to
     // the view, with their enabling: a selected row for the first four, the
     // job format on the clipboard for paste (re-evaluated when the clipboard
-    // changes). The log viewer needs exactly one selected row.
+    // changes). The log viewer needs exactly one selected row; the
+    // quarantine dialog none.
     static void Register(CVigilView& view, CCommandLayer& commands);
 };

@@ -19,6 +19,7 @@ const CommandDef kCommands[] = {
     {ID_JOB_RUN_NOW, {nullptr, nullptr}, nullptr},
     {ID_JOB_RUN_FULL, {nullptr, nullptr}, nullptr},
     {ID_JOB_SHOW_LOG, {nullptr, nullptr}, nullptr},
+    {ID_JOB_QUARANTINE, {nullptr, nullptr}, nullptr},
     {ID_FILE_OPEN, {"Ctrl+O", nullptr}, nullptr},
     {ID_FILE_SAVE, {"Ctrl+S", nullptr}, nullptr},
     {ID_FILE_SAVE_AS, {nullptr, nullptr}, nullptr},

@@ -15,6 +15,7 @@ const MenuItemDef kJobMenu[] = {
     {ID_JOB_RUN_NOW, "Teraz uruchom"},
     {ID_JOB_RUN_FULL, "Pełna analiza teraz"},
     {ID_JOB_SHOW_LOG, "Pokaż &protokół"},
+    {ID_JOB_QUARANTINE, "&Kwarantanna..."},
     {0, nullptr},
     {ID_FILE_OPEN, "&Importuj..."},
     {ID_FILE_SAVE_AS, "&Eksportuj..."},

@@ -69,7 +69,7 @@ TEST_F(MainFrameTest, MenuBarHasTheFourMenusWithTheirEntries) {
         MenuTexts(MenuAt(frame, 0)),
         (QStringList{"&Nowa...\tCtrl+N", "Zamień...\tCtrl+E", "-", "Teraz uruchom",
                      QString::fromUtf8("Pełna analiza teraz"), QString::fromUtf8("Pokaż &protokół"),
-                     "-", "&Importuj...", "&Eksportuj...", "-", "Konie&c"}));
+                     "&Kwarantanna...", "-", "&Importuj...", "&Eksportuj...", "-", "Konie&c"}));
     EXPECT_EQ(MenuTexts(MenuAt(frame, 1)), (QStringList{"&Wytnij\tCtrl+X", "&Kopiuj\tCtrl+C",
                                                         "&Przesuń\tCtrl+V", "-", "&Usuń\tDel"}));
     EXPECT_EQ(MenuTexts(MenuAt(frame, 2)), (QStringList{"&Aktualizacja\tF5", "-", "&Działanie", "-",

@@ -103,7 +103,7 @@ TEST_F(FullDiskTest, AFullQuarantineLeavesTheFindingInPlace) {
     m_fs->Fill();
     const CRunResult r = RunScanner(tree, "Pełny dysk", kInfectMove);
     EXPECT_NE(r.err.find("virus.bin: zainfekowany (Vex.Test.Hash-1.UNOFFICIAL), nie można "
-                         "skopiować pliku do kwarantanny: brak miejsca na dysku"),
+                         "zapisać opisu pliku w kwarantannie: brak miejsca na dysku"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(ReadWhole(tree + "/virus.bin"), virus);

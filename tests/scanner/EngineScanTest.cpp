@@ -1,6 +1,7 @@
 // Scans with the real signature engine: detections inside archives and deep
 // trees, a signature folder that is missing, empty or damaged, files the
 // engine cannot examine whole, and the parallel scan's order and stop.
+#include "QuarantinedFiles.h"
 #include "ScanTreeTest.h"
 #include "Scanner.h"
 #include "SignatureDb.h"
@@ -363,7 +364,7 @@ TEST_F(EngineScanTest, HeuristicFindingsAreSuspiciousAndNeverDeleted) {
     EXPECT_NE(LogText().find("/suspect.bin: podejrzany (Heuristics.Vex.Test-1"), std::string::npos)
         << LogText();
     EXPECT_NE(LogText().find("/true-head: ok"), std::string::npos) << LogText();
-    EXPECT_EQ(std::distance(fs::directory_iterator(Paths().m_strQuarantine), {}), 1);
+    EXPECT_EQ(QuarantinedFiles(Paths().m_strQuarantine).size(), 1u);
 }
 
 } // namespace

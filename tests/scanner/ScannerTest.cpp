@@ -1,4 +1,5 @@
 #include "Scanner.h"
+#include "QuarantinedFiles.h"
 #include "ReferenceList.h"
 #include "SignatureDb.h"
 #include "TestString.h"
@@ -112,7 +113,7 @@ TEST_F(ScannerTest, RemoveVirusCannotDisinfectAndMovesToQuarantine) {
     PlantInfections();
     // A copy that a killed scan left unfinished goes at the next scan.
     fs::create_directories(Paths().m_strQuarantine);
-    std::ofstream(Paths().m_strQuarantine + "/.vex-partial-1-2-3") << "half";
+    std::ofstream(Paths().m_strQuarantine + "/.vex-partial-1-999999999-3") << "half";
     m_cmd.m_nInfectionAction = kInfectRemoveVirus;
     CScanResult r = Scan();
     EXPECT_EQ(r.m_nInfected, 3u);
@@ -120,9 +121,7 @@ TEST_F(ScannerTest, RemoveVirusCannotDisinfectAndMovesToQuarantine) {
     EXPECT_FALSE(Exists("a_virus.com"));
     EXPECT_FALSE(Exists("sub/b_carrier.bin"));
     EXPECT_FALSE(Exists("d_hashed.bin"));
-    EXPECT_EQ(
-        std::distance(fs::directory_iterator(Paths().m_strQuarantine), fs::directory_iterator()),
-        3);
+    EXPECT_EQ(QuarantinedFiles(Paths().m_strQuarantine).size(), 3u);
     EXPECT_NE(LogText().find("d_hashed.bin: zainfekowany (Vex.Test.Hash-1"), std::string::npos);
     EXPECT_NE(LogText().find("nie można wyleczyć, plik przeniesiony do kwarantanny: " +
                              Paths().m_strQuarantine + "/"),
@@ -156,9 +155,9 @@ TEST_F(ScannerTest, MoveTakesFilesIntoQuarantineWithoutExecuteRights) {
     EXPECT_FALSE(Exists("a_virus.com"));
     EXPECT_FALSE(Exists("sub/b_carrier.bin"));
     std::vector<std::string> contents;
-    for (const auto& entry : fs::directory_iterator(Paths().m_strQuarantine)) {
-        contents.push_back(Read(entry.path()));
-        EXPECT_EQ(entry.status().permissions() & fs::perms::all,
+    for (const fs::path& file : QuarantinedFiles(Paths().m_strQuarantine)) {
+        contents.push_back(Read(file));
+        EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write);
     }
     std::sort(contents.begin(), contents.end());
@@ -367,7 +366,7 @@ TEST_F(ScannerTest, TheFirstScanNeverMovesWhatItQuarantinedAgain) {
     m_cmd.m_nInfectionAction = kInfectMove;
     m_nThreads = 1;
     EXPECT_EQ(Scan().m_nInfected, 40u) << LogText();
-    EXPECT_EQ(std::distance(fs::directory_iterator(Paths().m_strQuarantine), {}), 40);
+    EXPECT_EQ(QuarantinedFiles(Paths().m_strQuarantine).size(), 40u);
 }
 
 // A file larger than the engine examines is neither read nor acted on, even
