@@ -2,6 +2,7 @@
 
 #include "CommandLayer.h"
 #include "DesktopRegistration.h"
+#include "HelpViewDlg.h"
 #include "InfoDlg.h"
 #include "LogViewDlg.h"
 #include "MainFrame.h"
@@ -53,7 +54,11 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
             break;
         }
     }
-    m_urlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    // The toolkit reports success as soon as xdg-open starts, even when it
+    // then finds no program for the page: ask the desktop first.
+    m_urlOpener = [](const QUrl& url) {
+        return CHelpViewDlg::DesktopOpensHtml() && QDesktopServices::openUrl(url);
+    };
 }
 
 CVigilApp::~CVigilApp() {
@@ -129,9 +134,21 @@ void CVigilApp::OnHelp() {
     // Whatever was asked for, the contents and index open: the whole file.
     if (m_strHelpFilePath.empty() || !m_urlOpener)
         return;
-    if (m_urlOpener(QUrl::fromLocalFile(QString::fromStdString(m_strHelpFilePath))))
+    const QString path = QString::fromStdString(m_strHelpFilePath);
+    if (m_urlOpener(QUrl::fromLocalFile(path)))
         return;
-    // Nothing opened the page (no browser, no xdg-open): say so, not nothing.
+    // No browser: the pages in the program's own viewer, one at a time.
+    if (QFileInfo(path).isFile()) {
+        if (!m_pHelpView) {
+            m_pHelpView = new CHelpViewDlg(path, m_pFrame.get());
+            m_pHelpView->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        m_pHelpView->show();
+        m_pHelpView->raise();
+        m_pHelpView->activateWindow();
+        return;
+    }
+    // Nothing can show the page: say so, not nothing.
     const QString text =
         QString::fromUtf8(LoadResString(kMsgHelpNotOpened))
             .replace(QStringLiteral("%s"), QString::fromStdString(m_strHelpFilePath));

@@ -67,9 +67,18 @@ bool CNamedEvent::CheckOwner(const char* pszName, std::string& strError) {
 }
 
 CNamedEvent::CNamedEvent(const char* pszName) {
-    const std::string name = SemaphoreName(pszName, &m_strError);
-    if (name.empty())
+    const std::string stem = SecretNameStem(true, &m_strError);
+    if (stem.empty())
         return;
+    const std::string name = stem + SafeName(pszName);
+    m_pUse = std::make_unique<CNameUse>(stem);
+    m_pUse->AddSemaphore(name);
+    Open(pszName, name);
+    if (m_pSem == SEM_FAILED)
+        m_pUse->Forget();
+}
+
+void CNamedEvent::Open(const char* pszName, const std::string& name) {
     // The usual case first: it exists. Creating one writes a temporary file
     // in /dev/shm before the name is linked to it, which a kill in between
     // would leave there for good.

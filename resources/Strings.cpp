@@ -132,6 +132,13 @@ const StringEntry kStrings[] = {
           "zapisane."},
     {320, "Baza analiz jest uszkodzona: lista może nie pokazywać wszystkich analiz. Szczegóły "
           "podaje polecenie \"tempora status\", a naprawia ją \"vexserv --install --repair\"."},
+    // The help viewer for a desktop without a web browser: title, buttons.
+    {390, "Pomoc – Vex Tempora"},
+    {391, "< Wstecz"},
+    {392, "Spis treści"},
+    // The import's question about a taken name, for the rest of the file.
+    {393, "Tak, dla &wszystkich"},
+    {394, "Nie, dla ż&adnej"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -49,7 +49,12 @@ TEST_F(LeftoverTest, OpeningExistingEventsCreatesNoFileAKillCouldLeave) {
             mount("tmpfs", "/dev/shm", "tmpfs", 0, "mode=1777") != 0)
             _exit(100);
         const std::vector<std::string> list{TEMPORA_PATH, "list"};
-        if (CProgram(list, Env(), m_root.Path()).Wait().code != 0) // makes the events
+        // Events are removed with their last user: a window keeps them here.
+        const CNamedEvent server(kServerEventName);
+        const CNamedBroadcast clients(kClientEventName);
+        if (!server.IsValid() || !clients.IsValid())
+            _exit(101);
+        if (CProgram(list, Env(), m_root.Path()).Wait().code != 0)
             _exit(101);
         const int watch = inotify_init1(IN_NONBLOCK);
         inotify_add_watch(watch, "/dev/shm", IN_CREATE);
