@@ -39,6 +39,10 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
     // No display name: the window system would append it to every window
     // title, and the main window's title is its own text alone.
     QGuiApplication::setDesktopFileName(QStringLiteral("vex-tempora"));
+    // Every window of the program, message boxes and viewers too, carries
+    // its icon.
+    QApplication::setWindowIcon(
+        QIcon(QStringLiteral(":/images/") + QString::fromLatin1(res::AppIconImage())));
     LoadToolkitTranslation();
     // The first argument that is no option names a job file to open;
     // "--log NAME" asks for the log viewer of a job alone. The toolkit has
@@ -113,9 +117,6 @@ int CVigilApp::ShowLogOnly() {
     // store needed. The program ends when it closes.
     auto* dialog = new CLogViewDlg(m_strLogJob);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    // Alone on the desktop it carries the program's icon, as the window does.
-    dialog->setWindowIcon(
-        QIcon(QStringLiteral(":/images/") + QString::fromLatin1(res::AppIconImage())));
     dialog->show();
     return QApplication::exec();
 }
