@@ -117,5 +117,6 @@ TEST_F(LeftoverTest, AStartAServerStampedAndNeverLaunchedIsRecordedAsNotStarted)
     kill(server.Pid(), SIGTERM);
     const CRunResult ended = server.Wait();
     EXPECT_EQ(ended.code, 0);
-    EXPECT_NE(ended.err.find("ended before it launched"), std::string::npos) << ended.err;
+    EXPECT_NE(ended.err.find("zakończył się przed uruchomieniem analizy"), std::string::npos)
+        << ended.err;
 }
