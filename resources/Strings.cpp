@@ -139,6 +139,8 @@ const StringEntry kStrings[] = {
     // The import's question about a taken name, for the rest of the file.
     {393, "Tak, dla &wszystkich"},
     {394, "Nie, dla ż&adnej"},
+    // The scan options' folder browser.
+    {395, "Wybierz folder:"},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},
