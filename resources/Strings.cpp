@@ -141,6 +141,8 @@ const StringEntry kStrings[] = {
     {394, "Nie, dla ż&adnej"},
     // The scan options' folder browser.
     {395, "Wybierz folder:"},
+    // The job list while it is empty.
+    {396, "Lista analiz jest pusta.\nNowa analiza: Ctrl+N (albo „Nowa” na pasku symboli)."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

@@ -52,6 +52,7 @@ constexpr unsigned kIdsAlmost = 155;
 constexpr unsigned kIdsDays = 158;
 constexpr unsigned kIdsHours = 159;
 constexpr unsigned kIdsMinutes = 137;
+constexpr unsigned kEmptyListHint = 396;
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kContextMenuOffset = 5;
 
@@ -734,6 +735,16 @@ std::unique_ptr<QMenu> CVigilView::CreateContextMenu() {
         m_pCommands->UpdateAll();
     }
     return menu;
+}
+
+void CVigilView::paintEvent(QPaintEvent* pEvent) {
+    QTableWidget::paintEvent(pEvent);
+    if (rowCount() > 0)
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                     Utf8(LoadResString(kEmptyListHint)));
 }
 
 void CVigilView::contextMenuEvent(QContextMenuEvent* event) {

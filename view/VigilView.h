@@ -104,6 +104,8 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // An empty list tells how to add the first job.
+    void paintEvent(QPaintEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:

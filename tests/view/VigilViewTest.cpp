@@ -47,6 +47,23 @@ TEST_F(ViewTest, EmptyStoreShowsSixColumnsAndTheSortMark) {
     EXPECT_EQ(m_view->GetSortMarkColumn(&ascending), 0);
     EXPECT_TRUE(ascending);
     EXPECT_TRUE(m_messages.empty());
+
+    // The empty list shows how to add a job; the hint goes with the first row.
+    m_view->resize(600, 300);
+    auto inked = [this] {
+        const QImage image = m_view->viewport()->grab().toImage();
+        const QRgb ground = image.pixel(1, 1);
+        int count = 0;
+        for (int y = image.height() / 3; y < 2 * image.height() / 3; ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) != ground;
+        return count;
+    };
+    EXPECT_GT(inked(), 50);
+    Store(*MakeJob("a", 13, 0));
+    m_doc->UpdateAllViews(nullptr, 1, nullptr);
+    ASSERT_EQ(m_view->rowCount(), 1);
+    EXPECT_EQ(inked(), 0);
 }
 
 TEST_F(ViewTest, LongScheduleDateAndCountdownTextsFitTheDefaultWidths) {
