@@ -225,8 +225,9 @@ int CVigilView::DefaultColumnWidth(int nColumn, const QFont& listFont) {
                     longest > 0 ? longest + kCellPadding : 0);
 }
 
-// The longest texts of a column: every schedule kind at its widest, dates
-// with every weekday and month name, the longest countdown.
+// The longest texts of a column: the repeating schedules at their widest,
+// the longest countdown, last starts with every weekday and month name. A
+// one-off start's long date may still need a wider column or its tool tip.
 QStringList CVigilView::LongTexts(int nColumn) {
     QStringList texts;
     char buf[260];
@@ -249,13 +250,11 @@ QStringList CVigilView::LongTexts(int nColumn) {
         std::snprintf(buf, sizeof buf, LoadResString(kIdsMonthlyText), 23, 59, 31);
         texts << Utf8(buf);
         dates(kIdsWeeklyText);
-        dates(kIdsOnceText);
         break;
-    case ColNextStart:
+    case ColNextStart: // as the list starts: the countdown
         texts << QStringLiteral("30 %1 23 %2 59 %3")
                      .arg(Utf8(LoadResString(kIdsDays)), Utf8(LoadResString(kIdsHours)),
                           Utf8(LoadResString(kIdsMinutes)));
-        dates(kIdsOnceText);
         break;
     case ColLastStart:
         dates(kIdsOnceText);
