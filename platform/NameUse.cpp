@@ -8,6 +8,7 @@
 #include <semaphore.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 CNameUse::CNameUse(const std::string& stem) : m_strStem(stem) {
@@ -36,11 +37,31 @@ void CNameUse::Forget() {
     m_fd = -1;
 }
 
+namespace {
+
+// Only a name of ours that nobody else may use goes: one that others can
+// reach was refused, and stays to be named in that refusal.
+bool IsOwnAndClosed(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+void RemoveSemaphore(const std::string& name) {
+    if (!name.empty() && IsOwnAndClosed("/dev/shm/sem." + name.substr(1)))
+        ::sem_unlink(name.c_str());
+}
+
+void RemoveShared(const std::string& name) {
+    if (!name.empty() && IsOwnAndClosed("/dev/shm" + name))
+        ::shm_unlink(name.c_str());
+}
+
+} // namespace
+
 void CNameUse::RemoveNames() const {
-    ::sem_unlink((m_strStem + kServerEventName).c_str());
-    ::shm_unlink((m_strStem + kClientEventName + ".all").c_str());
-    if (!m_strOwnSemaphore.empty())
-        ::sem_unlink(m_strOwnSemaphore.c_str());
-    if (!m_strOwnShared.empty())
-        ::shm_unlink(m_strOwnShared.c_str());
+    RemoveSemaphore(m_strStem + kServerEventName);
+    RemoveShared(m_strStem + kClientEventName + ".all");
+    RemoveSemaphore(m_strOwnSemaphore);
+    RemoveShared(m_strOwnShared);
 }

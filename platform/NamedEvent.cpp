@@ -55,12 +55,14 @@ bool CNamedEvent::CheckOwner(const char* pszName, std::string& strError) {
     if (stat(path.c_str(), &st) != 0)
         return true;
     if (st.st_uid != geteuid()) {
-        strError = "the event " + path + " belongs to user " + std::to_string(st.st_uid) +
-                   ", not to you; remove it (as that user or root) and start again";
+        strError = "zdarzenie " + path + " należy do użytkownika " + std::to_string(st.st_uid) +
+                   ", nie do ciebie; usuń je (jako ten użytkownik albo root) i uruchom program "
+                   "ponownie";
         return false;
     }
     if (st.st_mode & (S_IWGRP | S_IWOTH | S_IRGRP | S_IROTH)) {
-        strError = "the event " + path + " is open to other users; remove it and start again";
+        strError = "zdarzenie " + path +
+                   " jest dostępne dla innych użytkowników; usuń je i uruchom program ponownie";
         return false;
     }
     return true;

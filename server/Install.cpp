@@ -132,7 +132,9 @@ int RunInstall(const CInstallPaths& paths, std::FILE* err, bool bRepair) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None) {
         std::fprintf(err, "vexserv: niebezpieczny katalog stanu, odmowa: %s\n",
-                     EscapeControls(DescribeStateProblem(problem)).c_str());
+                     EscapeControls(DescribeStateProblemPl(problem, problem.strPath,
+                                                           "'" + problem.strPath + "'"))
+                         .c_str());
         return 2;
     }
     if (bRepair && !Repair(err))

@@ -58,7 +58,8 @@ CServer::~CServer() {
 bool CServer::Start(std::string& strError) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None) {
-        strError = "niebezpieczny katalog stanu, odmowa pracy: " + DescribeStateProblem(problem);
+        strError = "niebezpieczny katalog stanu, odmowa pracy: " +
+                   DescribeStateProblemPl(problem, problem.strPath, "'" + problem.strPath + "'");
         return false;
     }
     if (!m_lock.TryLock()) {
