@@ -65,8 +65,8 @@ TEST_F(DocTest, StateRootOthersMayChangeEndsWithMessage192) {
     chmod(m_root.Path().c_str(), 0700);
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].text.toStdString(),
-              "Dane programu \"" + m_root.Path() +
-                  "\" należą do innego użytkownika albo mogą je zmieniać inni. Program z nich nie "
+              "Dane programu „" + m_root.Path() +
+                  "” należą do innego użytkownika albo mogą je zmieniać inni. Program z nich nie "
                   "skorzysta.");
 }
 
@@ -137,10 +137,10 @@ TEST_F(DocTest, ImportPassesOverAJobNothingCanCarryOutAndNamesIt) {
     EXPECT_TRUE(m_doc->ImportFile(path));
     ASSERT_EQ(m_messages.size(), 2u);
     EXPECT_EQ(m_messages[0].text.toStdString(),
-              "Ustawień analizy \"Bez końca\" nie można zapisać ani wykonać: opcja analizy poza "
+              "Ustawień analizy „Bez końca” nie można zapisać ani wykonać: opcja analizy poza "
               "zakresem. Zostały pominięte.");
     EXPECT_TRUE(m_messages[1].text.startsWith(QString::fromUtf8(
-        "Ustawień analizy \"Dane %s\" nie można zapisać ani wykonać: folder nie jest ścieżką "
+        "Ustawień analizy „Dane %s” nie można zapisać ani wykonać: folder nie jest ścieżką "
         "bezwzględną")))
         << m_messages[1].text.toStdString();
     EXPECT_EQ(StoredNames(), std::vector<std::string>{"Dobra"});
