@@ -82,7 +82,7 @@ TEST_F(OwnerTest, CommandFileOthersMayChangeIsRefused) {
     const std::string command = WriteCommandFile(0646);
     const CRunResult r = Run({VEXSCAN_PATH, "-c", command});
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("can be changed by other users"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("mogą zmieniać inni użytkownicy"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::exists(command));
 }
 
@@ -93,7 +93,7 @@ TEST_F(OwnerTest, CommandFileOfAnotherUserIsRefused) {
     ASSERT_EQ(::chown(command.c_str(), kNobody, kNobody), 0);
     const CRunResult r = Run({VEXSCAN_PATH, "-c", command});
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("belongs to another user"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("należy do innego użytkownika"), std::string::npos) << r.err;
 }
 
 TEST_F(OwnerTest, EventOpenToOthersIsRefused) {
