@@ -77,8 +77,8 @@ bool ParseCommandFile(const char* data, size_t size, CScanCommand& cmd, std::str
     }
     std::vector<std::string_view> lines = SplitLines(std::string_view(data, size));
     if (lines.size() != 3) {
-        error = lines.size() < 3 ? "command file has fewer than three lines"
-                                 : "command file has more than three lines";
+        error = lines.size() < 3 ? "plik poleceń ma mniej niż trzy wiersze"
+                                 : "plik poleceń ma więcej niż trzy wiersze";
         return false;
     }
     CScanCommand parsed;
