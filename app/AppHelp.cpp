@@ -1,6 +1,63 @@
 #include "AppHelp.h"
 
 #include <cstring>
+#include <string_view>
+
+namespace {
+
+// The toolkit's command-line options; the first group takes a value.
+constexpr std::string_view kToolkitWithValue[] = {"platform",
+                                                  "platformpluginpath",
+                                                  "platformtheme",
+                                                  "plugin",
+                                                  "qwindowgeometry",
+                                                  "qwindowicon",
+                                                  "qwindowtitle",
+                                                  "session",
+                                                  "display",
+                                                  "geometry",
+                                                  "style",
+                                                  "stylesheet",
+                                                  "title",
+                                                  "name",
+                                                  "visual",
+                                                  "ncols",
+                                                  "cmap",
+                                                  "fn",
+                                                  "font",
+                                                  "bg",
+                                                  "background",
+                                                  "fg",
+                                                  "foreground",
+                                                  "btn",
+                                                  "button",
+                                                  "im",
+                                                  "inputstyle",
+                                                  "dialogs",
+                                                  "fontengine",
+                                                  "qmljsdebugger"};
+constexpr std::string_view kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb",
+                                              "sync",    "testability", "qdevel", "qdebug"};
+
+// The toolkit's option named by arg ("-x", "--x" or "-x=value"): 0 when it
+// is none, 1 for a flag or a value given after "=", 2 when the next
+// argument is its value.
+int ToolkitOptionWidth(const char* arg) {
+    std::string_view name(arg);
+    name.remove_prefix(name.starts_with("--") ? 2 : 1);
+    const size_t eq = name.find('=');
+    const bool inlineValue = eq != std::string_view::npos;
+    name = name.substr(0, eq);
+    for (std::string_view known : kToolkitWithValue)
+        if (name == known)
+            return inlineValue ? 1 : 2;
+    for (std::string_view known : kToolkitFlags)
+        if (name == known && !inlineValue)
+            return 1;
+    return 0;
+}
+
+} // namespace
 
 const char* VexTemporaUsage() {
     return "Użycie: vex-tempora [PLIK.scj] [opcje Qt] | --log NAZWA | --help | --version\n";
@@ -36,4 +93,32 @@ const char* FindUnknownOption(int argc, char** argv) {
             return argv[i];
     }
     return nullptr;
+}
+
+const char* FindUnknownOptionBeforeToolkit(int argc, char** argv) {
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+        if (std::strcmp(argv[i], "--") == 0)
+            return nullptr;
+        if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc) {
+            ++i;
+            continue;
+        }
+        if (argv[i][0] != '-' || argv[i][1] == '\0')
+            continue;
+        const int width = ToolkitOptionWidth(argv[i]);
+        if (width == 0)
+            return argv[i];
+        i += width - 1;
+    }
+    return nullptr;
+}
+
+bool LogOptionLacksName(int argc, char** argv) {
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+        if (std::strcmp(argv[i], "--") == 0)
+            return false;
+        if (std::strcmp(argv[i], "--log") == 0 && ++i >= argc)
+            return true;
+    }
+    return false;
 }

@@ -2,6 +2,7 @@
 
 #include "CommandLayer.h"
 #include "DesktopRegistration.h"
+#include "HelpViewDlg.h"
 #include "InfoDlg.h"
 #include "LogViewDlg.h"
 #include "MainFrame.h"
@@ -38,6 +39,10 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
     // No display name: the window system would append it to every window
     // title, and the main window's title is its own text alone.
     QGuiApplication::setDesktopFileName(QStringLiteral("vex-tempora"));
+    // Every window of the program, message boxes and viewers too, carries
+    // its icon.
+    QApplication::setWindowIcon(
+        QIcon(QStringLiteral(":/images/") + QString::fromLatin1(res::AppIconImage())));
     LoadToolkitTranslation();
     // The first argument that is no option names a job file to open;
     // "--log NAME" asks for the log viewer of a job alone. The toolkit has
@@ -53,7 +58,11 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
             break;
         }
     }
-    m_urlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    // The toolkit reports success as soon as xdg-open starts, even when it
+    // then finds no program for the page: ask the desktop first.
+    m_urlOpener = [](const QUrl& url) {
+        return CHelpViewDlg::DesktopOpensHtml() && QDesktopServices::openUrl(url);
+    };
 }
 
 CVigilApp::~CVigilApp() {
@@ -108,9 +117,6 @@ int CVigilApp::ShowLogOnly() {
     // store needed. The program ends when it closes.
     auto* dialog = new CLogViewDlg(m_strLogJob);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    // Alone on the desktop it carries the program's icon, as the window does.
-    dialog->setWindowIcon(
-        QIcon(QStringLiteral(":/images/") + QString::fromLatin1(res::AppIconImage())));
     dialog->show();
     return QApplication::exec();
 }
@@ -129,9 +135,21 @@ void CVigilApp::OnHelp() {
     // Whatever was asked for, the contents and index open: the whole file.
     if (m_strHelpFilePath.empty() || !m_urlOpener)
         return;
-    if (m_urlOpener(QUrl::fromLocalFile(QString::fromStdString(m_strHelpFilePath))))
+    const QString path = QString::fromStdString(m_strHelpFilePath);
+    if (m_urlOpener(QUrl::fromLocalFile(path)))
         return;
-    // Nothing opened the page (no browser, no xdg-open): say so, not nothing.
+    // No browser: the pages in the program's own viewer, one at a time.
+    if (QFileInfo(path).isFile()) {
+        if (!m_pHelpView) {
+            m_pHelpView = new CHelpViewDlg(path, m_pFrame.get());
+            m_pHelpView->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        m_pHelpView->show();
+        m_pHelpView->raise();
+        m_pHelpView->activateWindow();
+        return;
+    }
+    // Nothing can show the page: say so, not nothing.
     const QString text =
         QString::fromUtf8(LoadResString(kMsgHelpNotOpened))
             .replace(QStringLiteral("%s"), QString::fromStdString(m_strHelpFilePath));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "HelpViewDlg.h"
+
+#include <QPointer>
 #include <QUrl>
 
 #include <functional>
@@ -36,10 +39,14 @@ public:
     const std::string& GetLogJob() const { return m_strLogJob; }
     int ShowLogOnly();
 
-    // Every help request opens the help file's contents.
+    // Every help request opens the help file's contents: in the desktop's
+    // browser, or in the program's own viewer when there is none; message
+    // 196 when the pages are missing too.
     void OnHelp();
+    CHelpViewDlg* GetHelpViewer() const { return m_pHelpView; }
     const std::string& GetHelpFilePath() const { return m_strHelpFilePath; }
-    // How a file is handed to the desktop's viewer (tests replace it).
+    // How a file is handed to the desktop's viewer; false when the desktop
+    // has none (tests replace it).
     void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_urlOpener = std::move(opener); }
 
     // The job file named on the command line, or empty. Options of the
@@ -64,4 +71,5 @@ private:
     std::string m_strCommandLineFile;
     std::string m_strLogJob;
     std::function<bool(const QUrl&)> m_urlOpener;
+    QPointer<CHelpViewDlg> m_pHelpView;
 };

@@ -6,15 +6,26 @@
 
 #include <cstdio>
 
+namespace {
+
+int UsageError(const char* what, const char* option) {
+    std::fprintf(stderr, "vex-tempora: %s %s\n%s", what, option, VexTemporaUsage());
+    return kExitUsageError;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     // Answered before any window or display is needed.
     if (const auto code = AnswerInfoOption(argc, argv, "vex-tempora", VexTemporaHelp(), stdout))
         return *code;
+    if (LogOptionLacksName(argc, argv))
+        return UsageError("brak nazwy analizy po", "--log");
+    if (const char* option = FindUnknownOptionBeforeToolkit(argc, argv))
+        return UsageError("nieznana opcja", option);
     CVigilApp app(argc, argv);
-    if (const char* option = FindUnknownOption(argc, argv)) {
-        std::fprintf(stderr, "vex-tempora: nieznana opcja %s\n%s", option, VexTemporaUsage());
-        return kExitUsageError;
-    }
+    if (const char* option = FindUnknownOption(argc, argv))
+        return UsageError("nieznana opcja", option);
     if (!app.GetLogJob().empty())
         return app.ShowLogOnly();
     if (!app.InitInstance())

@@ -3,6 +3,7 @@
 #include <QCalendarWidget>
 #include <QDateTime>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -219,6 +220,30 @@ bool CDateTimePickCtrl::eventFilter(QObject* pWatched, QEvent* pEvent) {
             OnCloseUp();
     }
     return QDateTimeEdit::eventFilter(pWatched, pEvent);
+}
+
+void CDateTimePickCtrl::keyPressEvent(QKeyEvent* pEvent) {
+    const QString typed = pEvent->text();
+    if (typed.size() != 1 || !typed[0].isDigit()) {
+        m_typedSection = QDateTimeEdit::NoSection;
+        QDateTimeEdit::keyPressEvent(pEvent);
+        return;
+    }
+    // The first digit in a field types it anew; the next ones add up. A
+    // cursor moved since the last digit (a click) starts anew as well.
+    const Section section = currentSection();
+    const bool bGoingOn =
+        section == m_typedSection && lineEdit()->cursorPosition() == m_nTypedCursor;
+    if (!bGoingOn && !lineEdit()->hasSelectedText() && section != QDateTimeEdit::NoSection)
+        setSelectedSection(section);
+    QDateTimeEdit::keyPressEvent(pEvent);
+    m_typedSection = section;
+    m_nTypedCursor = lineEdit()->cursorPosition();
+}
+
+void CDateTimePickCtrl::focusInEvent(QFocusEvent* pEvent) {
+    m_typedSection = QDateTimeEdit::NoSection;
+    QDateTimeEdit::focusInEvent(pEvent);
 }
 
 void CDateTimePickCtrl::OnEdited(const QDateTime& dateTime) {

@@ -51,6 +51,10 @@ protected:
     virtual void OnDropDown() {}
 
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    // The first digit typed into a field replaces it, wherever the cursor
+    // stands in it, instead of being refused by a full field.
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void focusInEvent(QFocusEvent* pEvent) override;
 
 private:
     void OnEdited(const QDateTime& dateTime);
@@ -59,4 +63,6 @@ private:
 
     bool m_bNone = false;
     bool m_bSetting = false;
+    Section m_typedSection = NoSection; // the field the last digit went into
+    int m_nTypedCursor = -1;            // and where the cursor was after it
 };

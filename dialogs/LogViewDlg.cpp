@@ -11,10 +11,12 @@
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -52,9 +54,35 @@ CLogViewDlg::CLogViewDlg(const std::string& strJobName, QWidget* pParent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pText);
     layout->addWidget(buttons);
-    resize(kInitialWidth, kInitialHeight);
-
     LoadLog(CScanPaths::ForJob(StateRoot(), strJobName).m_strLog);
+    resize(FittingWidth(), kInitialHeight);
+}
+
+// Wide enough for the longest line (summary lines are long), so that nothing
+// scrolls sideways, but never wider than the screen.
+int CLogViewDlg::FittingWidth() const {
+    const QString text = m_pText->toPlainText();
+    qsizetype longestStart = 0, longestLength = 0;
+    for (qsizetype start = 0; start <= text.size();) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        if (end - start > longestLength) {
+            longestStart = start;
+            longestLength = end - start;
+        }
+        start = end + 1;
+    }
+    const QFontMetrics metrics(m_pText->font());
+    const int textWidth = metrics.horizontalAdvance(text.mid(longestStart, longestLength));
+    const QMargins margins = layout()->contentsMargins();
+    const int chrome = margins.left() + margins.right() + 2 * m_pText->frameWidth() +
+                       static_cast<int>(2 * m_pText->document()->documentMargin()) +
+                       m_pText->verticalScrollBar()->sizeHint().width() +
+                       metrics.averageCharWidth();
+    const QScreen* pScreen = screen();
+    const int screenWidth = pScreen ? pScreen->availableGeometry().width() : kInitialWidth;
+    return std::clamp(textWidth + chrome, std::min(kInitialWidth, screenWidth), screenWidth);
 }
 
 void CLogViewDlg::LoadLog(const std::string& strLogPath) {

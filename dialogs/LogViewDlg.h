@@ -35,6 +35,7 @@ protected:
 
 private:
     void LoadLog(const std::string& strLogPath);
+    int FittingWidth() const;
     void ScrollToEnd();
 
     QString m_strPath;

@@ -18,6 +18,8 @@ ModalHook& Hook() {
 constexpr const char* kStringIdProperty = "vexMessageStringId";
 constexpr const char* kStyleProperty = "vexMessageStyle";
 constexpr unsigned kAppTitle = 57344;
+constexpr unsigned kTextYesToAll = 393;
+constexpr unsigned kTextNoToAll = 394;
 
 QMessageBox::Icon IconOf(unsigned nType) {
     switch (nType & 0xF0) {
@@ -55,7 +57,14 @@ void AddButtons(QMessageBox& box, unsigned nType) {
         break;
     case MB_YESNO:
         add(QMessageBox::Yes, "&Tak");
+        if (nType & MB_FORALL)
+            add(QMessageBox::YesToAll, LoadResString(kTextYesToAll));
         add(QMessageBox::No, "&Nie");
+        if (nType & MB_FORALL) {
+            add(QMessageBox::NoToAll, LoadResString(kTextNoToAll));
+            add(QMessageBox::Cancel, "Anuluj");
+            box.setEscapeButton(QMessageBox::Cancel);
+        }
         box.setDefaultButton(QMessageBox::Yes);
         break;
     default:
@@ -72,6 +81,10 @@ int AnswerOf(int standardButton) {
         return IDYES;
     case QMessageBox::No:
         return IDNO;
+    case QMessageBox::YesToAll:
+        return IDYESTOALL;
+    case QMessageBox::NoToAll:
+        return IDNOTOALL;
     case QMessageBox::Cancel:
         return IDCANCEL;
     default:
@@ -142,4 +155,14 @@ QString MessageBoxText(const QDialog& dialog) {
 
 unsigned MessageBoxType(const QDialog& dialog) {
     return dialog.property(kStyleProperty).toUInt();
+}
+
+int AnswerOfButton(const QDialog& dialog, const QString& label) {
+    const auto* box = qobject_cast<const QMessageBox*>(&dialog);
+    if (box == nullptr)
+        return 0;
+    for (QAbstractButton* button : box->buttons())
+        if (button->text() == label)
+            return AnswerOf(box->standardButton(button));
+    return 0;
 }

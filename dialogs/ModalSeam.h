@@ -21,11 +21,16 @@ constexpr unsigned MB_ICONSTOP = 0x10;
 constexpr unsigned MB_ICONQUESTION = 0x20;
 constexpr unsigned MB_ICONEXCLAMATION = 0x30;
 constexpr unsigned MB_ICONINFORMATION = 0x40;
+// With MB_YESNO: also "Tak, dla wszystkich" and "Nie, dla żadnej" for a
+// question asked once per item of a series, and "Anuluj" (Escape) to stop it.
+constexpr unsigned MB_FORALL = 0x1000;
 
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+constexpr int IDYESTOALL = 20;
+constexpr int IDNOTOALL = 21;
 
 // Answers a modal loop in place of exec(). The dialog is shown when the hook
 // runs; the hook may drive its widgets. For a dialog it returns the DoModal
@@ -59,7 +64,9 @@ int AfxMessageBox(const char* pszText, unsigned nType = MB_OK);
 
 // For hooks: whether the dialog is a message box from AfxMessageBox, the
 // string id it shows (0 for a text given directly), its text and its style.
+// AnswerOfButton tells which answer a button of the box gives.
 bool IsMessageBox(const QDialog& dialog);
 unsigned MessageBoxStringId(const QDialog& dialog);
 QString MessageBoxText(const QDialog& dialog);
 unsigned MessageBoxType(const QDialog& dialog);
+int AnswerOfButton(const QDialog& dialog, const QString& label);

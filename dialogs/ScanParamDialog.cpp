@@ -2,6 +2,7 @@
 
 #include "DataExchange.h"
 #include "ModalSeam.h"
+#include "StringTable.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QRadioButton>
 
 namespace {
+constexpr unsigned kBrowseTitle = 395; // the folder browser's title
 constexpr int kEndModeAlwaysExit = 2;
 
 // The folder the browser opens on: the field's folder, or the nearest folder
@@ -39,7 +41,7 @@ CScanParamDialog::CScanParamDialog(QWidget* pParent)
 }
 
 const char* CScanParamDialog::BrowseTitle() {
-    return "Ordner suchen:";
+    return LoadResString(kBrowseTitle);
 }
 
 bool CScanParamDialog::OnInitDialog() {

@@ -100,11 +100,16 @@ maint postinst configure
 rm -f "$wants" # the administrator disables it
 maint postinst configure "$(dpkg-deb -f "$deb" Version)"
 [ ! -e "$wants" ] && [ ! -L "$wants" ] || { echo "an upgrade re-enabled the user unit"; missing=1; }
+shm="$work/root/dev/shm"
+mkdir -p "$shm"
+touch "$shm/sem.vex.1000.0123456789abcdef.TemporaServer" "$shm/vex.1000.0123456789abcdef.TemporaClient.all" \
+    "$shm/sem.other"
 maint postrm purge
 if [ -n "$(find "$work/root/etc/systemd" "$work/root/var/lib/systemd" -type f -o -type l 2>/dev/null)" ]; then
     echo "purge left systemd state behind"
     missing=1
 fi
+[ "$(ls "$shm")" = sem.other ] || { echo "purge did not remove exactly the events: $(ls "$shm")"; missing=1; }
 
 # lintian: errors and warnings fail. The package's own overrides (shipped
 # where lintian finds them) must each give a reason in the comment above.

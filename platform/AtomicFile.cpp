@@ -68,7 +68,7 @@ bool WriteFileAtomically(const std::string& strPath, const void* pData, size_t n
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
-        return Fail(pstrError, "cannot create a file beside " + path, errno);
+        return Fail(pstrError, "nie można utworzyć pliku obok " + path, errno);
     // mkostemp makes 0600; the result gets the old file's rights or the
     // usual ones of a new file.
     mode_t mode = bExists ? (old.st_mode & 07777) : static_cast<mode_t>(nMode);
@@ -79,26 +79,26 @@ bool WriteFileAtomically(const std::string& strPath, const void* pData, size_t n
     }
     bool ok = ::fchmod(fd, mode) == 0;
     int nErrno = ok ? 0 : errno;
-    const char* what = "cannot set the rights of";
+    const char* what = "nie można ustawić uprawnień";
     if (ok && !WriteAll(fd, static_cast<const char*>(pData), nSize)) {
         ok = false;
         nErrno = errno;
-        what = "cannot write";
+        what = "nie można zapisać";
     }
     if (ok && ::fsync(fd) != 0) {
         ok = false;
         nErrno = errno;
-        what = "cannot write";
+        what = "nie można zapisać";
     }
     if (::close(fd) != 0 && ok) {
         ok = false;
         nErrno = errno;
-        what = "cannot write";
+        what = "nie można zapisać";
     }
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
         ok = false;
         nErrno = errno;
-        what = "cannot replace";
+        what = "nie można zastąpić";
     }
     if (!ok) {
         ::unlink(temp.c_str());

@@ -38,23 +38,24 @@ std::string Stem(const QByteArray& tag) {
 }
 
 std::string Refusal(const std::string& path, const std::string& why) {
-    return "the name secret " + path + " " + why + "; remove it and start again";
+    return "sekret nazw " + path + " " + why + "; usuń go i uruchom program ponownie";
 }
 
 std::string Failure(const std::string& path, const char* pszWhat) {
-    return "the name secret " + path + " " + pszWhat + ": " + std::strerror(errno);
+    return "sekret nazw " + path + " " + pszWhat + ": " + std::strerror(errno);
 }
 
 // Why the open secret may not be used; empty when it may.
 std::string CheckSecretFile(int fd, const std::string& path) {
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return Refusal(path, "is not a regular file");
+        return Refusal(path, "nie jest zwykłym plikiem");
     if (st.st_uid != geteuid())
-        return "the name secret " + path + " belongs to user " + std::to_string(st.st_uid) +
-               ", not to you; remove it (as that user or root) and start again";
+        return "sekret nazw " + path + " należy do użytkownika " + std::to_string(st.st_uid) +
+               ", nie do ciebie; usuń go (jako ten użytkownik albo root) i uruchom program "
+               "ponownie";
     if (st.st_mode & (S_IRWXG | S_IRWXO))
-        return Refusal(path, "is open to other users");
+        return Refusal(path, "jest dostępny dla innych użytkowników");
     return std::string();
 }
 
@@ -64,14 +65,15 @@ QByteArray ReadSecret(const std::string& path, std::string& strError) {
     const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT)
-            strError = Failure(path, "cannot be read");
+            strError = Failure(path, "nie daje się odczytać");
         return QByteArray();
     }
     QByteArray secret(kMaxSecretSize, '\0');
     strError = CheckSecretFile(fd, path);
     const ssize_t n = strError.empty() ? read(fd, secret.data(), secret.size()) : 0;
     if (strError.empty() && n < kMinSecretSize)
-        strError = n < 0 ? Failure(path, "cannot be read") : Refusal(path, "is damaged");
+        strError =
+            n < 0 ? Failure(path, "nie daje się odczytać") : Refusal(path, "jest uszkodzony");
     close(fd);
     if (!strError.empty())
         return QByteArray();
@@ -87,7 +89,7 @@ bool CreateSecret(const std::string& path, std::string& strError) {
     std::string temp = path + ".XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
-        strError = Failure(path, "cannot be made");
+        strError = Failure(path, "nie daje się utworzyć");
         return false;
     }
     unsigned char bytes[kSecretSize];
@@ -96,7 +98,7 @@ bool CreateSecret(const std::string& path, std::string& strError) {
                        write(fd, bytes, sizeof bytes) == size && fsync(fd) == 0 &&
                        (link(temp.c_str(), path.c_str()) == 0 || errno == EEXIST);
     if (!bMade)
-        strError = Failure(path, "cannot be made");
+        strError = Failure(path, "nie daje się utworzyć");
     close(fd);
     unlink(temp.c_str());
     return bMade;
@@ -110,7 +112,7 @@ QByteArray NameSecret(bool bCreate, std::string& strError) {
         return QByteArray();
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None) {
-        strError = DescribeStateProblem(problem);
+        strError = DescribeStateProblemPl(problem, problem.strPath, "'" + problem.strPath + "'");
         return QByteArray();
     }
     const std::string path = NameSecretPath();

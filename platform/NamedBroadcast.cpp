@@ -1,5 +1,6 @@
 #include "NamedBroadcast.h"
 
+#include "NameSecret.h"
 #include "NamedEvent.h"
 
 #include <atomic>
@@ -46,10 +47,20 @@ void CNamedBroadcast::Remove(const char* pszName) {
 }
 
 CNamedBroadcast::CNamedBroadcast(const char* pszName) {
+    const std::string stem = SecretNameStem(true);
+    if (stem.empty())
+        return;
     const std::string name = SharedName(pszName);
+    m_pUse = std::make_unique<CNameUse>(stem);
+    m_pUse->AddSharedMemory(name);
+    if (!Open(name))
+        m_pUse->Forget();
+}
+
+bool CNamedBroadcast::Open(const std::string& name) {
     const int fd = name.empty() ? -1 : shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
-        return;
+        return false;
     struct stat st {};
     // Only the user's own counter: anyone else's could be made to lie.
     bool bUsable = fstat(fd, &st) == 0 && st.st_uid == getuid() && (st.st_mode & 0077) == 0;
@@ -61,9 +72,10 @@ CNamedBroadcast::CNamedBroadcast(const char* pszName) {
         bUsable ? mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
     close(fd);
     if (p == MAP_FAILED)
-        return;
+        return false;
     m_pCounter = static_cast<uint32_t*>(p);
     m_nSeen = Counter(m_pCounter).load(std::memory_order_acquire);
+    return true;
 }
 
 CNamedBroadcast::~CNamedBroadcast() {

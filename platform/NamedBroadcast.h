@@ -10,7 +10,10 @@
 // and no waiter takes a signal away from another. The counter lives in a
 // POSIX shared memory object named like the events of the same root.
 
+#include "NameUse.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CNamedBroadcast {
@@ -43,6 +46,9 @@ public:
     static void Remove(const char* pszName);
 
 private:
+    bool Open(const std::string& name);
+
     uint32_t* m_pCounter = nullptr;
     uint32_t m_nSeen = 0;
+    std::unique_ptr<CNameUse> m_pUse; // goes after the counter is unmapped
 };

@@ -55,21 +55,32 @@ bool CNamedEvent::CheckOwner(const char* pszName, std::string& strError) {
     if (stat(path.c_str(), &st) != 0)
         return true;
     if (st.st_uid != geteuid()) {
-        strError = "the event " + path + " belongs to user " + std::to_string(st.st_uid) +
-                   ", not to you; remove it (as that user or root) and start again";
+        strError = "zdarzenie " + path + " należy do użytkownika " + std::to_string(st.st_uid) +
+                   ", nie do ciebie; usuń je (jako ten użytkownik albo root) i uruchom program "
+                   "ponownie";
         return false;
     }
     if (st.st_mode & (S_IWGRP | S_IWOTH | S_IRGRP | S_IROTH)) {
-        strError = "the event " + path + " is open to other users; remove it and start again";
+        strError = "zdarzenie " + path +
+                   " jest dostępne dla innych użytkowników; usuń je i uruchom program ponownie";
         return false;
     }
     return true;
 }
 
 CNamedEvent::CNamedEvent(const char* pszName) {
-    const std::string name = SemaphoreName(pszName, &m_strError);
-    if (name.empty())
+    const std::string stem = SecretNameStem(true, &m_strError);
+    if (stem.empty())
         return;
+    const std::string name = stem + SafeName(pszName);
+    m_pUse = std::make_unique<CNameUse>(stem);
+    m_pUse->AddSemaphore(name);
+    Open(pszName, name);
+    if (m_pSem == SEM_FAILED)
+        m_pUse->Forget();
+}
+
+void CNamedEvent::Open(const char* pszName, const std::string& name) {
     // The usual case first: it exists. Creating one writes a temporary file
     // in /dev/shm before the name is linked to it, which a kill in between
     // would leave there for good.

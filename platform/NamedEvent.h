@@ -9,6 +9,9 @@
 // (NameSecret.h) and the event name, so two roots never see each other's
 // signals and no other user can make the semaphore first.
 
+#include "NameUse.h"
+
+#include <memory>
 #include <semaphore.h>
 #include <string>
 
@@ -53,10 +56,12 @@ public:
     static void Remove(const char* pszName);
 
 private:
+    void Open(const char* pszName, const std::string& name);
     void Drain();
 
     sem_t* m_pSem = SEM_FAILED;
     std::string m_strError;
+    std::unique_ptr<CNameUse> m_pUse; // goes after the semaphore is closed
 };
 
 // The names the program uses.

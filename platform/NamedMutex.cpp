@@ -112,7 +112,8 @@ bool CNamedMutex::BindName(const std::string& strName, int& socketFd) {
     if (socketFd >= 0)
         return true;
     if (errno != EADDRINUSE) {
-        m_strError = std::string("cannot listen on the lock's name: ") + std::strerror(errno);
+        m_strError =
+            std::string("nie można nasłuchiwać na nazwie blokady: ") + std::strerror(errno);
         return false;
     }
     const long uid = PeerUid(strName);

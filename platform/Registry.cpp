@@ -216,29 +216,29 @@ RegKey* const HKEY_CURRENT_USER = &g_user;
 const char* RegErrorText(LONG nResult) {
     switch (nResult) {
     case ERROR_SUCCESS:
-        return "no error";
+        return "bez błędu";
     case ERROR_FILE_NOT_FOUND:
-        return "the database or key does not exist";
+        return "baza albo klucz nie istnieje";
     case ERROR_ACCESS_DENIED:
-        return "access denied";
+        return "brak dostępu";
     case ERROR_INVALID_HANDLE:
-        return "the key is not open";
+        return "klucz nie jest otwarty";
     case ERROR_INVALID_PARAMETER:
-        return "invalid name or value";
+        return "błędna nazwa albo wartość";
     case ERROR_BUSY:
-        return "the database is locked by another program";
+        return "bazę blokuje inny program";
     case ERROR_DISK_FULL:
-        return "the disk is full";
+        return "dysk jest pełny";
     case ERROR_MORE_DATA:
-        return "the value kept changing while it was read";
+        return "wartość zmieniała się w czasie odczytu";
     case ERROR_BADDB:
-        return "the database file is damaged";
+        return "plik bazy jest uszkodzony";
     case ERROR_REVISION_MISMATCH:
-        return "the value was changed by another program meanwhile";
+        return "wartość zmienił w międzyczasie inny program";
     case ERROR_REGISTRY_IO_FAILED:
-        return "the database file cannot be read or written (input/output error)";
+        return "nie można odczytać ani zapisać pliku bazy (błąd wejścia/wyjścia)";
     default:
-        return "unknown error";
+        return "nieznany błąd";
     }
 }
 

@@ -80,26 +80,6 @@ CStateProblem CheckStateRoot() {
     return CStateProblem();
 }
 
-std::string DescribeStateProblem(const CStateProblem& problem) {
-    const std::string& path = problem.strPath;
-    switch (problem.kind) {
-    case CStateProblem::None:
-        return std::string();
-    case CStateProblem::NotDirectory:
-        return path + " is not a " +
-               std::string(path == StateRoot() ? "directory" : "regular file") +
-               "; remove it or choose another state root (RAMPART_ROOT)";
-    case CStateProblem::OtherOwner:
-        return path + " belongs to user " + std::to_string(problem.nOwner) + ", not to you (user " +
-               std::to_string(geteuid()) +
-               "); use a state root of your own (RAMPART_ROOT) or have it removed";
-    case CStateProblem::Writable:
-        return path + " can be changed by other users; make it yours alone with: chmod go-w '" +
-               path + "'";
-    }
-    return std::string();
-}
-
 std::string DescribeStateProblemPl(const CStateProblem& problem, const std::string& shownPath,
                                    const std::string& quotedPath) {
     const std::string path = "\"" + shownPath + "\"";

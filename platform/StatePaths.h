@@ -29,9 +29,7 @@ struct CStateProblem {
 // exist; a missing root is no problem (it is made owner-only).
 CStateProblem CheckStateRoot();
 
-// The problem and how to mend it, in English, for logs and messages.
-std::string DescribeStateProblem(const CStateProblem& problem);
-// The same in Polish, for the user: shownPath is the path as the caller
-// prints it, quotedPath the same path quoted for a shell.
+// The problem and how to mend it, for logs and messages: shownPath is the
+// path as the caller prints it, quotedPath the same path quoted for a shell.
 std::string DescribeStateProblemPl(const CStateProblem& problem, const std::string& shownPath,
                                    const std::string& quotedPath);

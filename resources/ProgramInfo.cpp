@@ -1,6 +1,8 @@
 #include "ProgramInfo.h"
 
+#include <clocale>
 #include <cstring>
+#include <langinfo.h>
 
 std::string VersionText(const char* pszProgram) {
     return std::string(pszProgram) +
@@ -23,4 +25,13 @@ std::optional<int> AnswerInfoOption(int argc, char** argv, const char* pszProgra
     else
         return std::nullopt;
     return 0;
+}
+
+void UseUserLocaleForMessages() {
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+    // Logs are UTF-8 whatever the user's character set: the translated
+    // texts are then converted to it.
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
 }

@@ -18,3 +18,8 @@ std::optional<int> AnswerInfoOption(int argc, char** argv, const char* pszProgra
 
 // The exit code of every program for a usage error.
 inline constexpr int kExitUsageError = 2;
+
+// The user's locale for messages and characters, so that system error texts
+// (strerror) read in the user's language; numbers keep the C form, since
+// logs and results are also read by programs.
+void UseUserLocaleForMessages();

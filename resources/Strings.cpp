@@ -60,23 +60,23 @@ const StringEntry kStrings[] = {
     {175, "Projekt i programowanie:\nzespół Vex Tempora\n\nTesty:\ndział jakości Kestrow\n\n"
           "Tłumaczenie:\nzespół lokalizacji Kestrow"},
     // Messages about job files; %s is the file's path.
-    {176, "Plik ustawień analiz \"%s\" jest uszkodzony. Import został w tym miejscu przerwany."},
-    {177, "Plik \"%s\" już istnieje. Zastąpić?"},
-    {178, "Nie mogę zapisać pliku \"%s\"."},
-    {179, "Nie mogę otworzyć pliku \"%s\"."},
-    {190, "Nie mogę odczytać wszystkich ustawień analiz z bazy danych. Plik \"%s\" nie został "
+    {176, "Plik ustawień analiz „%s” jest uszkodzony. Import został w tym miejscu przerwany."},
+    {177, "Plik „%s” już istnieje. Zastąpić?"},
+    {178, "Nie mogę zapisać pliku „%s”."},
+    {179, "Nie mogę otworzyć pliku „%s”."},
+    {190, "Nie mogę odczytać wszystkich ustawień analiz z bazy danych. Plik „%s” nie został "
           "zapisany."},
-    {191, "Ustawień analizy \"%s\" nie można zapisać ani wykonać: %s. Zostały pominięte."},
-    {192, "Dane programu \"%s\" należą do innego użytkownika albo mogą je zmieniać inni. "
+    {191, "Ustawień analizy „%s” nie można zapisać ani wykonać: %s. Zostały pominięte."},
+    {192, "Dane programu „%s” należą do innego użytkownika albo mogą je zmieniać inni. "
           "Program z nich nie skorzysta."},
-    {193, "Zdarzenie \"%s\" należy do innego użytkownika albo mogą go używać inni. Program z "
+    {193, "Zdarzenie „%s” należy do innego użytkownika albo mogą go używać inni. Program z "
           "niego nie skorzysta."},
     // The window's start: no server of the user runs, and another user (%s: the
     // user id) holds one of the server's names.
     {194, "Serwer nie pracuje w tej chwili, a jedną z jego nazw zajmuje użytkownik %s. Analizy "
           "nie zostaną uruchomione automatycznie."},
     // F1 when no program opens web pages.
-    {196, "Nie mogę otworzyć strony pomocy \"%s\".\n\nDo wyświetlenia pomocy potrzebna jest "
+    {196, "Nie mogę otworzyć strony pomocy „%s”.\n\nDo wyświetlenia pomocy potrzebna jest "
           "przeglądarka WWW oraz pakiet xdg-utils."},
     // The job list's result column: header, then the texts of a job's last
     // result ("%llu": a count).
@@ -131,7 +131,7 @@ const StringEntry kStrings[] = {
     {319, "Tych ustawień analizy już nie ma: usunięto je w czasie edycji. Zmiany nie zostały "
           "zapisane."},
     {320, "Baza analiz jest uszkodzona: lista może nie pokazywać wszystkich analiz. Szczegóły "
-          "podaje polecenie \"tempora status\", a naprawia ją \"vexserv --install --repair\"."},
+          "podaje polecenie „tempora status”, a naprawia ją „vexserv --install --repair”."},
     // The quarantine dialog.
     {330, "Kwarantanna"},
     {331, "Miejsce pochodzenia"},
@@ -171,6 +171,17 @@ const StringEntry kStrings[] = {
     {372, "nie sprawdzono: brak sygnatur (plików: %llu)"},
     {373, "Nie sprawdzono: brak sygnatur (plików: %llu)."},
     {374, "Przyczyna: %s."},
+    // The help viewer for a desktop without a web browser: title, buttons.
+    {390, "Pomoc – Vex Tempora"},
+    {391, "< Wstecz"},
+    {392, "Spis treści"},
+    // The import's question about a taken name, for the rest of the file.
+    {393, "Tak, dla &wszystkich"},
+    {394, "Nie, dla ż&adnej"},
+    // The scan options' folder browser.
+    {395, "Wybierz folder:"},
+    // The job list while it is empty.
+    {396, "Lista analiz jest pusta.\nNowa analiza: Ctrl+N (albo „Nowa” na pasku symboli)."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},

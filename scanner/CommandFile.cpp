@@ -46,7 +46,7 @@ bool ParseDigits(std::string_view line, CScanCommand& cmd, std::string& error) {
         }
         v[i] = line[i] - '0';
         if (v[i] > kMax[i]) {
-            error = "option " + std::to_string(i + 1) + " on line 1 is out of range";
+            error = "opcja " + std::to_string(i + 1) + " w wierszu 1 jest poza zakresem";
             return false;
         }
     }
@@ -72,25 +72,25 @@ bool HasControl(std::string_view s) {
 
 bool ParseCommandFile(const char* data, size_t size, CScanCommand& cmd, std::string& error) {
     if (size > kMaxCommandFileSize) {
-        error = "command file is too long";
+        error = "plik poleceń jest za długi";
         return false;
     }
     std::vector<std::string_view> lines = SplitLines(std::string_view(data, size));
     if (lines.size() != 3) {
-        error = lines.size() < 3 ? "command file has fewer than three lines"
-                                 : "command file has more than three lines";
+        error = lines.size() < 3 ? "plik poleceń ma mniej niż trzy wiersze"
+                                 : "plik poleceń ma więcej niż trzy wiersze";
         return false;
     }
     CScanCommand parsed;
     if (!ParseDigits(lines[0], parsed, error))
         return false;
     if (lines[1].size() > kMaxJobName || HasControl(lines[1])) {
-        error = "line 2 is not a valid job name";
+        error = "wiersz 2 nie jest poprawną nazwą analizy";
         return false;
     }
     if (lines[2].empty() || lines[2].size() > kMaxDirectory || HasControl(lines[2]) ||
         lines[2][0] != '/') {
-        error = "line 3 is not an absolute directory path";
+        error = "wiersz 3 nie jest bezwzględną ścieżką folderu";
         return false;
     }
     parsed.m_strJobName.assign(lines[1]);
@@ -102,23 +102,23 @@ bool ParseCommandFile(const char* data, size_t size, CScanCommand& cmd, std::str
 bool ReadCommandFile(const std::string& path, CScanCommand& cmd, std::string& error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        error = "cannot open command file " + path + ": " + std::strerror(errno);
+        error = "nie można otworzyć pliku poleceń " + path + ": " + std::strerror(errno);
         return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        error = "command file " + path + " is not a regular file";
+        error = "plik poleceń " + path + " nie jest zwykłym plikiem";
         return false;
     }
     // Whoever can write the command file chooses what is scanned and what
     // happens to infected files: only its owner may.
     if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH))) {
         ::close(fd);
-        error = "command file " + path +
-                (st.st_uid != ::geteuid() ? " belongs to another user"
-                                          : " can be changed by other users") +
-                "; refused";
+        error = "plik poleceń " + path +
+                (st.st_uid != ::geteuid() ? " należy do innego użytkownika"
+                                          : " mogą zmieniać inni użytkownicy") +
+                "; odrzucono";
         return false;
     }
     std::string bytes(kMaxCommandFileSize + 1, '\0');
@@ -128,7 +128,7 @@ bool ReadCommandFile(const std::string& path, CScanCommand& cmd, std::string& er
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            error = "cannot read command file " + path + ": " + std::strerror(errno);
+            error = "nie można odczytać pliku poleceń " + path + ": " + std::strerror(errno);
             ::close(fd);
             return false;
         }

@@ -108,7 +108,7 @@ bool WriteFileAtomically(int dirfd, const std::string& name, std::string_view co
     std::string tmp;
     int fd = CreateUnique(dirfd, dirPart + "." + base + ".", ".tmp", 0600, tmp);
     if (fd < 0) {
-        error = Errno("cannot create a temporary file");
+        error = Errno("nie można utworzyć pliku tymczasowego");
         return false;
     }
     if (uid != uid_t(-1) || gid != gid_t(-1))
@@ -118,10 +118,10 @@ bool WriteFileAtomically(int dirfd, const std::string& name, std::string_view co
     bool ok =
         WriteAll(fd, content.data(), content.size()) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     if (!ok)
-        error = Errno("cannot write a temporary file");
+        error = Errno("nie można zapisać pliku tymczasowego");
     ok = (::close(fd) == 0) && ok;
     if (ok && ::renameat(dirfd, tmp.c_str(), dirfd, name.c_str()) != 0) {
-        error = Errno("cannot replace the file");
+        error = Errno("nie można zastąpić pliku");
         ok = false;
     }
     if (!ok)
@@ -161,11 +161,11 @@ void RemoveStaleTemporaries(const std::string& name) {
 bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& error) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        error = Errno("cannot examine the file");
+        error = Errno("nie można zbadać pliku");
         return false;
     }
     if (static_cast<unsigned long long>(st.st_size) > maxSize) {
-        error = "the file is too large";
+        error = "plik jest za duży";
         return false;
     }
     content.assign(static_cast<size_t>(st.st_size) + 1, '\0');
@@ -176,7 +176,7 @@ bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& er
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            error = Errno("cannot read the file");
+            error = Errno("nie można odczytać pliku");
             return false;
         }
         if (n == 0)
@@ -184,7 +184,7 @@ bool ReadWholeFile(int fd, size_t maxSize, std::string& content, std::string& er
         got += static_cast<size_t>(n);
     }
     if (got > maxSize) {
-        error = "the file is too large";
+        error = "plik jest za duży";
         return false;
     }
     content.resize(got);

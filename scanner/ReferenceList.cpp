@@ -31,7 +31,7 @@ bool CReferenceList::Parse(const char* data, size_t size, std::string& error) {
         ++lineNo;
         size_t end = text.find('\n');
         if (end == std::string_view::npos) {
-            error = "line " + std::to_string(lineNo) + " is not complete";
+            error = "wiersz " + std::to_string(lineNo) + " jest niepełny";
             return false;
         }
         std::string_view line = text.substr(0, end);
@@ -39,7 +39,7 @@ bool CReferenceList::Parse(const char* data, size_t size, std::string& error) {
         std::string path;
         if (line.size() < 67 || !IsHexDigest(line.substr(0, 64)) || line.substr(64, 2) != "  " ||
             !UnescapePath(line.substr(66), path) || path.empty()) {
-            error = "line " + std::to_string(lineNo) + " is damaged";
+            error = "wiersz " + std::to_string(lineNo) + " jest uszkodzony";
             return false;
         }
         entries[path] = std::string(line.substr(0, 64));
@@ -68,7 +68,7 @@ bool CReferenceList::Load(const std::string& path, bool& exists, std::string& er
     if (fd < 0) {
         if (errno == ENOENT)
             return true;
-        error = "cannot open the reference list " + path + ": " + std::strerror(errno);
+        error = "nie można otworzyć listy odniesienia " + path + ": " + std::strerror(errno);
         return false;
     }
     exists = true;
@@ -78,13 +78,13 @@ bool CReferenceList::Load(const std::string& path, bool& exists, std::string& er
     if (ok)
         ok = Parse(content.data(), content.size(), error);
     if (!ok)
-        error = "the reference list " + path + " is damaged: " + error;
+        error = "lista odniesienia " + path + " jest uszkodzona: " + error;
     return ok;
 }
 
 bool CReferenceList::Save(const std::string& path, std::string& error) const {
     if (!WriteFileAtomically(AT_FDCWD, path, Serialize(), 0600, error)) {
-        error = "cannot write the reference list " + path + ": " + error;
+        error = "nie można zapisać listy odniesienia " + path + ": " + error;
         return false;
     }
     return true;

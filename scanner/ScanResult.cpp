@@ -12,6 +12,11 @@ int CScanResult::ExitCode() const {
 }
 
 std::string CScanResult::Text(const std::string& jobName, const std::string& dir) const {
+    // A scan that never began has no counts to give: zeros would read as
+    // "nothing found, no errors".
+    if (m_bFatal && m_nFiles == 0)
+        return jobName + ": " + dir + ": analizy nie przeprowadzono" +
+               (m_nErrors > 0 ? ", błędów " + std::to_string(m_nErrors) : std::string());
     std::string text = jobName + ": " + dir + ": plików " + std::to_string(m_nFiles) +
                        ", zainfekowanych " + std::to_string(m_nInfected) + ", zmienionych " +
                        std::to_string(m_nChanged) + ", błędów " + std::to_string(m_nErrors);

@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
         return *code;
     if (argc >= 2 && std::strcmp(argv[1], "--notice") == 0)
         return RunNoticeHelper(argc, argv);
+    UseUserLocaleForMessages();
     if (argc != 3 || std::strcmp(argv[1], "-c") != 0) {
         std::fprintf(stderr, "vexscan: błędne wywołanie\n%s", VexscanUsage());
         return kExitUsageError;

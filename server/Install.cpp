@@ -67,8 +67,8 @@ LONG RepairScanner(HKEY key, const std::string& strScanner, std::FILE* err) {
                       static_cast<DWORD>(strScanner.size() + 1));
     if (result == ERROR_SUCCESS)
         std::fprintf(err,
-                     "vexserv: the recorded scanner %s does not exist or is not executable; "
-                     "vexexe is now %s\n",
+                     "vexserv: zapisany skaner %s nie istnieje albo nie daje się uruchomić; "
+                     "vexexe to teraz %s\n",
                      EscapePath(recorded).c_str(), EscapePath(strScanner).c_str());
     return result;
 }
@@ -81,15 +81,15 @@ bool Repair(std::FILE* err) {
     if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) {
         if (!detail.empty())
             std::fprintf(err,
-                         "vexserv: the job store %s was damaged (%s); its indexes were rebuilt "
-                         "from its tables and every job was kept\n",
+                         "vexserv: baza analiz %s była uszkodzona (%s); jej indeksy odbudowano "
+                         "z tabel i zachowano wszystkie analizy\n",
                          hive.c_str(), detail.c_str());
         return true;
     }
     std::fprintf(err,
-                 "vexserv: the job store %s cannot be repaired here: %s (%s); it was left as it "
-                 "is. Stop the server and copy every row it still gives into a new store with the "
-                 "sqlite3 shell, as vexserv(1) describes under REPAIR\n",
+                 "vexserv: bazy analiz %s nie da się tu naprawić: %s (%s); pozostała bez zmian. "
+                 "Zatrzymaj serwer i przepisz każdy wiersz, który baza jeszcze oddaje, do nowej "
+                 "bazy powłoką sqlite3, jak opisuje vexserv(1) w części REPAIR\n",
                  hive.c_str(), detail.empty() ? RegErrorText(result) : detail.c_str(),
                  RegErrorText(result));
     return false;
@@ -131,8 +131,10 @@ CInstallPaths InstallPathsFor(const std::string& strExeDir) {
 int RunInstall(const CInstallPaths& paths, std::FILE* err, bool bRepair) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None) {
-        std::fprintf(err, "vexserv: refusing an unsafe state root: %s\n",
-                     EscapeControls(DescribeStateProblem(problem)).c_str());
+        std::fprintf(err, "vexserv: niebezpieczny katalog stanu, odmowa: %s\n",
+                     EscapeControls(DescribeStateProblemPl(problem, problem.strPath,
+                                                           "'" + problem.strPath + "'"))
+                         .c_str());
         return 2;
     }
     if (bRepair && !Repair(err))
@@ -156,7 +158,7 @@ int RunInstall(const CInstallPaths& paths, std::FILE* err, bool bRepair) {
         RegCloseKey(tempora);
     }
     if (result != ERROR_SUCCESS) {
-        std::fprintf(err, "vexserv: cannot write the registry in %s: %s (error %d)\n",
+        std::fprintf(err, "vexserv: nie można zapisać rejestru w %s: %s (błąd %d)\n",
                      EscapePath(RegHivePath(HKEY_LOCAL_MACHINE)).c_str(), RegErrorText(result),
                      static_cast<int>(result));
         return 2;

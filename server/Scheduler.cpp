@@ -18,29 +18,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
-
-// Why the scanner would refuse a job, for the log.
-const char* FaultReason(CJob::EFault fault) {
-    switch (fault) {
-    case CJob::EFault::NoName:
-        return "the job has no name";
-    case CJob::EFault::LongName:
-        return "the name is longer than the scanner takes";
-    case CJob::EFault::NotText:
-        return "the name is no UTF-8 text";
-    case CJob::EFault::Option:
-        return "a scan option is out of range";
-    case CJob::EFault::Directory:
-        return "the folder to scan is no absolute path the scanner takes";
-    case CJob::EFault::None:
-        break;
-    }
-    return "";
-}
-
-} // namespace
-
 CScheduler::CScheduler() : CScheduler(Options()) {}
 
 CScheduler::CScheduler(Options options)
@@ -101,8 +78,9 @@ int CScheduler::SchedulePass(CServer& server) {
     CRegInterface store;
     if (!store.Open(kJobKeyPath)) {
         if (!m_bKeyMissing)
-            Log("failure", "",
-                std::string("the job key cannot be opened: ") + RegErrorText(store.GetLastError()));
+            Log("błąd", "",
+                std::string("nie można otworzyć klucza analiz: ") +
+                    RegErrorText(store.GetLastError()));
         m_bKeyMissing = true;
         return kMaxWaitMs;
     }
@@ -134,8 +112,9 @@ int CScheduler::SchedulePass(CServer& server) {
     if (step == CRegInterface::EEnum::Failed) {
         // The jobs after the failure were not seen: try again soon.
         if (!m_bReadFailed)
-            Log("failure", "",
-                std::string("the job store cannot be read: ") + RegErrorText(store.GetLastError()));
+            Log("błąd", "",
+                std::string("nie można odczytać bazy analiz: ") +
+                    RegErrorText(store.GetLastError()));
         m_bReadFailed = true;
         return kRetryWaitMs;
     }
@@ -147,7 +126,7 @@ int CScheduler::SchedulePass(CServer& server) {
 void CScheduler::LogSkipped(const std::vector<std::string>& skipped) {
     for (const std::string& name : skipped)
         if (m_skippedLogged.insert(name).second)
-            Log("failure", name, "the stored job is damaged and is passed over");
+            Log("błąd", name, "zapisana analiza jest uszkodzona i zostaje pominięta");
 }
 
 void CScheduler::RunAtStartupJobsOnce(CServer& server) {
@@ -173,8 +152,8 @@ void CScheduler::RunAtStartupJobsOnce(CServer& server) {
     }
     LogSkipped(skipped);
     if (step == CRegInterface::EEnum::Failed) {
-        Log("failure", "",
-            std::string("the job store cannot be read: ") + RegErrorText(store.GetLastError()));
+        Log("błąd", "",
+            std::string("nie można odczytać bazy analiz: ") + RegErrorText(store.GetLastError()));
         m_bBootChecked = false;
         return;
     }
@@ -182,7 +161,7 @@ void CScheduler::RunAtStartupJobsOnce(CServer& server) {
     // than repeating one.
     if (!boot.empty() &&
         !RegSetString(HKEY_LOCAL_MACHINE, kServerKeyPath, kLastBootValue, boot.c_str()))
-        Log("failure", "", "the boot cannot be recorded");
+        Log("błąd", "", "nie można zapisać startu komputera");
     const std::string scanner = RegGetString(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "vexexe", "");
     const time_t now = NowInstant();
     for (const auto& pJob : due)
@@ -202,9 +181,9 @@ bool CScheduler::RecordUnlaunched() {
         const bool bEnded = ReadJobResult(name.c_str(), result) && result.m_nFinished >= stamp;
         if (!bEnded && !CScanLock::IsRunning(name.c_str()) &&
             store.ReadJob(name.c_str(), nullptr)) {
-            Log("failure", name,
-                "a former server stamped the start at " + IsoLocalTime(stamp) +
-                    " and ended before it launched the scan");
+            Log("błąd", name,
+                "poprzedni serwer zapisał start o " + IsoLocalTime(stamp) +
+                    " i zakończył się przed uruchomieniem analizy");
             RecordNotStarted(name, CJobResult::ENotStarted::ScannerMissing);
         }
         store.ClearUnlaunched(name.c_str());
@@ -215,7 +194,7 @@ bool CScheduler::RecordUnlaunched() {
 void CScheduler::ClearUnlaunched(const std::string& name) {
     CRegInterface store;
     if (!store.Open(kJobKeyPath) || !store.ClearUnlaunched(name.c_str()))
-        Log("failure", name, "the record of the start to launch cannot be removed");
+        Log("błąd", name, "nie można usunąć zapisu startu do uruchomienia");
 }
 
 bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time_t now,
@@ -227,19 +206,19 @@ bool CScheduler::StartJob(CServer& server, CRegInterface& store, CJob& job, time
     case CRegInterface::EWriteIf::Changed:
         // Deleted, switched off or edited since it was read: the next pass
         // reads it afresh.
-        Log("skipped", job.GetName(), "the job was changed meanwhile");
+        Log("pominięto", job.GetName(), "analizę zmieniono w międzyczasie");
         return false;
     case CRegInterface::EWriteIf::Failed:
         // Not started either: a start that cannot be recorded would repeat
         // on every pass.
-        Log("failure", job.GetName(), "the start cannot be recorded");
+        Log("błąd", job.GetName(), "nie można zapisać startu");
         return false;
     }
     server.SignalClients();
     // The slot is used up all the same: a job the scanner would refuse is
     // refused once per start, not at every pass.
     if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None) {
-        Log("refused", job.GetName(), std::string(FaultReason(fault)) + "; not started");
+        Log("odrzucono", job.GetName(), CJob::DescribeFault(fault) + "; nie uruchomiono");
         RecordNotStarted(job.GetName(), NotCarriedOut(fault));
         ClearUnlaunched(job.GetName());
         return false;
@@ -266,9 +245,9 @@ void CScheduler::RebaseReference(CRegInterface& store, CJob& job, time_t now) {
     const std::vector<BYTE> read = job.Store();
     job.SetLastStartAt(now, job.HasLastStart());
     if (store.WriteJobIf(read, job) == CRegInterface::EWriteIf::Written)
-        Log("clock", job.GetName(), "the last start lay ahead of the clock and now counts as now");
+        Log("zegar", job.GetName(), "ostatni start był późniejszy niż zegar; liczy się jako teraz");
     else
-        Log("failure", job.GetName(), "the last start ahead of the clock cannot be corrected");
+        Log("błąd", job.GetName(), "nie można poprawić ostatniego startu późniejszego niż zegar");
 }
 
 void CScheduler::StartWorker(CJob& job, const std::vector<BYTE>& before,
@@ -298,7 +277,7 @@ void CScheduler::StartWorker(CJob& job, const std::vector<BYTE>& before,
         });
     } catch (...) {
         m_workers.pop_back();
-        LogLocked("failure", job.GetName(), "no thread for the idle wait");
+        LogLocked("błąd", job.GetName(), "brak wątku do czekania na wolny czas");
     }
 }
 
@@ -307,7 +286,7 @@ void CScheduler::Rearm(Worker& worker) {
     CRegInterface store;
     if (!earlier.Load(worker.before.data(), worker.before.size()) || !store.Open(kJobKeyPath) ||
         store.WriteJobIf(worker.stamped, earlier) == CRegInterface::EWriteIf::Failed)
-        Log("failure", worker.job->GetName(), "the cancelled start cannot be taken back");
+        Log("błąd", worker.job->GetName(), "nie można cofnąć anulowanego startu");
 }
 
 void CScheduler::KeepScanner(const CJob& job, CJob::ERunResult result) {
@@ -346,14 +325,14 @@ void CScheduler::LogScannerEnd(const Scanner& scanner) {
     }
     if (!RecordScannerEnd({scanner.pid, scanner.commandFile, scanner.name, scanner.started},
                           scanner.status))
-        Log("failure", scanner.name, "the end of a scan without a result cannot be recorded");
+        Log("błąd", scanner.name, "nie można zapisać końca analizy bez wyniku");
     if (WIFSIGNALED(scanner.status)) {
-        Log("failure", scanner.name,
-            "the scanner ended on signal " + std::to_string(WTERMSIG(scanner.status)));
+        Log("błąd", scanner.name,
+            "skaner zakończył się sygnałem " + std::to_string(WTERMSIG(scanner.status)));
         return;
     }
-    Log("end", scanner.name,
-        "the scanner exited with code " + std::to_string(WEXITSTATUS(scanner.status)));
+    Log("koniec", scanner.name,
+        "skaner zakończył się kodem " + std::to_string(WEXITSTATUS(scanner.status)));
 }
 
 void CScheduler::ReapWorkers() {
@@ -409,26 +388,26 @@ void CScheduler::LogResult(const std::string& name, CJob::ERunResult result) {
         Log("start", name);
         break;
     case CJob::ERunResult::LaunchFailed:
-        Log("failure", name, "the scanner could not be started");
+        Log("błąd", name, "nie można uruchomić skanera");
         // The list shows it as the job's last result: no scanner, no result
         // of its own.
         if (!WriteNotStartedResult(name.c_str()))
-            Log("failure", name, "the result cannot be recorded");
+            Log("błąd", name, "nie można zapisać wyniku");
         break;
     case CJob::ERunResult::GivenUp:
-        Log("give-up", name, "the processor stayed busy");
+        Log("zrezygnowano", name, "procesor był ciągle zajęty");
         RecordNotStarted(name, CJobResult::ENotStarted::Busy);
         break;
     case CJob::ERunResult::Cancelled:
-        Log("cancelled", name);
+        Log("anulowano", name);
         RecordNotStarted(name, CJobResult::ENotStarted::Cancelled);
         break;
     case CJob::ERunResult::StillRunning:
-        Log("skipped", name, "the previous scan is still running");
+        Log("pominięto", name, "poprzednia analiza jeszcze trwa");
         RecordNotStarted(name, CJobResult::ENotStarted::StillRunning);
         break;
     case CJob::ERunResult::Refused:
-        Log("refused", name, "the scanner did not take the command file, which is removed");
+        Log("odrzucono", name, "skaner nie przyjął pliku poleceń, który zostaje usunięty");
         RecordNotStarted(name, CJobResult::ENotStarted::Refused);
         break;
     }
@@ -438,7 +417,7 @@ void CScheduler::LogResult(const std::string& name, CJob::ERunResult result) {
 // and tempora tell why nothing was found.
 void CScheduler::RecordNotStarted(const std::string& name, CJobResult::ENotStarted why) {
     if (!WriteNotStartedResult(name.c_str(), why))
-        Log("failure", name, "the result cannot be recorded");
+        Log("błąd", name, "nie można zapisać wyniku");
 }
 
 void CScheduler::Log(const char* what, const std::string& name, const std::string& detail) {

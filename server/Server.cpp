@@ -28,6 +28,13 @@ void OnStopSignal(int) {
         pServer->RequestStop();
 }
 
+// A scanner of ours ended: a pass now records and logs its end when it
+// happened, not at the next minute.
+void OnChildEnded(int) {
+    if (CServer* pServer = g_pStopTarget.load())
+        pServer->RequestPass();
+}
+
 // SIGHUP, as daemons take it: read everything again, which the next pass
 // does anyway; so it only needs to come now.
 void OnReloadSignal(int) {
@@ -51,31 +58,34 @@ CServer::~CServer() {
 bool CServer::Start(std::string& strError) {
     const CStateProblem problem = CheckStateRoot();
     if (problem.kind != CStateProblem::None) {
-        strError = "refusing to serve an unsafe state root: " + DescribeStateProblem(problem);
+        strError = "niebezpieczny katalog stanu, odmowa pracy: " +
+                   DescribeStateProblemPl(problem, problem.strPath, "'" + problem.strPath + "'");
         return false;
     }
     if (!m_lock.TryLock()) {
         m_bAnotherRunning = m_lock.IsBusy();
         if (m_bAnotherRunning)
-            strError = "another scan server is already running for " + StateRoot();
+            strError = "inny serwer analiz już działa dla " + StateRoot();
         else if (!m_lock.Error().empty())
-            strError = "refusing to start: " + m_lock.Error();
+            strError = "odmowa startu: " + m_lock.Error();
         else
-            strError = "cannot create the lock file " + CNamedMutex::LockPath(kServerMutexName);
+            strError =
+                "nie można utworzyć pliku blokady " + CNamedMutex::LockPath(kServerMutexName);
         return false;
     }
     // Taken names stop nothing, but whoever took one should be known.
     if (m_lock.OtherUid() >= 0)
-        std::fprintf(stderr,
-                     "vexserv: user %ld holds one of the server's names; serving without it\n",
-                     m_lock.OtherUid());
+        std::fprintf(
+            stderr,
+            "vexserv: jedną z nazw serwera zajmuje użytkownik %ld; serwer działa bez niej\n",
+            m_lock.OtherUid());
     m_pServerEvent = std::make_unique<CNamedEvent>(kServerEventName);
     m_pClientEvent = std::make_unique<CNamedBroadcast>(kClientEventName);
     if (!m_pServerEvent->Error().empty() || !m_pClientEvent->IsValid()) {
-        strError = "refusing to start: " +
+        strError = "odmowa startu: " +
                    (m_pServerEvent->Error().empty()
-                        ? std::string("the event TemporaClient cannot be used (it belongs to "
-                                      "another user, or others may write it)")
+                        ? std::string("nie można użyć zdarzenia TemporaClient (należy do innego "
+                                      "użytkownika albo mogą je zmieniać inni)")
                         : m_pServerEvent->Error());
         m_lock.Unlock();
         return false;
@@ -93,6 +103,9 @@ void CServer::HandleStopSignals() {
     sigaction(SIGINT, &action, nullptr);
     action.sa_handler = OnReloadSignal;
     sigaction(SIGHUP, &action, nullptr);
+    action.sa_handler = OnChildEnded;
+    action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+    sigaction(SIGCHLD, &action, nullptr);
     // A standard error nobody reads any more (a journal that went away) is a
     // failed write, not the end of the server.
     std::signal(SIGPIPE, SIG_IGN);
@@ -120,7 +133,7 @@ int CServer::Run(IServerWork* pWork) {
         // A deleted lock file would let a second server in unseen by the
         // windows' presence test: make it anew.
         if (!m_lock.Verify()) {
-            std::fprintf(stderr, "vexserv: the lock %s cannot be taken again; stopping\n",
+            std::fprintf(stderr, "vexserv: nie można ponownie zająć blokady %s; koniec pracy\n",
                          EscapePath(CNamedMutex::LockPath(kServerMutexName)).c_str());
             break;
         }

@@ -16,6 +16,7 @@
 int main(int argc, char** argv) {
     if (const auto code = AnswerInfoOption(argc, argv, "vexserv", VexservHelp(), stdout))
         return *code;
+    UseUserLocaleForMessages();
     if (argc >= 2 && argc <= 3 && std::strcmp(argv[1], "--install") == 0 &&
         (argc == 2 || std::strcmp(argv[2], "--repair") == 0))
         return RunInstall(InstallPathsFor(ProgramDirectory()), stderr, argc == 3);

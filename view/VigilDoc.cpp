@@ -219,14 +219,17 @@ bool CVigilDoc::ImportFile(const std::string& strPath) {
     // One job object for every record, as the file is read.
     CJob job;
     JobFileStatus status = header;
+    int answerForAll = 0; // IDYES or IDNO once the user answered for the rest
     while (status == JobFileStatus::Ok && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
         if (job.CheckCarriable() != CJob::EFault::None) {
             AfxMessageBox(CannotCarryOutText(job).c_str(), MB_OK);
             continue;
         }
         if (m_store.ReadJob(job.GetName(), nullptr)) {
-            const std::string question = FormatMessageText(kMsgReplaceJob, job.GetName());
-            if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES ||
+            const int answer = answerForAll ? answerForAll : AskReplace(job, answerForAll);
+            if (answer == IDCANCEL)
+                break; // the rest of the file is not imported
+            if (answer != IDYES ||
                 m_store.ReplaceJob(job, CurrentTime()) != CRegInterface::EChange::Gone)
                 continue;
         }
@@ -239,6 +242,16 @@ bool CVigilDoc::ImportFile(const std::string& strPath) {
         return false;
     }
     return true;
+}
+
+int CVigilDoc::AskReplace(const CJob& job, int& answerForAll) {
+    const std::string question = FormatMessageText(kMsgReplaceJob, job.GetName());
+    const int answer = AfxMessageBox(question.c_str(), MB_YESNO | MB_FORALL | MB_ICONQUESTION);
+    if (answer == IDYESTOALL || answer == IDNOTOALL) {
+        answerForAll = answer == IDYESTOALL ? IDYES : IDNO;
+        return answerForAll;
+    }
+    return answer == IDYES || answer == IDNO ? answer : IDCANCEL;
 }
 
 bool CVigilDoc::CompleteExportName(std::string& strPath) {

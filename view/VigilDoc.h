@@ -63,7 +63,8 @@ public:
     // Asks for a job file and imports it; the views are told in any case.
     void OnJobImport();
     // Imports a job file, asking before each job that would replace a stored
-    // one. Stops at the first damaged record; what came before stays.
+    // one (or once for the rest of the file; Cancel stops the import there).
+    // Stops at the first damaged record; what came before stays.
     // False when the file could not be read or was not a complete job file.
     bool ImportFile(const std::string& strPath);
     // Imports a job file named on the command line or handed over by the
@@ -84,6 +85,9 @@ private:
     // so; asks before replacing an existing file of the completed name.
     bool CompleteExportName(std::string& strPath);
     void UpdateViewsAfterImport();
+    // Asks whether job replaces the stored job of its name: IDYES, IDNO or
+    // IDCANCEL; an answer for all sets answerForAll to IDYES or IDNO too.
+    int AskReplace(const CJob& job, int& answerForAll);
 
     CScanRegInterface m_store;
     std::vector<CVigilView*> m_views;

@@ -30,6 +30,8 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -41,6 +43,17 @@ constexpr unsigned kJobsGoneId = 370;        // %s: jobs another program deleted
 constexpr unsigned kHeaderIds[CVigilView::ColCount] = {144, 145, 146, 147, 148, 280};
 constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120, 120};
 constexpr DWORD kMaxColumnWidth = 4096;
+// Schedule and date texts, for the widths of the columns that show them.
+constexpr unsigned kIdsOnceText = 149;
+constexpr unsigned kIdsHourlyText = 150;
+constexpr unsigned kIdsDailyText = 151;
+constexpr unsigned kIdsWeeklyText = 152;
+constexpr unsigned kIdsMonthlyText = 153;
+constexpr unsigned kIdsAlmost = 155;
+constexpr unsigned kIdsDays = 158;
+constexpr unsigned kIdsHours = 159;
+constexpr unsigned kIdsMinutes = 137;
+constexpr unsigned kEmptyListHint = 396;
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kContextMenuOffset = 5;
 
@@ -189,18 +202,68 @@ void CVigilView::CreateColumns() {
 }
 
 int CVigilView::DefaultListWidth(const QFont& listFont) {
-    const CDialogUnits units(listFont);
     int width = 0;
-    for (int width6 : kDefaultWidths)
-        width += (width6 * units.BaseX() + 3) / 6;
+    for (int col = 0; col < ColCount; ++col)
+        width += DefaultColumnWidth(col, listFont);
     return width;
 }
 
 int CVigilView::DefaultColumnWidth(int nColumn) const {
+    return DefaultColumnWidth(nColumn, font());
+}
+
+int CVigilView::DefaultColumnWidth(int nColumn, const QFont& listFont) {
     // The widths suit a font of average letter width 6 pixels; they grow and
-    // shrink with the list's font as dialog units do.
-    const CDialogUnits units(font());
-    return (kDefaultWidths[nColumn] * units.BaseX() + 3) / 6;
+    // shrink with the list's font as dialog units do, and are never narrower
+    // than the longest text the column shows for any schedule or date.
+    const CDialogUnits units(listFont);
+    const QFontMetrics metrics(listFont);
+    int longest = 0;
+    for (const QString& text : LongTexts(nColumn))
+        longest = std::max(longest, metrics.horizontalAdvance(text));
+    constexpr int kCellPadding = 16; // the cell's margins and the check box's gap
+    return std::max((kDefaultWidths[nColumn] * units.BaseX() + 3) / 6,
+                    longest > 0 ? longest + kCellPadding : 0);
+}
+
+// The longest texts of a column: the repeating schedules at their widest,
+// the longest countdown, last starts with every weekday and month name. A
+// one-off start's long date may still need a wider column or its tool tip.
+QStringList CVigilView::LongTexts(int nColumn) {
+    QStringList texts;
+    char buf[260];
+    auto dates = [&](unsigned formatId) {
+        std::setlocale(LC_TIME, "");
+        for (int month = 1; month <= 12; ++month)
+            for (int day = 1; day <= 7; ++day) {
+                COleDateTime(2026, month, day, 23, 59, 0)
+                    .Format(buf, sizeof buf, LoadResString(formatId));
+                texts << Utf8(buf);
+            }
+    };
+    switch (nColumn) {
+    case ColTime:
+        std::snprintf(buf, sizeof buf, LoadResString(kIdsHourlyText), 59);
+        texts << Utf8(buf);
+        std::snprintf(buf, sizeof buf, LoadResString(kIdsDailyText), 23, 59,
+                      LoadResString(kIdsAlmost));
+        texts << Utf8(buf);
+        std::snprintf(buf, sizeof buf, LoadResString(kIdsMonthlyText), 23, 59, 31);
+        texts << Utf8(buf);
+        dates(kIdsWeeklyText);
+        break;
+    case ColNextStart: // as the list starts: the countdown
+        texts << QStringLiteral("30 %1 23 %2 59 %3")
+                     .arg(Utf8(LoadResString(kIdsDays)), Utf8(LoadResString(kIdsHours)),
+                          Utf8(LoadResString(kIdsMinutes)));
+        break;
+    case ColLastStart:
+        dates(kIdsOnceText);
+        break;
+    default:
+        break;
+    }
+    return texts;
 }
 
 void CVigilView::ReadSortSettings() {
@@ -691,6 +754,16 @@ std::unique_ptr<QMenu> CVigilView::CreateContextMenu() {
         m_pCommands->UpdateAll();
     }
     return menu;
+}
+
+void CVigilView::paintEvent(QPaintEvent* pEvent) {
+    QTableWidget::paintEvent(pEvent);
+    if (rowCount() > 0)
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                     Utf8(LoadResString(kEmptyListHint)));
 }
 
 void CVigilView::contextMenuEvent(QContextMenuEvent* event) {

@@ -28,6 +28,9 @@ public:
     // The width all columns take at their default widths in a list drawn
     // with font: the main window is that wide on a user's first start.
     static int DefaultListWidth(const QFont& font);
+    // One column's width on a first start: its share of the design's widths,
+    // or the room its longest schedule, date or countdown text needs.
+    static int DefaultColumnWidth(int nColumn, const QFont& listFont);
     enum Column {
         ColName = 0,
         ColFolder,
@@ -105,12 +108,15 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // An empty list tells how to add the first job.
+    void paintEvent(QPaintEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void CreateColumns();
     // A column's width before the user has set one, scaled to the font.
     int DefaultColumnWidth(int nColumn) const;
+    static QStringList LongTexts(int nColumn);
     void ReadSortSettings();
     void RegisterCommands();
     void SetSortMark();

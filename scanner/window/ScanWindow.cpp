@@ -162,8 +162,10 @@ void CScanWindow::Refresh() {
         counts += QString("   Nie sprawdzono (brak sygnatur): %1").arg(c.m_nUnchecked);
     m_pCounts->setText(counts);
     for (const CScanFinding& f : snapshot.newFindings) {
-        auto* item = new QTreeWidgetItem(m_pFindings,
-                                         {QPath(f.m_strPath), Q(f.m_strWhat), Q(f.m_strAction)});
+        // Nothing done to the file: the job only logs it, as its option says.
+        const QString action =
+            f.m_strAction.empty() ? QStringLiteral("tylko protokół") : Q(f.m_strAction);
+        auto* item = new QTreeWidgetItem(m_pFindings, {QPath(f.m_strPath), Q(f.m_strWhat), action});
         for (int column = 0; column < 3; ++column)
             item->setToolTip(column, item->text(column));
         m_pFindings->scrollToItem(item);

@@ -2,8 +2,10 @@
 // when a scan is to be shown.
 #include "ScanModules.h"
 #include "ScanWindow.h"
+#include "Toolbar.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdlib>
 #include <memory>
@@ -35,6 +37,8 @@ extern "C" __attribute__((visibility("default"))) bool VexscanRunInWindow_2(CWin
     const std::unique_ptr<QApplication> toolkit = WindowToolkit(*run.pArgc, run.argv);
     if (!toolkit)
         return false;
+    QApplication::setWindowIcon(
+        QIcon(QStringLiteral(":/images/") + QString::fromLatin1(res::AppIconImage())));
     run.result = RunScanInWindow(run.task, run.strJobName, run.nEndMode, run.onFinished);
     return true;
 }

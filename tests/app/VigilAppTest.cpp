@@ -3,6 +3,7 @@
 #include "CommandLayer.h"
 #include "Daily.h"
 #include "DialogBuilder.h"
+#include "HelpViewDlg.h"
 #include "Job.h"
 #include "JobFile.h"
 #include "LogViewDlg.h"
@@ -27,7 +28,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -178,12 +181,57 @@ TEST_F(VigilAppTest, StartShowsTheFilledListAndTellsWhenNoServerRuns) {
     {
         ScopedModalHook hook([&](QDialog& dialog) {
             shown = MessageBoxText(dialog);
+            EXPECT_FALSE(dialog.windowIcon().isNull()); // the program's, as every window's
             return IDOK;
         });
         help->trigger();
     }
     EXPECT_TRUE(shown.contains("/usr/share/help/x.html")) << shown.toStdString();
     EXPECT_TRUE(shown.contains("xdg-utils")) << shown.toStdString();
+}
+
+TEST_F(VigilAppTest, WithoutABrowserHelpOpensInTheProgramsOwnViewer) {
+    CreateJobKey();
+    CNamedMutex server(kServerMutexName);
+    ASSERT_TRUE(server.TryLock());
+    const QString pages = QString::fromStdString(m_root.Path()) + "/help";
+    ASSERT_TRUE(QDir().mkpath(pages));
+    auto page = [&](const char* name, const char* html) {
+        QFile file(pages + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(html);
+    };
+    page("index.html", "<html><head><title>Spis</title></head>"
+                       "<body><a href=\"druga.html\">Dalej</a></body></html>");
+    page("druga.html", "<html><head><title>Druga</title></head><body>Tekst</body></html>");
+    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "HelpFile",
+                             (pages + "/index.html").toUtf8().constData()));
+    // A desktop without xdg-open or any browser.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(pages));
+    CVigilApp app(g_argc, g_argv);
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_FALSE(CHelpViewDlg::DesktopOpensHtml());
+    app.GetMainFrame()->Commands().Action(res::ID_HELP)->trigger();
+    qputenv("PATH", path);
+
+    CHelpViewDlg* viewer = app.GetHelpViewer();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_TRUE(m_messages.empty());
+    QTextBrowser* browser = viewer->Browser();
+    EXPECT_EQ(browser->documentTitle(), QString("Spis"));
+    // The link leads to the other page, and back.
+    browser->setFocus();
+    QTest::keyClick(browser, Qt::Key_Tab);
+    QTest::keyClick(browser, Qt::Key_Return);
+    EXPECT_EQ(browser->documentTitle(), QString("Druga"));
+    ASSERT_TRUE(browser->isBackwardAvailable());
+    browser->backward();
+    EXPECT_EQ(browser->documentTitle(), QString("Spis"));
+    // F1 again brings the same viewer forward rather than a second one.
+    app.GetMainFrame()->Commands().Action(res::ID_HELP)->trigger();
+    EXPECT_EQ(app.GetHelpViewer(), viewer);
 }
 
 TEST_F(VigilAppTest, ClosingWritesSettingsAndStopsTheThread) {

@@ -163,7 +163,7 @@ TEST_F(JobClipboard, JobWithAFolderTheScannerWouldRefuseIsNamedAndLeftOut) {
     EXPECT_EQ(CJobClipboard::Paste(m_store), 1);
     EXPECT_EQ(StoredNames(m_store), Names{"Dyski"});
     ASSERT_EQ(m_texts.size(), 1u);
-    EXPECT_EQ(m_texts[0].rfind("Ustawień analizy \"Z Windows\" nie można zapisać ani wykonać: "
+    EXPECT_EQ(m_texts[0].rfind("Ustawień analizy „Z Windows” nie można zapisać ani wykonać: "
                                "folder nie jest ścieżką bezwzględną",
                                0),
               0u)

@@ -156,3 +156,24 @@ TEST(MinuteUnit, AnotherFormatEndsTheModeAndATemplateWithoutWordStays) {
 }
 
 } // namespace
+
+TEST(PickerValue, TypedDigitsFillTheFieldsFromWhereTheCursorIs) {
+    CDateTimePickCtrl picker;
+    picker.SetFormat("HH':'mm");
+    picker.SetTime(COleDateTime(2026, 12, 9, 9, 15, 0));
+    picker.show();
+    picker.setFocus();
+    // Clicked into the field: the cursor stands in the hour, nothing selected.
+    auto* edit = picker.findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    for (int cursor : {0, 1, 2}) {
+        edit->deselect();
+        edit->setCursorPosition(cursor);
+        const int x = edit->fontMetrics().horizontalAdvance(picker.text().left(cursor)) + 3;
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(x, edit->height() / 2));
+        QTest::keyClicks(&picker, cursor == 1 ? "0745" : "0830");
+        COleDateTime value;
+        ASSERT_EQ(picker.GetTime(value), GDT_VALID);
+        EXPECT_EQ(picker.text(), QString(cursor == 1 ? "07:45" : "08:30")) << cursor;
+    }
+}

@@ -144,7 +144,7 @@ TEST(ScanParamDialog, BrowseTakesAChosenFolderOnly) {
         return [path, answer](QDialog& d) {
             auto* browser = qobject_cast<QFileDialog*>(&d);
             EXPECT_NE(browser, nullptr);
-            EXPECT_EQ(d.windowTitle(), "Ordner suchen:");
+            EXPECT_EQ(d.windowTitle(), "Wybierz folder:");
             if (browser != nullptr && !path.isEmpty())
                 browser->selectFile(path);
             return answer;

@@ -156,7 +156,7 @@ TEST_F(FullDiskTest, InstallLeavesNoEmptyDatabaseAndSaysWhy) {
     m_fs->Fill();
     const CRunResult r = RunProgram({VEXSERV_PATH, "--install"}, Small(), m_root.Path());
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("disk is full"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("dysk jest pełny"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(Small() + "/machine.db"));
     size_t entries = 0;
     for (const auto& entry : std::filesystem::directory_iterator(Small()))

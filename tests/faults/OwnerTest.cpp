@@ -70,7 +70,7 @@ TEST_F(OwnerTest, DatabaseOfAnotherUserIsRefused) {
     ASSERT_EQ(::chown(db.c_str(), kNobody, kNobody), 0);
     const CRunResult server = Run({VEXSERV_PATH});
     EXPECT_EQ(server.code, 2);
-    EXPECT_NE(server.err.find("belongs to user 65534"), std::string::npos) << server.err;
+    EXPECT_NE(server.err.find("użytkownika (65534)"), std::string::npos) << server.err;
     const CRunResult list = Run({TEMPORA_PATH, "list"});
     EXPECT_EQ(list.code, 1);
     EXPECT_NE(list.err.find("65534"), std::string::npos) << list.err;
@@ -82,7 +82,7 @@ TEST_F(OwnerTest, CommandFileOthersMayChangeIsRefused) {
     const std::string command = WriteCommandFile(0646);
     const CRunResult r = Run({VEXSCAN_PATH, "-c", command});
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("can be changed by other users"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("mogą zmieniać inni użytkownicy"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::exists(command));
 }
 
@@ -93,7 +93,7 @@ TEST_F(OwnerTest, CommandFileOfAnotherUserIsRefused) {
     ASSERT_EQ(::chown(command.c_str(), kNobody, kNobody), 0);
     const CRunResult r = Run({VEXSCAN_PATH, "-c", command});
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("belongs to another user"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("należy do innego użytkownika"), std::string::npos) << r.err;
 }
 
 TEST_F(OwnerTest, EventOpenToOthersIsRefused) {
@@ -106,10 +106,10 @@ TEST_F(OwnerTest, EventOpenToOthersIsRefused) {
     sem_close(sem);
     const CRunResult server = Run({VEXSERV_PATH});
     EXPECT_EQ(server.code, 2);
-    EXPECT_NE(server.err.find("open to other users"), std::string::npos) << server.err;
+    EXPECT_NE(server.err.find("dostępn"), std::string::npos) << server.err;
     const CRunResult list = Run({TEMPORA_PATH, "list"});
     EXPECT_EQ(list.code, 1);
-    EXPECT_NE(list.err.find("open to other users"), std::string::npos) << list.err;
+    EXPECT_NE(list.err.find("dostępn"), std::string::npos) << list.err;
 }
 
 TEST_F(OwnerTest, EventOfAnotherUserIsRefused) {
@@ -131,7 +131,7 @@ TEST_F(OwnerTest, EventOfAnotherUserIsRefused) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     const CRunResult server = Run({VEXSERV_PATH});
     EXPECT_EQ(server.code, 2);
-    EXPECT_NE(server.err.find("belongs to user 65534"), std::string::npos) << server.err;
+    EXPECT_NE(server.err.find("należy do użytkownika 65534"), std::string::npos) << server.err;
 }
 
 TEST_F(OwnerTest, NameSecretOpenToOthersOrOfAnotherUserIsRefused) {
@@ -141,14 +141,14 @@ TEST_F(OwnerTest, NameSecretOpenToOthersOrOfAnotherUserIsRefused) {
     ASSERT_EQ(::chmod(secret.c_str(), 0640), 0);
     const CRunResult server = Run({VEXSERV_PATH});
     EXPECT_EQ(server.code, 2);
-    EXPECT_NE(server.err.find("open to other users"), std::string::npos) << server.err;
+    EXPECT_NE(server.err.find("dostępn"), std::string::npos) << server.err;
     EXPECT_EQ(Run({TEMPORA_PATH, "list"}).code, 1);
     ::chmod(secret.c_str(), 0600);
     if (geteuid() == 0) {
         ASSERT_EQ(::chown(secret.c_str(), kNobody, kNobody), 0);
         const CRunResult taken = Run({VEXSERV_PATH});
         EXPECT_EQ(taken.code, 2);
-        EXPECT_NE(taken.err.find("belongs to user 65534"), std::string::npos) << taken.err;
+        EXPECT_NE(taken.err.find("należy do użytkownika 65534"), std::string::npos) << taken.err;
         EXPECT_EQ(::chown(secret.c_str(), 0, 0), 0);
     }
 }

@@ -30,7 +30,7 @@ protected:
     void ExpectSecondRefused() {
         const CRunResult second = Server()->Wait(5000);
         EXPECT_EQ(second.code, 1);
-        EXPECT_NE(second.err.find("already running"), std::string::npos) << second.err;
+        EXPECT_NE(second.err.find("już działa"), std::string::npos) << second.err;
     }
     CRunResult Status() {
         return RunProgram({TEMPORA_PATH, "status"}, m_root.Path(), m_aside.Path());

@@ -69,6 +69,6 @@ TEST_F(StampTest, StopDuringIdleWaitGivesTheStartBack) {
     kill(server.Pid(), SIGTERM);
     const CRunResult r = server.Wait();
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.err.find("cancelled"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("anulowano"), std::string::npos) << r.err;
     EXPECT_EQ(StoredBytes("Bezczynna"), before);
 }

@@ -107,7 +107,7 @@ TEST_F(StoreFaultTest, CutIndexIsDamageUntilRepairedAndRepairKeepsEveryJob) {
     const CRunResult repair =
         RunProgram({VEXSERV_PATH, "--install", "--repair"}, m_root.Path(), m_root.Path());
     EXPECT_EQ(repair.code, 0) << repair.err;
-    EXPECT_NE(repair.err.find("every job was kept"), std::string::npos) << repair.err;
+    EXPECT_NE(repair.err.find("zachowano wszystkie analizy"), std::string::npos) << repair.err;
     const CRunResult exported = Tempora({"export", backup});
     EXPECT_EQ(exported.code, 0) << exported.err;
     EXPECT_NE(exported.out.find("analiz: 120 "), std::string::npos) << exported.out;
@@ -189,7 +189,7 @@ TEST_F(StoreFaultTest, ServerLogsAStoreItCannotReadAndKeepsTrying) {
                     m_root.Path());
     ASSERT_TRUE(WaitUntil(
         [&] {
-            return server.Err().find("cannot be read: the database file is damaged") !=
+            return server.Err().find("nie można odczytać bazy analiz: plik bazy jest uszkodzony") !=
                    std::string::npos;
         },
         10000))

@@ -1,10 +1,13 @@
 #include "NamedEvent.h"
 
+#include "NamedBroadcast.h"
+
 #include "OtherUser.h"
 #include "TempStateRoot.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <memory>
 #include <set>
 #include <signal.h>
 #include <sys/stat.h>
@@ -166,6 +169,49 @@ TEST(NamedEvent, TwoQuickSignalsWakeAnotherProcessOnceOrTwice) {
     const int wakes = ExitCode(pid);
     EXPECT_GE(wakes, 1);
     EXPECT_LE(wakes, 2);
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(NamedEvent, TheRootsEventsGoWithTheirLastUserInAnyProcess) {
+    CTempStateRoot root;
+    const std::string semaphore =
+        "/dev/shm/sem." + CNamedEvent::SemaphoreName(kServerEventName).substr(1);
+    const std::string counter = "/dev/shm" + CNamedBroadcast::SharedName(kClientEventName);
+    auto exists = [](const std::string& path) { return access(path.c_str(), F_OK) == 0; };
+    auto server = std::make_unique<CNamedEvent>(kServerEventName);
+    {
+        const CNamedBroadcast clients(kClientEventName);
+        ASSERT_TRUE(server->IsValid() && clients.IsValid());
+        EXPECT_TRUE(exists(semaphore) && exists(counter));
+    }
+    EXPECT_TRUE(exists(semaphore) && exists(counter)); // the server's event still holds both
+
+    // A user in another process keeps them past this one's end too.
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(done[1]);
+        bool bOk = false;
+        {
+            const CNamedBroadcast clients(kClientEventName);
+            char c = clients.IsValid() ? 'y' : 'n';
+            bOk = write(ready[1], &c, 1) == 1 && read(done[0], &c, 1) == 0;
+        }
+        _exit(bOk ? 0 : 2);
+    }
+    close(done[0]);
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    EXPECT_EQ(c, 'y');
+    server.reset();
+    EXPECT_TRUE(exists(semaphore) && exists(counter));
+    close(done[1]);
+    EXPECT_EQ(ExitCode(pid), 0);
+    EXPECT_FALSE(exists(semaphore));
+    EXPECT_FALSE(exists(counter));
     close(ready[0]);
     close(ready[1]);
 }

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -97,7 +98,7 @@ protected:
 TEST_F(ScannerEnd, RefusedCommandFileIsRemovedAndAcceptedOneLogsTheEnd) {
     ::setenv("VEX_FAKE_KEEP", "1", 1); // the stand-in refuses its command file
     AddDueJob("Odrzucona");
-    ASSERT_TRUE(PassUntilLogged("refused \"Odrzucona\""));
+    ASSERT_TRUE(PassUntilLogged("odrzucono \"Odrzucona\""));
     // A refused run was never a start.
     EXPECT_EQ(Log().find("start \"Odrzucona\""), std::string::npos) << Log();
     EXPECT_EQ(CommandFiles(), 0u);
@@ -107,9 +108,9 @@ TEST_F(ScannerEnd, RefusedCommandFileIsRemovedAndAcceptedOneLogsTheEnd) {
 
     ::unsetenv("VEX_FAKE_KEEP");
     AddDueJob("Przyjęta");
-    ASSERT_TRUE(PassUntilLogged("end \"Przyjęta\": the scanner exited with code 0")) << Log();
+    ASSERT_TRUE(PassUntilLogged("koniec \"Przyjęta\": skaner zakończył się kodem 0")) << Log();
     EXPECT_NE(Log().find("start \"Przyjęta\""), std::string::npos);
-    EXPECT_EQ(Log().find("refused \"Przyjęta\""), std::string::npos);
+    EXPECT_EQ(Log().find("odrzucono \"Przyjęta\""), std::string::npos);
     EXPECT_EQ(CommandFiles(), 0u);
     // The stand-in stores no result: no earlier one may stand for this run.
     ASSERT_TRUE(ReadJobResult("Przyjęta", result));
@@ -117,7 +118,7 @@ TEST_F(ScannerEnd, RefusedCommandFileIsRemovedAndAcceptedOneLogsTheEnd) {
 
     ::setenv("VEX_FAKE_ABORT", "1", 1);
     AddDueJob("Przerwana");
-    ASSERT_TRUE(PassUntilLogged("\"Przerwana\": the scanner ended on signal 6")) << Log();
+    ASSERT_TRUE(PassUntilLogged("\"Przerwana\": skaner zakończył się sygnałem 6")) << Log();
     ::unsetenv("VEX_FAKE_ABORT");
     ASSERT_TRUE(ReadJobResult("Przerwana", result));
     EXPECT_EQ(result.GetText(), "przerwano (sygnał 6)");
@@ -129,7 +130,7 @@ TEST_F(ScannerEnd, StartWhileTheScanRunsIsSkippedAndRecorded) {
     AddDueJob("Długa");
     CScanLock running("Długa");
     ASSERT_TRUE(running.TryLock());
-    ASSERT_TRUE(PassUntilLogged("skipped \"Długa\": the previous scan is still running")) << Log();
+    ASSERT_TRUE(PassUntilLogged("pominięto \"Długa\": poprzednia analiza jeszcze trwa")) << Log();
     EXPECT_EQ(Log().find("start \"Długa\""), std::string::npos);
     EXPECT_EQ(CommandFiles(), 0u);
     CJobResult result;
@@ -146,15 +147,36 @@ TEST_F(ScannerEnd, JobTheScannerWouldRefuseIsRefusedAtTheDoorOncePerSlot) {
     job.GetScanParameter().m_strDirectory = "C:\\Dane";
     ASSERT_TRUE(m_store.WriteJob(job, 0, nullptr));
 
-    ASSERT_TRUE(PassUntilLogged("refused \"Z Windows\": the folder to scan is no absolute path"))
+    ASSERT_TRUE(PassUntilLogged("odrzucono \"Z Windows\": folder nie jest ścieżką bezwzględną"))
         << Log();
     m_scheduler->RunPass(m_server);
     const std::string log = Log();
-    EXPECT_EQ(log.find("refused \"Z Windows\""), log.rfind("refused \"Z Windows\""));
+    EXPECT_EQ(log.find("odrzucono \"Z Windows\""), log.rfind("odrzucono \"Z Windows\""));
     EXPECT_EQ(log.find("start \"Z Windows\""), std::string::npos);
     EXPECT_FALSE(fs::exists(m_dir.Path() + "/record")); // no scanner ran
     EXPECT_EQ(CommandFiles(), 0u);
     CJobResult result;
     ASSERT_TRUE(ReadJobResult("Z Windows", result));
     EXPECT_EQ(result.GetText(), "odrzucono: folder nie jest ścieżką bezwzględną");
+}
+
+TEST_F(ScannerEnd, TheServerLogsAScansEndWhenItEndsNotAtTheNextMinute) {
+    AddDueJob("Krótka");
+    m_server.HandleStopSignals();
+    std::thread serving([this] { m_server.Run(m_scheduler.get()); });
+    // Read without moving the file position the server writes at.
+    auto written = [this] {
+        char buf[4096];
+        const ssize_t n = ::pread(fileno(m_log), buf, sizeof buf, 0);
+        return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    };
+    bool ended = false;
+    for (int i = 0; i < 300 && !ended; ++i) { // 3 s, whatever the minute
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ended =
+            written().find("koniec \"Krótka\": skaner zakończył się kodem 0") != std::string::npos;
+    }
+    m_server.RequestStop();
+    serving.join();
+    EXPECT_TRUE(ended) << Log();
 }

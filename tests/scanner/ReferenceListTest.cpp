@@ -66,6 +66,6 @@ TEST(ReferenceList, LoadAndSaveThroughTheFileSystem) {
 
     std::ofstream(path, std::ios::app) << "garbage\n";
     EXPECT_FALSE(back.Load(path, exists, error));
-    EXPECT_NE(error.find("damaged"), std::string::npos);
+    EXPECT_NE(error.find("uszkodzona"), std::string::npos);
     std::filesystem::remove_all(dir);
 }

@@ -97,6 +97,15 @@ TEST_F(ScanWindowTest, ShowsCountsAndFindingsAndStaysOpenInEndMode0) {
     EXPECT_FALSE(window.isVisible());
 }
 
+TEST_F(ScanWindowTest, AFindingOnlyLoggedSaysSoInItsActionColumn) {
+    Write("virus.bin", kHashVirus);
+    m_cmd.m_nInfectionAction = kInfectLog;
+    CScanWindow window("Dom", 0);
+    ScanIn(window);
+    ASSERT_EQ(window.Findings()->topLevelItemCount(), 1);
+    EXPECT_EQ(window.Findings()->topLevelItem(0)->text(2), QString("tylko protokół"));
+}
+
 TEST_F(ScanWindowTest, EndMode1StaysOnlyWhenSomethingWasFoundAndEndMode2Closes) {
     {
         CScanWindow window("Dom", 1);

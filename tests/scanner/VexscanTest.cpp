@@ -174,6 +174,26 @@ TEST_F(VexscanTest, ExitCodesAndCommandFileCleanUp) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9) << text;
 }
 
+TEST_F(VexscanTest, SystemErrorsReadInTheUsersLanguageAndAScanNeverBegunHasNoCounts) {
+    // The system's own text of an error, in the user's locale.
+    std::ofstream(m_base + "/tree/clean.sh") << "echo\n";
+    m_sigs = m_base + "/no-signatures";
+    WriteCommand("21010011", "Brak");
+    EXPECT_EQ(Run("hidden", nullptr, "LANGUAGE= LC_ALL=pl_PL.UTF-8"), 2);
+    std::string log = LogText("Brak");
+    EXPECT_NE(log.find("(Nie ma takiego pliku ani katalogu)"), std::string::npos) << log;
+
+    fs::remove_all(m_base + "/tree");
+    WriteCommand("21010011", "Brak");
+    EXPECT_EQ(Run("hidden"), 2);
+    log = LogText("Brak");
+    log = log.substr(log.rfind("==== "));
+    EXPECT_NE(log.find("Brak: " + m_base + "/tree: analizy nie przeprowadzono\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("błędów 0"), std::string::npos) << log;
+}
+
 TEST_F(VexscanTest, DamagedCommandFileIsAnErrorAndIsKept) {
     std::ofstream(m_cmdFile) << "not a command file\n";
     EXPECT_EQ(Run("hidden"), 2);

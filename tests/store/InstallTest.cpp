@@ -161,7 +161,7 @@ TEST(VexServ, OneCopyRunsUntilAskedToStopAndASecondRefusesToStart) {
     ASSERT_TRUE(WaitUntilLocked(5000));
 
     EXPECT_EQ(RunServer({}, err2), 1);
-    EXPECT_NE(Contents(err2).find("already running"), std::string::npos);
+    EXPECT_NE(Contents(err2).find("już działa"), std::string::npos);
 
     // A change signal wakes it without ending it.
     CNamedEvent server(kServerEventName);

@@ -8,11 +8,14 @@
 #include "Settings.h"
 
 #include <QAction>
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 
 #include <filesystem>
@@ -180,8 +183,15 @@ TEST_F(ResultColumnTest, LogCommandOpensTheJobsLogAtItsNewestRun) {
             "b: ok\n";
     std::string shown = text;
     shown.replace(shown.find("\xe2\x80\xa8"), 3, "\\u2028");
-    text += "2026-12-08 08:00:03 Dom: /home: 60 files, 0 infected\n";
-    shown += "2026-12-08 08:00:03 Dom: /home: 60 files, 0 infected\n";
+    // A summary line wider than the viewer's least width, narrower than the screen.
+    const QFontMetrics fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const int screenWidth = QGuiApplication::primaryScreen()->availableGeometry().width();
+    std::string summary = "2026-12-08 08:00:03 Dom: /home: plików 60, zainfekowanych 0";
+    while (fixed.horizontalAdvance(QString::fromStdString(summary)) <= 720)
+        summary += '.';
+    ASSERT_LT(fixed.horizontalAdvance(QString::fromStdString(summary)), screenWidth - 60);
+    text += summary + "\n";
+    shown += summary + "\n";
     const std::string log = WriteLog("Dom", text);
     WriteLog("Praca", "inny protokół\n");
 
@@ -200,6 +210,9 @@ TEST_F(ResultColumnTest, LogCommandOpensTheJobsLogAtItsNewestRun) {
         EXPECT_GT(bar->maximum(), 0);
         EXPECT_EQ(bar->value(), bar->maximum());
         EXPECT_EQ(viewer.CloseButton()->text(), "Zamknij");
+        // The longest line fits without scrolling sideways, within the screen.
+        EXPECT_LE(viewer.width(), viewer.screen()->availableGeometry().width());
+        EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0) << viewer.width();
         viewer.CloseButton()->click();
         EXPECT_EQ(viewer.result(), QDialog::Rejected);
     }));

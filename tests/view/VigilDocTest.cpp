@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 namespace {
@@ -63,8 +65,8 @@ TEST_F(DocTest, StateRootOthersMayChangeEndsWithMessage192) {
     chmod(m_root.Path().c_str(), 0700);
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].text.toStdString(),
-              "Dane programu \"" + m_root.Path() +
-                  "\" należą do innego użytkownika albo mogą je zmieniać inni. Program z nich nie "
+              "Dane programu „" + m_root.Path() +
+                  "” należą do innego użytkownika albo mogą je zmieniać inni. Program z nich nie "
                   "skorzysta.");
 }
 
@@ -135,10 +137,10 @@ TEST_F(DocTest, ImportPassesOverAJobNothingCanCarryOutAndNamesIt) {
     EXPECT_TRUE(m_doc->ImportFile(path));
     ASSERT_EQ(m_messages.size(), 2u);
     EXPECT_EQ(m_messages[0].text.toStdString(),
-              "Ustawień analizy \"Bez końca\" nie można zapisać ani wykonać: opcja analizy poza "
+              "Ustawień analizy „Bez końca” nie można zapisać ani wykonać: opcja analizy poza "
               "zakresem. Zostały pominięte.");
     EXPECT_TRUE(m_messages[1].text.startsWith(QString::fromUtf8(
-        "Ustawień analizy \"Dane %s\" nie można zapisać ani wykonać: folder nie jest ścieżką "
+        "Ustawień analizy „Dane %s” nie można zapisać ani wykonać: folder nie jest ścieżką "
         "bezwzględną")))
         << m_messages[1].text.toStdString();
     EXPECT_EQ(StoredNames(), std::vector<std::string>{"Dobra"});
@@ -197,7 +199,7 @@ TEST_F(DocTest, ImportOverExistingJobsAsksOncePerJob) {
     ASSERT_EQ(m_messages.size(), 2u);
     EXPECT_EQ(m_messages[0].text,
               QString::fromUtf8("Ustawienia analizy o nazwie \"a\" już istnieją. Zastąpić?"));
-    EXPECT_EQ(m_messages[0].type, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(m_messages[0].type, MB_YESNO | MB_FORALL | MB_ICONQUESTION);
     EXPECT_EQ(m_messages[1].text,
               QString::fromUtf8("Ustawienia analizy o nazwie \"b\" już istnieją. Zastąpić?"));
     CJob stored;
@@ -221,6 +223,70 @@ TEST_F(DocTest, ImportOverExistingJobsAsksOncePerJob) {
     ASSERT_TRUE(m_raw.ReadJob("b", &stored));
     EXPECT_EQ(stored.Store(), oldB->Store());
     EXPECT_EQ(m_view->item(0, 2)->text(), QString::fromUtf8(a->GetPeriodText(GetResourceHandle())));
+}
+
+TEST_F(DocTest, ImportAnswersForTheRestOfTheFileOrCancelsIt) {
+    std::vector<std::vector<BYTE>> records;
+    for (const char* name : {"a", "b", "c"}) {
+        Store(*MakeJob(name, 6, 0));
+        records.push_back(MakeJob(name, 13, 0)->Store());
+    }
+    records.push_back(MakeJob("nowa", 13, 0)->Store());
+    const std::string path = PathIn("four.scj");
+    Write(path, EncodeJobFile(records));
+    OpenView();
+    auto replaced = [this] {
+        std::vector<int> result;
+        for (const char* name : {"a", "b", "c"}) {
+            CJob job;
+            result.push_back(
+                m_raw.ReadJob(name, &job) ? job.Store() == MakeJob(name, 13, 0)->Store() : -1);
+        }
+        return result;
+    };
+    // The user presses a button of the box by its label.
+    auto press = [](const char* label, int* asked) {
+        return [label, asked](QDialog& dialog) {
+            ++*asked;
+            return AnswerOfButton(dialog, QString::fromUtf8(label));
+        };
+    };
+
+    // Escape is "Anuluj": nothing more is asked or imported, new names neither.
+    int asked = 0;
+    {
+        ScopedModalHook hook([&](QDialog& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            EXPECT_EQ(box->escapeButton()->text(), QString("Anuluj"));
+            return press("Anuluj", &asked)(dialog);
+        });
+        EXPECT_TRUE(m_doc->ImportFile(path));
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(replaced(), (std::vector<int>{0, 0, 0}));
+    EXPECT_FALSE(m_raw.ReadJob("nowa", nullptr));
+
+    // "Nie, dla żadnej" keeps every taken name and still adds the new one.
+    asked = 0;
+    {
+        ScopedModalHook hook(press("Nie, dla ż&adnej", &asked));
+        EXPECT_TRUE(m_doc->ImportFile(path));
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(replaced(), (std::vector<int>{0, 0, 0}));
+    EXPECT_TRUE(m_raw.ReadJob("nowa", nullptr));
+
+    // "Tak" for the first, then "Tak, dla wszystkich" for the rest.
+    asked = 0;
+    {
+        int n = 0;
+        ScopedModalHook hook([&](QDialog& dialog) {
+            return press(n++ == 0 ? "&Tak" : "Tak, dla &wszystkich", &asked)(dialog);
+        });
+        EXPECT_TRUE(m_doc->ImportFile(path));
+    }
+    EXPECT_EQ(asked, 2); // a, then b for the rest: c and "nowa" (taken now) without a word
+    EXPECT_EQ(replaced(), (std::vector<int>{1, 1, 1}));
 }
 
 TEST_F(DocTest, ImportedYearOldJobsWaitForTheirNextTime) {

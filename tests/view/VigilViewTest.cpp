@@ -1,5 +1,7 @@
 #include "ViewFixture.h"
 
+#include "Hourly.h"
+
 #include "DialogBuilder.h"
 #include "OtherUser.h"
 #include "ResourceIds.h"
@@ -32,14 +34,60 @@ TEST_F(ViewTest, EmptyStoreShowsSixColumnsAndTheSortMark) {
     ASSERT_EQ(m_view->columnCount(), 6);
     for (int col = 0; col < 6; ++col) {
         EXPECT_EQ(m_view->horizontalHeaderItem(col)->text(), QString::fromUtf8(titles[col]));
-        // The widths are for a font of average letter width 6, scaled to the list's.
+        // The widths are for a font of average letter width 6, scaled to the
+        // list's; the schedule and date columns are wider when their longest
+        // texts need it.
         const int scaled = (widths[col] * CDialogUnits(m_view->font()).BaseX() + 3) / 6;
-        EXPECT_EQ(m_view->horizontalHeader()->sectionSize(col), scaled);
+        if (col >= CVigilView::ColTime && col <= CVigilView::ColLastStart)
+            EXPECT_GE(m_view->horizontalHeader()->sectionSize(col), scaled);
+        else
+            EXPECT_EQ(m_view->horizontalHeader()->sectionSize(col), scaled);
     }
     bool ascending = false;
     EXPECT_EQ(m_view->GetSortMarkColumn(&ascending), 0);
     EXPECT_TRUE(ascending);
     EXPECT_TRUE(m_messages.empty());
+
+    // The empty list shows how to add a job; the hint goes with the first row.
+    m_view->resize(600, 300);
+    auto inked = [this] {
+        const QImage image = m_view->viewport()->grab().toImage();
+        const QRgb ground = image.pixel(1, 1);
+        int count = 0;
+        for (int y = image.height() / 3; y < 2 * image.height() / 3; ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) != ground;
+        return count;
+    };
+    EXPECT_GT(inked(), 50);
+    Store(*MakeJob("a", 13, 0));
+    m_doc->UpdateAllViews(nullptr, 1, nullptr);
+    ASSERT_EQ(m_view->rowCount(), 1);
+    EXPECT_EQ(inked(), 0);
+}
+
+TEST_F(ViewTest, LongScheduleDateAndCountdownTextsFitTheDefaultWidths) {
+    auto hourly = std::make_unique<CJob>();
+    hourly->SetName("Co godzinę");
+    CHourly period;
+    period.SetMinute(true, 25);
+    hourly->SetPeriod(period, COleDateTime(CurrentTime() - 3 * 3600));
+    Store(*hourly);
+    auto daily = MakeJob("Codziennie", 8, 30);
+    daily->SetLastStart(COleDateTime(CurrentTime() - 3600), true);
+    Store(*daily);
+    OpenView();
+    auto fits = [this](int row, int col) {
+        const QString text = m_view->item(row, col)->text();
+        return m_view->fontMetrics().horizontalAdvance(text) + 8 <=
+               m_view->horizontalHeader()->sectionSize(col);
+    };
+    // The list starts with the countdown; the texts of repeating schedules
+    // and the last starts fit as well.
+    ASSERT_TRUE(m_view->IsCountdownMode());
+    for (int row = 0; row < m_view->rowCount(); ++row)
+        for (int col : {CVigilView::ColTime, CVigilView::ColNextStart, CVigilView::ColLastStart})
+            EXPECT_TRUE(fits(row, col)) << m_view->item(row, col)->text().toStdString();
 }
 
 namespace {
@@ -340,7 +388,8 @@ TEST_F(ViewTest, SettingsAreWrittenAtCloseAndReadAtStart) {
     // A width that no screen could show falls back to the default.
     RegSetDword(HKEY_CURRENT_USER, kSettingsKey, "Czas", 0xFFFFFFF0u);
     CVigilView third(m_doc.get(), nullptr);
-    EXPECT_EQ(third.horizontalHeader()->sectionSize(2), (120 * units.BaseX() + 3) / 6);
+    EXPECT_EQ(third.horizontalHeader()->sectionSize(2),
+              CVigilView::DefaultColumnWidth(CVigilView::ColTime, third.font()));
 }
 
 TEST_F(ViewTest, DisplayToggleSwitchesNextStartFormAndItsCheckMark) {
