@@ -338,6 +338,10 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 
+std::string Quoted(std::string_view text) {
+    return "\"" + PlainText(text) + "\"";
+}
+
 std::string PlainText(std::string_view text) {
     std::string out(text);
     for (char& c : out)

@@ -57,5 +57,7 @@ std::string JsonString(std::string_view text);
 // Text for a terminal line: control characters (tabs, line breaks, escape
 // sequences) become '?', so a job name cannot break the line layout.
 std::string PlainText(std::string_view text);
+// The text as PlainText in double quotes, for messages.
+std::string Quoted(std::string_view text);
 // "YYYY-MM-DDTHH:MM" of a valid date-time value.
 std::string IsoMinute(const COleDateTime& t);

@@ -32,6 +32,7 @@ const CCommandName kCommands[] = {
     {"run", TemporaCommand::Run, 1},         {"export", TemporaCommand::Export, 1},
     {"import", TemporaCommand::Import, 1},   {"log", TemporaCommand::Log, 1},
     {"edit", TemporaCommand::Edit, 1},       {"status", TemporaCommand::Status, 0},
+    {"running", TemporaCommand::Running, 0}, {"stop", TemporaCommand::Stop, 1},
 };
 
 // Options and the number of values each takes.
@@ -69,9 +70,10 @@ const COptionSpec kEditOnlyOptions[] = {
     {"--heuristic", 0}, {"--reference-check", 0}, {"--foreground", 0}, {"--active", 0},
 };
 const COptionSpec kJsonOption[] = {{"--json", 0}};
+const COptionSpec kListOptions[] = {{"--json", 0}, {"--tsv", 0}};
 const COptionSpec kImportOptions[] = {{"--replace", 0}, {"--keep", 0}};
 const COptionSpec kLogOptions[] = {{"--runs", 1}};
-const COptionSpec kRunOptions[] = {{"--full", 0}};
+const COptionSpec kRunOptions[] = {{"--full", 0}, {"--wait", 0}};
 
 template <size_t N> std::vector<COptionSpec> Specs(const COptionSpec (&specs)[N]) {
     return std::vector<COptionSpec>(specs, specs + N);
@@ -88,7 +90,9 @@ std::vector<COptionSpec> OptionsOf(TemporaCommand command) {
         return specs;
     }
     case TemporaCommand::List:
+        return Specs(kListOptions);
     case TemporaCommand::Show:
+    case TemporaCommand::Running:
         return Specs(kJsonOption);
     case TemporaCommand::Import:
         return Specs(kImportOptions);
@@ -507,7 +511,13 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
     }
 
     request.bJson = options.count("--json") != 0;
+    request.bTsv = options.count("--tsv") != 0;
+    if (request.bJson && request.bTsv) {
+        strError = "--json i --tsv wykluczają się";
+        return false;
+    }
     request.bFullScan = options.count("--full") != 0;
+    request.bWait = options.count("--wait") != 0;
     if (options.count("--replace") && options.count("--keep")) {
         strError = "--replace i --keep wykluczają się";
         return false;
@@ -533,6 +543,7 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
         return true;
     case TemporaCommand::List:
     case TemporaCommand::Status:
+    case TemporaCommand::Running:
         return true;
     default:
         request.strName = positional[0];
@@ -557,9 +568,10 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
 }
 
 const char* TemporaUsage() {
-    return "Użycie: tempora list [--json] | show NAZWA [--json] | add NAZWA HARMONOGRAM [OPCJE] |\n"
-           "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
-           "       tempora enable|disable|delete NAZWA | run [--full] NAZWA | export PLIK |\n"
+    return "Użycie: tempora list [--json|--tsv] | show NAZWA [--json] | add NAZWA HARMONOGRAM\n"
+           "       [OPCJE] | edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
+           "       tempora enable|disable|delete NAZWA | run [--full] [--wait] NAZWA |\n"
+           "       tempora running [--json] | stop NAZWA | export PLIK |\n"
            "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help |\n"
            "       tempora --version\n";
 }
@@ -570,7 +582,9 @@ const char* TemporaHelp() {
            "Użycie: tempora POLECENIE [ARGUMENTY] [OPCJE]\n"
            "\n"
            "Polecenia:\n"
-           "  list [--json]              wszystkie analizy, po wierszu na każdą\n"
+           "  list [--json|--tsv]        wszystkie analizy, po wierszu na każdą; --tsv:\n"
+           "                             postać dla skryptów (nagłówek, pola rozdzielone\n"
+           "                             tabulatorem, czasy ISO 8601, bez słów)\n"
            "  show NAZWA [--json]        wszystkie ustawienia jednej analizy\n"
            "  add NAZWA HARMONOGRAM [OPCJE]\n"
            "                             nowa analiza\n"
@@ -584,9 +598,15 @@ const char* TemporaHelp() {
            "  enable NAZWA               włącza analizę\n"
            "  disable NAZWA              wyłącza analizę\n"
            "  delete NAZWA               usuwa analizę\n"
-           "  run NAZWA                  uruchamia analizę teraz\n"
+           "  run NAZWA                  uruchamia analizę teraz i wraca od razu\n"
            "    --full                   czyta wszystkie pliki, także niezmienione od\n"
            "                             poprzedniej analizy (pamięć wyników)\n"
+           "    --wait                   czeka na koniec analizy, wypisuje jej wynik\n"
+           "                             i kończy jej kodem: 0 czysto, 1 znaleziska,\n"
+           "                             2 błąd lub przerwanie\n"
+           "  running [--json]           analizy, które trwają teraz: proces, start,\n"
+           "                             pliki do tej pory\n"
+           "  stop NAZWA                 zatrzymuje trwającą analizę (wynik: przerwano)\n"
            "  export PLIK                zapisuje wszystkie analizy do pliku .scj\n"
            "  import PLIK [--replace|--keep]\n"
            "                             wczytuje analizy z pliku .scj; zajęta nazwa:\n"

@@ -29,7 +29,6 @@
 namespace {
 
 enum : unsigned {
-    kStrSettingsKey = 141,  // the program's settings key ("vexexe")
     kMsgCannotOpenDb = 162, // the job store cannot be opened
     kMsgReplaceQuestion = 165,
     kMsgWrongFileType = 167,
@@ -79,10 +78,6 @@ bool NameLess(const CJobReport& a, const CJobReport& b) {
                                             return std::tolower(static_cast<unsigned char>(x)) <
                                                    std::tolower(static_cast<unsigned char>(y));
                                         });
-}
-
-std::string Quoted(const std::string& name) {
-    return "\"" + PlainText(name) + "\"";
 }
 
 bool AskOnTerminal(const std::string& strName) {
@@ -146,6 +141,14 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     if (!counter.empty() && !CNamedBroadcast(kClientEventName).IsValid())
         return Refuse("odmawiam pracy: zdarzenie " + counter +
                       " należy do innego użytkownika albo mogą go używać inni.");
+    // A scan started without --wait is watched by a process of its own, which
+    // outlives this one: it records how the scan ended.
+    if (request.command == TemporaCommand::Run && !request.bWait && m_nStartedFd < 0)
+        return RunInWatcher(request);
+    return ExecuteOnStore(request);
+}
+
+int CTemporaSession::ExecuteOnStore(const CTemporaRequest& request) {
     CSessionMessageSink sink(m_err);
     CWindowRefresh windows;
     CScanRegInterface store(&sink);
@@ -174,7 +177,11 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     case TemporaCommand::Delete:
         return Delete(store, request.strName);
     case TemporaCommand::Run:
-        return RunNow(store, request.strName, request.bFullScan);
+        return RunNow(store, request);
+    case TemporaCommand::Running:
+        return Running(store, request.bJson);
+    case TemporaCommand::Stop:
+        return Stop(store, request.strName);
     case TemporaCommand::Export:
         return Export(store, request.strFile);
     case TemporaCommand::Import:
@@ -356,40 +363,6 @@ int CTemporaSession::Delete(CScanRegInterface& store, const std::string& strName
     if (!store.ReadJob(strName.c_str(), nullptr))
         return NoSuchJob(store, strName);
     return store.DeleteJob(strName.c_str()) ? kExitOk : kExitRefused;
-}
-
-int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName, bool bFullScan) {
-    CJob job;
-    if (!ReadExisting(store, strName, job))
-        return kExitRefused;
-    job.m_bFullScan = bFullScan;
-    // The start is stamped whether or not the scanner starts, as the window's
-    // run-now does; but only on the job as read, never over a change or a
-    // deletion that came in between.
-    const std::string scanner =
-        RegGetString(HKEY_LOCAL_MACHINE, LoadResString(kStrSettingsKey), "vexexe", "");
-    switch (RunJobNow(store, job, scanner)) {
-    case ERunNow::Started:
-        break;
-    case ERunNow::StillRunning:
-        return Refuse("poprzednia analiza " + Quoted(strName) +
-                      " jeszcze trwa; druga nie została uruchomiona.");
-    case ERunNow::Changed:
-        return Refuse("analiza " + Quoted(strName) +
-                      " została w międzyczasie zmieniona lub usunięta; nie uruchomiono jej.");
-    case ERunNow::StoreFailed:
-        return kExitRefused; // the store said why
-    case ERunNow::NotStarted:
-        return Refuse("nie mogę uruchomić skanera \"" + PlainText(scanner) +
-                      "\" (wartość vexexe; vexserv --install ją zapisuje).");
-    case ERunNow::Unfit:
-        return Refuse("analizy " + Quoted(strName) +
-                      " nie można uruchomić: " + CJob::DescribeFault(job.CheckCarriable()) + ".");
-    case ERunNow::Refused:
-        return Refuse("skaner \"" + PlainText(scanner) + "\" odrzucił ustawienia analizy " +
-                      Quoted(strName) + " i jej nie przeprowadził.");
-    }
-    return kExitOk;
 }
 
 int CTemporaSession::Export(CScanRegInterface& store, const std::string& strFile) {
