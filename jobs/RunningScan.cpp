@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -36,8 +35,8 @@ template <typename T> bool TakeNumber(std::string_view& text, T& value) {
     return true;
 }
 
-// The record of a lock file whose lock is held. A reader may meet a rewrite
-// half done: a record that does not parse is read again a few times.
+// The record of a lock file. A reader may meet a rewrite half done: a record
+// that does not parse is read again a few times.
 void ReadRecord(int fd, CRunningScan& scan) {
     for (int attempt = 0; attempt < 5; ++attempt) {
         char buffer[kMaxRecord];
@@ -102,29 +101,25 @@ void CScanProgressRecord::Update(std::uint64_t nFiles, bool bNow) {
 }
 
 bool FindRunningScan(const char* pszJobName, CRunningScan& scan) {
+    // The lock is not probed: a probe would hold it for a moment, and a
+    // start of the job at that moment would take the job for running.
     const int fd = ::open(CScanLock::LockPath(pszJobName).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool bRunning = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
-    scan = CRunningScan();
-    scan.strJobName = pszJobName;
-    if (bRunning)
-        ReadRecord(fd, scan);
+    CRunningScan read;
+    ReadRecord(fd, read);
     ::close(fd);
-    return bRunning;
+    if (read.nPid == 0 || !IsJobScanner(read.nPid, pszJobName))
+        return false;
+    read.strJobName = pszJobName;
+    scan = read;
+    return true;
 }
 
 EStopScan StopRunningScan(const char* pszJobName) {
     CRunningScan scan;
-    // A scanner just started describes itself within moments.
-    for (int wait = 0; wait < 100 && scan.nPid == 0; ++wait) {
-        if (!FindRunningScan(pszJobName, scan))
-            return EStopScan::NotRunning;
-        if (scan.nPid == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (scan.nPid == 0)
-        return EStopScan::Failed;
+    if (!FindRunningScan(pszJobName, scan))
+        return EStopScan::NotRunning;
     // The descriptor pins the process: should it end and its number be
     // given to another one while we look, the signal finds nobody.
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, scan.nPid, 0));

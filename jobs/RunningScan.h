@@ -2,9 +2,8 @@
 
 // A scan that runs now, as its scanner describes itself in the job's scan
 // lock file (ScanLock.h): its process, its start and the files it has dealt
-// with so far. The record is believed only while the lock is held, and a
-// process is signalled only once it is shown to be this job's scanner of the
-// calling user.
+// with so far. The record is believed, and its process signalled, only while
+// that process is shown to be this job's scanner of the calling user.
 
 #include <chrono>
 #include <cstdint>
@@ -13,7 +12,7 @@
 
 struct CRunningScan {
     std::string strJobName;
-    int nPid = 0;              // 0: the scanner has not described itself yet
+    int nPid = 0;
     std::int64_t nStarted = 0; // seconds since 1970 UTC
     std::uint64_t nFiles = 0;  // files dealt with so far
 };
@@ -37,8 +36,9 @@ private:
     std::chrono::steady_clock::time_point m_last{};
 };
 
-// True when a scan of the job runs now; scan then holds its record (nPid 0
-// while the scanner has not written one yet).
+// True when a scan of the job runs now, its scanner a process of the
+// calling user; scan then holds its record. A scanner that has not
+// described itself yet (its first moments) does not count.
 bool FindRunningScan(const char* pszJobName, CRunningScan& scan);
 
 // The process is the calling user's and holds the job's lock file as the

@@ -132,6 +132,12 @@ const StringEntry kStrings[] = {
           "zapisane."},
     {320, "Baza analiz jest uszkodzona: lista może nie pokazywać wszystkich analiz. Szczegóły "
           "podaje polecenie \"tempora status\", a naprawia ją \"vexserv --install --repair\"."},
+    // A job name that would break the one-line texts carrying it.
+    {410, "nazwa zawiera znak sterujący (na przykład koniec wiersza albo tabulator)"},
+    // The result column while the job's scan runs.
+    {411, "trwa…"},
+    // The job dialog's answer to a name the store would refuse.
+    {412, "Tej nazwy nie można przyjąć: %1."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},
@@ -139,6 +145,7 @@ const StringEntry kStrings[] = {
     {32777, "Włącza/wyłącza analizy przy następnym starcie systemu. "},
     {32778, "Usuwa wybrane ustawienia analiz.\nUsuń"},
     {32779, "Uruchom natychmiast wybrane analizy."},
+    {32795, "Zatrzymuje trwającą analizę wybranych ustawień.\nZatrzymaj"},
     {32784, "Pokazuje protokół wybranej analizy.\nProtokół"},
     {32785, "Uruchamia wybrane analizy teraz i czyta wszystkie pliki, także niezmienione od "
             "poprzedniej analizy."},

@@ -33,6 +33,8 @@ const char* FaultReason(CJob::EFault fault) {
         return "a scan option is out of range";
     case CJob::EFault::Directory:
         return "the folder to scan is no absolute path the scanner takes";
+    case CJob::EFault::ControlInName:
+        return "the name holds a control character";
     case CJob::EFault::None:
         break;
     }

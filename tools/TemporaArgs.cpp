@@ -175,8 +175,18 @@ std::optional<DWORD> ParseChoice(const std::string& text,
 
 using OptionValues = std::map<std::string, std::vector<std::string>>;
 
+// The name of a new job (add, --rename) follows the store's rule.
+bool ValidateNewName(const std::string& name, std::string& error) {
+    const CJob::EFault fault = CJob::CheckName(name);
+    if (fault == CJob::EFault::None)
+        return true;
+    error = "nazwa analizy: " + CJob::DescribeFault(fault);
+    return false;
+}
+
+// A stored job is still addressed by whatever name it has.
 bool ValidateName(const std::string& name, std::string& error,
-                  size_t nMaxLength = CJob::kMaxNameLength) {
+                  size_t nMaxLength = REG_MAX_VALUE_NAME) {
     if (name.empty()) {
         error = "nazwa analizy nie może być pusta";
         return false;
@@ -320,7 +330,7 @@ bool CChangeBuilder::BuildScan() {
     m_changes.bAllowMissing = Has("--allow-missing");
     if (Has("--rename")) {
         m_changes.newName = Values("--rename")[0];
-        if (!ValidateName(*m_changes.newName, m_strError))
+        if (!ValidateNewName(*m_changes.newName, m_strError))
             return false;
     }
     return BuildDirectory() && BuildSwitches() && BuildChoices();
@@ -549,9 +559,8 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
         request.strName = positional[0];
         // Only a new job's name is held to the limit: a longer one already
         // stored must still be shown, switched and deleted by its name.
-        if (!ValidateName(request.strName, strError,
-                          request.command == TemporaCommand::Add ? CJob::kMaxNameLength
-                                                                 : REG_MAX_VALUE_NAME))
+        if (request.command == TemporaCommand::Add ? !ValidateNewName(request.strName, strError)
+                                                   : !ValidateName(request.strName, strError))
             return false;
         if (request.command == TemporaCommand::Add)
             return CChangeBuilder(options, true, request.changes, strError).Build() &&

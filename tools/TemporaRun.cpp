@@ -210,19 +210,16 @@ int CTemporaSession::Running(CScanRegInterface& store, bool bJson) {
         for (const CRunningScan& scan : scans)
             json += std::string(json.size() > 1 ? ",\n" : "\n") +
                     "{\"name\": " + JsonString(scan.strJobName) +
-                    ", \"pid\": " + (scan.nPid ? std::to_string(scan.nPid) : "null") +
-                    ", \"started\": " +
-                    (scan.nPid ? JsonString(IsoLocalTime(static_cast<time_t>(scan.nStarted)))
-                               : "null") +
+                    ", \"pid\": " + std::to_string(scan.nPid) + ", \"started\": " +
+                    JsonString(IsoLocalTime(static_cast<time_t>(scan.nStarted))) +
                     ", \"files\": " + std::to_string(scan.nFiles) + "}";
         std::fputs((json + (scans.empty() ? "]\n" : "\n]\n")).c_str(), m_out);
         return kExitOk;
     }
     std::fputs("Nazwa\tProces\tStart\tPliki\n", m_out);
     for (const CRunningScan& scan : scans)
-        std::fprintf(m_out, "%s\t%s\t%s\t%llu\n", PlainText(scan.strJobName).c_str(),
-                     scan.nPid ? std::to_string(scan.nPid).c_str() : "-",
-                     scan.nPid ? IsoLocalTime(static_cast<time_t>(scan.nStarted)).c_str() : "-",
+        std::fprintf(m_out, "%s\t%d\t%s\t%llu\n", PlainText(scan.strJobName).c_str(), scan.nPid,
+                     IsoLocalTime(static_cast<time_t>(scan.nStarted)).c_str(),
                      static_cast<unsigned long long>(scan.nFiles));
     return kExitOk;
 }
@@ -233,7 +230,6 @@ int CTemporaSession::Stop(CScanRegInterface& store, const std::string& strName) 
         return kExitRefused;
     const std::string name = Quoted(job.GetName());
     CRunningScan scan;
-    FindRunningScan(job.GetName(), scan);
     switch (StopRunningScan(job.GetName())) {
     case EStopScan::Signalled:
         break;
@@ -248,7 +244,7 @@ int CTemporaSession::Stop(CScanRegInterface& store, const std::string& strName) 
     }
     // The scanner writes its summary and result before it lets the lock go.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (CScanLock::IsRunning(job.GetName())) {
+    while (FindRunningScan(job.GetName(), scan)) {
         if (std::chrono::steady_clock::now() >= deadline)
             return Refuse("analiza " + name + " dostała polecenie zatrzymania, ale jeszcze trwa.");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

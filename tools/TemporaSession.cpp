@@ -1,6 +1,7 @@
 #include "TemporaSession.h"
 
 #include "Clock.h"
+#include "Install.h"
 #include "Job.h"
 #include "JobFile.h"
 #include "JobReport.h"
@@ -153,7 +154,15 @@ int CTemporaSession::ExecuteOnStore(const CTemporaRequest& request) {
     CWindowRefresh windows;
     CScanRegInterface store(&sink);
     store.SetDocument(&windows);
-    if (!store.Open(LoadResString(139))) {
+    // A fresh account has no store yet: a new job sets it up as the
+    // installation would, with the scanner beside this program.
+    const bool bCreates =
+        request.command == TemporaCommand::Add || request.command == TemporaCommand::Import;
+    if (bCreates && !store.Open(LoadResString(139)) &&
+        store.GetLastError() == ERROR_FILE_NOT_FOUND &&
+        RunInstall(InstallPathsFor(ProgramDirectory()), m_err) != 0)
+        return kExitRefused;
+    if (!store.IsOpen() && !store.Open(LoadResString(139))) {
         // Only a missing database is mended by the installation.
         const LONG result = store.GetLastError();
         return Refuse(std::string(LoadResString(kMsgCannotOpenDb)) + " (" +
@@ -165,7 +174,7 @@ int CTemporaSession::ExecuteOnStore(const CTemporaRequest& request) {
 
     switch (request.command) {
     case TemporaCommand::List:
-        return List(store, request.bJson);
+        return List(store, request.bJson, request.bTsv);
     case TemporaCommand::Show:
         return Show(store, request.strName, request.bJson);
     case TemporaCommand::Add:
@@ -238,7 +247,7 @@ bool CTemporaSession::ForEachJob(CScanRegInterface& store,
     return false;
 }
 
-int CTemporaSession::List(CScanRegInterface& store, bool bJson) {
+int CTemporaSession::List(CScanRegInterface& store, bool bJson, bool bTsv) {
     const time_t now = CurrentTime();
     std::vector<CJobReport> reports;
     CJobResultReader results;
@@ -250,6 +259,12 @@ int CTemporaSession::List(CScanRegInterface& store, bool bJson) {
     std::stable_sort(reports.begin(), reports.end(), NameLess);
     if (bJson) {
         std::fputs(FormatJsonArray(reports).c_str(), m_out);
+        return kExitOk;
+    }
+    if (bTsv) {
+        std::fputs(FormatTsvHeader().c_str(), m_out);
+        for (const CJobReport& report : reports)
+            std::fputs(FormatTsvLine(report).c_str(), m_out);
         return kExitOk;
     }
     std::fputs(FormatListHeader().c_str(), m_out);
@@ -409,7 +424,7 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
     // after it are still imported.
     while (!bFailed && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
         const std::string name = job.GetName();
-        if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None) {
+        if (const CJob::EFault fault = job.CheckIncoming(); fault != CJob::EFault::None) {
             Refuse("pominięto analizę " + Quoted(name) + " (rekord " +
                    std::to_string(reader.GetRead()) + "): " + CJob::DescribeFault(fault) + ".");
             ++refused;

@@ -32,7 +32,7 @@ public:
     int Execute(const CTemporaRequest& request);
 
 private:
-    int List(CScanRegInterface& store, bool bJson);
+    int List(CScanRegInterface& store, bool bJson, bool bTsv);
     int Show(CScanRegInterface& store, const std::string& strName, bool bJson);
     int Add(CScanRegInterface& store, const CTemporaRequest& request);
     int SetActive(CScanRegInterface& store, const std::string& strName, bool bActive);
