@@ -102,6 +102,12 @@ int CTemporaSession::RunInWatcher(const CTemporaRequest& request) {
         // Out of the caller's session: closing its terminal does not end
         // the watch.
         ::setsid();
+        // Nor does the scan hold the caller's output open, which a script
+        // reading it would wait for; its messages still reach the error stream.
+        if (const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
+            ::dup2(null, STDOUT_FILENO);
+            ::close(null);
+        }
         m_nStartedFd = fds[1];
         const int code = ExecuteOnStore(request);
         ReportStart(code);
