@@ -37,7 +37,7 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("vex-tempora"));
     // No display name: the window system would append it to every window
     // title, and the main window's title is its own text alone.
-    QGuiApplication::setDesktopFileName(QStringLiteral("vex-tempora"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.VexTempora"));
     LoadToolkitTranslation();
     // The first argument that is no option names a job file to open;
     // "--log NAME" asks for the log viewer of a job alone. The toolkit has
