@@ -3,6 +3,8 @@
 #include "CommandFile.h"
 #include "FileOps.h"
 #include "LineText.h"
+#include "NamedBroadcast.h"
+#include "NamedEvent.h"
 #include "ProgramInfo.h"
 #include "ResultWriter.h"
 #include "RunningScan.h"
@@ -191,6 +193,8 @@ int main(int argc, char** argv) {
     // process scans the job and how far it got.
     CScanProgressRecord progress(HoldsScanLock(cmd.m_strJobName) ? kPassedLock : -1);
     progress.Update(0, true);
+    // Open windows show the job as running from now on.
+    CNamedBroadcast(kClientEventName).Set();
     scanner.m_onFileDone = [&progress](size_t files) { progress.Update(files); };
     ChooseVerdictCache(scanner);
     // The job's last result is stored when the scan ends, not when its
