@@ -145,10 +145,10 @@ const StringEntry kStrings[] = {
     {32777, "Włącza/wyłącza analizy przy następnym starcie systemu. "},
     {32778, "Usuwa wybrane ustawienia analiz.\nUsuń"},
     {32779, "Uruchom natychmiast wybrane analizy."},
-    {32795, "Zatrzymuje trwającą analizę wybranych ustawień.\nZatrzymaj"},
     {32784, "Pokazuje protokół wybranej analizy.\nProtokół"},
     {32785, "Uruchamia wybrane analizy teraz i czyta wszystkie pliki, także niezmienione od "
             "poprzedniej analizy."},
+    {32795, "Zatrzymuje trwającą analizę wybranych ustawień.\nZatrzymaj"},
     {57344, "Vex Tempora"},
     {57345, "Gotowy."},
     {57600, "Tworzy nowy dokument.\nNowy"},

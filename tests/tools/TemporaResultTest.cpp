@@ -351,7 +351,7 @@ TEST_F(TemporaResultTest, RunningScansAreListedStoppedAndTheirEndRecorded) {
             .code,
         0);
     auto runningScan = [&] {
-        for (int i = 0; i < 400; ++i) {
+        for (int i = 0; i < 1200; ++i) {
             const QJsonArray scans =
                 QJsonDocument::fromJson(
                     QByteArray::fromStdString(Tempora({"running", "--json"}).out))
@@ -399,7 +399,10 @@ TEST_F(TemporaResultTest, RunningScansAreListedStoppedAndTheirEndRecorded) {
         } else {
             ASSERT_EQ(::kill(pid, SIGKILL), 0);
         }
-        for (int i = 0; i < 400 && ListedResult("Duża") != text; ++i)
+        // The result comes first, then the scanner lets the job go.
+        for (int i = 0; i < 1200 && (ListedResult("Duża") != text ||
+                                     Tempora({"running", "--json"}).out != "[]\n");
+             ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         EXPECT_EQ(ListedResult("Duża"), text);
         EXPECT_EQ(Tempora({"running", "--json"}).out, "[]\n");
