@@ -656,6 +656,7 @@ const char* TemporaHelp() {
            "Dni tygodnia (mon ... sun) można pisać dowolnymi literami (Mon, MON).\n"
            "\n"
            "Kody wyjścia: 0 powodzenie, 1 baza odmówiła, jest uszkodzona albo analiza\n"
-           "nie istnieje, 2 błędne wywołanie, 3 (status) serwer nie działa. Katalog\n"
+           "nie istnieje (stop: analiza nie trwa), 2 błędne wywołanie, 3 (status) serwer\n"
+           "nie działa; run --wait kończy się kodem analizy. Katalog\n"
            "stanu: $RAMPART_ROOT albo $XDG_DATA_HOME/rampart.\n";
 }
