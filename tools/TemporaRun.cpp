@@ -54,6 +54,14 @@ private:
     struct sigaction m_old[std::size(kSignals)]{};
 };
 
+// The scanner's own result of this run is stored: never a "not started"
+// one, which a start refused meanwhile writes.
+bool OwnResultStored(const CLaunchedScanner& launched) {
+    CJobResult result;
+    return ReadJobResult(launched.strJobName.c_str(), result) && !result.m_bNotStarted &&
+           result.m_nFinished >= launched.nStarted;
+}
+
 // Waits until the scanner has ended, or has stored its result (a scan
 // window may stay open long after that). The wait status when it ended.
 std::optional<int> FollowScanner(const CLaunchedScanner& launched) {
@@ -66,8 +74,11 @@ std::optional<int> FollowScanner(const CLaunchedScanner& launched) {
             return status;
         if (ended < 0 && errno != EINTR)
             return 0; // not ours to wait for after all
+        // The lock goes after the result is stored, or with a dying process,
+        // whose end is then collected to tell how it ended.
         if (!IsJobScanner(launched.pid, launched.strJobName.c_str()))
-            return std::nullopt;
+            return OwnResultStored(launched) ? std::nullopt
+                                             : std::optional<int>(WaitForProcess(launched.pid));
         // Still our unreaped child: its number cannot have been reused.
         if (g_nStopSignal != 0 && !bPassedOn) {
             ::kill(launched.pid, SIGTERM);
