@@ -24,7 +24,7 @@ namespace {
 // The MIME package and the icon are the files of packaging/ themselves,
 // compiled in as a Qt resource (desktop_files in app/CMakeLists.txt).
 const char kMimeResource[] = ":/packaging/vex-tempora.xml";
-const char kIconResource[] = ":/packaging/icons/vex-tempora.svg";
+const char kIconResource[] = ":/packaging/icons/org.example.VexTempora.svg";
 
 QByteArray ReadResource(const char* path) {
     QFile file(QString::fromLatin1(path));
@@ -33,7 +33,7 @@ QByteArray ReadResource(const char* path) {
 
 const char kWindowProgramName[] = "vex-tempora";
 const char kUserMarkerKey[] = "X-Vex-Tempora-Registration";
-const char kIconFileName[] = "vex-tempora.svg";
+const char kIconFileName[] = "org.example.VexTempora.svg";
 
 // A database tool that hangs must not hold up the window's start for long.
 constexpr auto kToolTimeout = std::chrono::seconds(20);
@@ -267,7 +267,7 @@ QByteArray CDesktopRegistration::DesktopEntry() const {
              "GenericName=Harmonogram analiz antywirusowych\n"
              "Comment=Planowanie i uruchamianie analiz antywirusowych Vex\n"
              "Comment[pl]=Planowanie i uruchamianie analiz antywirusowych Vex\n"
-             "Icon=vex-tempora\n";
+             "Icon=org.example.VexTempora\n";
     entry += "TryExec=" + KeyFileEscape(m_strProgram) + "\n";
     entry += "Exec=" + exec + "\n";
     entry += "Terminal=false\n"

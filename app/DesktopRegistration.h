@@ -7,9 +7,9 @@
 // Registers the ".scj" job file type and the window program with the desktop
 // for the current user, so that job files show as "Vgl Dokument" and open in
 // the program from the file manager. Writes below $XDG_DATA_HOME only:
-//   applications/vex-tempora.desktop
+//   applications/org.example.VexTempora.desktop
 //   mime/packages/vex-tempora.xml
-//   icons/hicolor/scalable/apps/vex-tempora.svg
+//   icons/hicolor/scalable/apps/org.example.VexTempora.svg
 // then refreshes the user's desktop and MIME databases when their tools exist.
 // Work that is done already is never repeated, and nothing is written when an
 // installed (system-wide) desktop entry already opens this very program.
@@ -56,7 +56,7 @@ public:
     // argument, unescaped and unquoted); empty when the entry has none.
     static QString ExecProgramOf(const QByteArray& desktopFile);
 
-    static constexpr const char* kDesktopFileName = "vex-tempora.desktop";
+    static constexpr const char* kDesktopFileName = "org.example.VexTempora.desktop";
     static constexpr const char* kMimeFileName = "vex-tempora.xml";
     static constexpr const char* kMimeType = "application/x-vigil-dokument";
 

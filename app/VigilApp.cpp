@@ -38,7 +38,7 @@ CVigilApp::CVigilApp(int& argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("vex-tempora"));
     // No display name: the window system would append it to every window
     // title, and the main window's title is its own text alone.
-    QGuiApplication::setDesktopFileName(QStringLiteral("vex-tempora"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.VexTempora"));
     // Every window of the program, message boxes and viewers too, carries
     // its icon.
     QApplication::setWindowIcon(

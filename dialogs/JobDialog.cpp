@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr unsigned kMsgNameRefused = 412; // %1: the fault
+
 void CopyToDialog(const CScanParameter& p, CScanParamDialog& dlg) {
     dlg.m_bHeuristic = p.m_bHeuristic ? 1 : 0;
     dlg.m_nLogMode = static_cast<int>(p.m_nLogMode);
@@ -63,6 +65,19 @@ void CJobDialog::DoDataExchange(CDataExchange& dx) {
     const bool bScheduleComplete = m_pJob->IsPeriodValid();
     GetDlgItem(res::IDC_JOB_ACTIVE)->setEnabled(bScheduleComplete);
     SetInputComplete(!m_strName.empty() && bScheduleComplete);
+}
+
+void CJobDialog::OnOK() {
+    if (!UpdateData(true))
+        return;
+    if (const CJob::EFault fault = CJob::CheckName(m_strName);
+        fault == CJob::EFault::ControlInName) {
+        const QString text = QString::fromUtf8(LoadResString(kMsgNameRefused))
+                                 .arg(QString::fromStdString(CJob::DescribeFault(fault)));
+        AfxMessageBox(text.toUtf8().constData(), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    EndDialog(IDOK);
 }
 
 void CJobDialog::OnScanOptions() {

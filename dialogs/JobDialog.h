@@ -21,6 +21,9 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
+    // A name the store would refuse is named with its fault; the dialog
+    // stays open.
+    void OnOK() override;
 
 private:
     void OnScanOptions();

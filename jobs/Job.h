@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -117,11 +118,22 @@ public:
     void SetRowIndex(int n) { m_nRowIndex = n; }
 
     // What keeps a job from being stored or carried out.
-    enum class EFault { None, NoName, LongName, NotText, Option, Directory };
+    enum class EFault { None, NoName, LongName, NotText, Option, Directory, ControlInName };
     // What the store accepts (JobCheck.cpp): a name of 1 to kMaxNameLength
-    // bytes of valid UTF-8 and scan options within their choices. A loaded job may break
-    // these rules, so that any stored value can still be listed and deleted.
+    // bytes of valid UTF-8 and scan options within their choices. A loaded
+    // job may break these rules, so that any stored value can still be
+    // listed and deleted.
     EFault CheckStorable() const;
+    // The rule for a new job's name, wherever one comes in: the command
+    // line, the job dialog, job files and the clipboard. Storable, and no
+    // line break, tab or other control character (nor a line or paragraph
+    // separator), which would break the one-line texts that carry the name:
+    // the list, the scan log, the scanner's command file. Jobs stored before
+    // keep working under their names.
+    static EFault CheckName(std::string_view name);
+    // What a job file or the clipboard may bring in: a name by CheckName,
+    // and carriable.
+    EFault CheckIncoming() const;
     // What may come in from outside (job files, the clipboard): storable,
     // and a folder the scanner takes, so that the job can also be run.
     EFault CheckCarriable() const;

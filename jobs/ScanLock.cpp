@@ -42,6 +42,8 @@ bool CScanLock::TryLock(bool* pbCannotMake) {
         close(fd);
         return false;
     }
+    // What the previous scan wrote about itself is no longer true.
+    (void)!ftruncate(fd, 0);
     m_fd = fd;
     return true;
 }

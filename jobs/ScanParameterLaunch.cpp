@@ -72,8 +72,11 @@ std::string Absolute(const std::string& path) {
 
 bool RecordScannerEnd(const CLaunchedScanner& launched, int status) {
     CJobResult last;
+    // A result of a run that did not scan (a second start refused while this
+    // one ran) is never this scanner's own.
     if (launched.strJobName.empty() ||
-        (ReadJobResult(launched.strJobName.c_str(), last) && last.m_nFinished >= launched.nStarted))
+        (ReadJobResult(launched.strJobName.c_str(), last) && !last.m_bNotStarted &&
+         last.m_nFinished >= launched.nStarted))
         return true;
     CRegInterface store;
     if (!store.Open(kJobKeyPath) || !store.ReadJob(launched.strJobName.c_str(), nullptr))

@@ -1,45 +1,55 @@
 #!/usr/bin/env bash
-# Builds the .deb of a fully built tree with CPack and checks it: its file
-# list, its scan server unit, the hardening of its programs, what its
-# maintainer scripts do on install, upgrade and purge, and lintian's verdict
-# (any error or warning fails unless packaging/debian/lintian-overrides, which
-# the package carries, lists it with a reason). Usage: packaging/check-deb.sh BUILD_DIR
-# Needs the programs of that tree built (scripts/test builds everything first).
+# Checks the .deb: its file list, its scan server unit, the hardening of its
+# programs, what its maintainer scripts do on install, upgrade and purge, and
+# lintian's verdict (any error or warning fails unless debian/lintian-overrides,
+# which the package carries, lists it with a reason).
+# Usage: packaging/check-deb.sh FILE.changes  (dpkg-buildpackage's result, see
+#        build-deb.sh: lintian then judges the source package too)
+#    or: packaging/check-deb.sh BUILD_DIR     (a fully built tree, packed with CPack)
 set -euo pipefail
-build=$(cd "${1:?usage: check-deb.sh BUILD_DIR}" && pwd)
+target=${1:?usage: check-deb.sh FILE.changes | BUILD_DIR}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log"; exit 1; }
-deb=$(ls "$work"/*.deb)
+if [[ $target == *.changes ]]; then
+    lint=$target
+    deb=$(ls "$(dirname "$target")"/vex-tempora_*.deb)
+    build=
+else
+    build=$(cd "$target" && pwd)
+    cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 ||
+        { cat "$work/cpack.log"; exit 1; }
+    deb=$(ls "$work"/*.deb)
+    lint=$deb
+fi
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$work/files"
 
 expected=(
-    /usr/share/applications/vex-tempora.desktop
+    /usr/share/applications/org.example.VexTempora.desktop
     /usr/share/mime/packages/vex-tempora.xml
-    /usr/share/icons/hicolor/scalable/apps/vex-tempora.svg
+    /usr/share/icons/hicolor/scalable/apps/org.example.VexTempora.svg
     /usr/lib/systemd/user/vexserv.service
     /usr/share/vex-tempora/help/index.html
     /usr/share/vex-tempora/help/skorowidz.html
     /usr/share/doc/vex-tempora/copyright
     /usr/share/doc/vex-tempora/changelog.Debian.gz
     /usr/share/bash-completion/completions/tempora
-    /usr/share/metainfo/vex-tempora.metainfo.xml
+    /usr/share/metainfo/org.example.VexTempora.metainfo.xml
 )
 for page in vex-tempora vexserv vexscan tempora; do
     expected+=("/usr/share/man/man1/$page.1.gz" "/usr/share/man/pl/man1/$page.1.gz")
 done
 for size in 16 22 24 32 48 64 128 256; do
-    expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/vex-tempora.png")
+    expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/org.example.VexTempora.png")
 done
 for page in "$(dirname "$0")"/help/*.html; do
     expected+=("/usr/share/vex-tempora/help/$(basename "$page")")
 done
-# The programs this tree builds and installs; the scanner's window and notice
-# modules in the package's private library folder.
+# The programs this tree builds and installs (all four in a package built
+# from the sources); the scanner's window and notice modules in the package's
+# private library folder.
 for program in vex-tempora vexserv vexscan tempora; do
-    if grep -rqs --include=cmake_install.cmake "/bin/$program\"" "$build"; then
+    if [ -z "$build" ] || grep -rqs --include=cmake_install.cmake "/bin/$program\"" "$build"; then
         expected+=("/usr/bin/$program")
     fi
 done
@@ -113,13 +123,13 @@ fi
 
 # lintian: errors and warnings fail. The package's own overrides (shipped
 # where lintian finds them) must each give a reason in the comment above.
-overrides="$(dirname "$0")/debian/lintian-overrides"
+overrides="$(dirname "$0")/../debian/lintian-overrides"
 if ! awk '/^#/ { reason = 1; next } /^[[:space:]]*$/ { reason = 0; next }
           { if (!reason) { print "override without a reason: " $0; bad = 1 } reason = 0 }
           END { exit bad }' "$overrides"; then
     missing=1
 fi
-lintian --show-overrides --no-tag-display-limit "$deb" >"$work/lintian" 2>&1 || true
+lintian --show-overrides --no-tag-display-limit "$lint" >"$work/lintian" 2>&1 || true
 if grep -q '^[EW]: ' "$work/lintian"; then
     sed -n 's/^\([EW]: .*\)/lintian: \1/p' "$work/lintian"
     missing=1

@@ -182,6 +182,12 @@ const StringEntry kStrings[] = {
     {395, "Wybierz folder:"},
     // The job list while it is empty.
     {396, "Lista analiz jest pusta.\nNowa analiza: Ctrl+N (albo „Nowa” na pasku symboli)."},
+    // A job name that would break the one-line texts carrying it.
+    {410, "nazwa zawiera znak sterujący (na przykład koniec wiersza albo tabulator)"},
+    // The result column while the job's scan runs.
+    {411, "trwa…"},
+    // The job dialog's answer to a name the store would refuse.
+    {412, "Tej nazwy nie można przyjąć: %1."},
     {32773, "Edycja wybranych ustawień analizy.\nZamień"},
     {32774, "Dodaje ustawienia analizy.\nNowa"},
     {32775, "Zamienia ustawienia analizy.\nZamień"},
@@ -193,6 +199,7 @@ const StringEntry kStrings[] = {
     {32785, "Uruchamia wybrane analizy teraz i czyta wszystkie pliki, także niezmienione od "
             "poprzedniej analizy."},
     {32786, "Pokazuje pliki przeniesione do kwarantanny: przywraca je albo usuwa.\nKwarantanna"},
+    {32795, "Zatrzymuje trwającą analizę wybranych ustawień.\nZatrzymaj"},
     {57344, "Vex Tempora"},
     {57345, "Gotowy."},
     {57600, "Tworzy nowy dokument.\nNowy"},

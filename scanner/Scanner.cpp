@@ -834,6 +834,8 @@ void CScanner::Emit(Outcome& out) {
     if (m_bStop && !out.bInfected && !out.bSuspicious)
         return;
     ++m_nFilesDone;
+    if (m_onFileDone)
+        m_onFileDone(m_nFilesDone);
     if (out.bNotEntered) {
         ++m_result.m_nSkippedMounts;
         m_log.File(out.path, out.what, true);

@@ -56,6 +56,9 @@ public:
     std::function<void(const std::string&)> m_report;
     unsigned m_nThreads = 0; // 0: one per processor it may use (UsableProcessors)
     IScanProgress* m_pProgress = nullptr;
+    // Told the count of files dealt with, as each one is; for whoever
+    // shows the scan to other processes.
+    std::function<void(size_t filesDone)> m_onFileDone;
     // The verdict cache: false keeps it out of the scan altogether; with
     // m_bFullScan every file is read, and what is learnt is still kept.
     bool m_bUseVerdictCache = true;

@@ -3,8 +3,11 @@
 #include "CommandFile.h"
 #include "FileOps.h"
 #include "LineText.h"
+#include "NamedBroadcast.h"
+#include "NamedEvent.h"
 #include "ProgramInfo.h"
 #include "ResultWriter.h"
+#include "RunningScan.h"
 #include "ScanLock.h"
 #include "ScanModules.h"
 #include "ScanNotice.h"
@@ -39,16 +42,21 @@ void ChooseVerdictCache(CScanner& scanner) {
     }
 }
 
-// The launcher hands the job's scan lock over as descriptor 3. It goes as
-// soon as the scan has ended: a window left open to show the result must not
-// keep the job's next runs from starting.
-void ReleaseScanLock(const std::string& jobName) {
-    constexpr int kPassedLock = 3;
+// The launcher hands the job's scan lock over as descriptor 3.
+constexpr int kPassedLock = 3;
+
+bool HoldsScanLock(const std::string& jobName) {
     struct stat held {
     }, lock{};
-    if (::fstat(kPassedLock, &held) == 0 &&
-        ::stat(CScanLock::LockPath(jobName.c_str()).c_str(), &lock) == 0 &&
-        held.st_dev == lock.st_dev && held.st_ino == lock.st_ino)
+    return ::fstat(kPassedLock, &held) == 0 &&
+           ::stat(CScanLock::LockPath(jobName.c_str()).c_str(), &lock) == 0 &&
+           held.st_dev == lock.st_dev && held.st_ino == lock.st_ino;
+}
+
+// The lock goes as soon as the scan has ended: a window left open to show
+// the result must not keep the job's next runs from starting.
+void ReleaseScanLock(const std::string& jobName) {
+    if (HoldsScanLock(jobName))
         ::close(kPassedLock);
 }
 
@@ -174,6 +182,13 @@ int main(int argc, char** argv) {
 
     CScanner scanner(cmd, CScanPaths::ForJob(StateRoot(), cmd.m_strJobName), SignatureFolder());
     StopScanOnSignals(scanner);
+    // `tempora running` and `tempora stop` learn from the lock file which
+    // process scans the job and how far it got.
+    CScanProgressRecord progress(HoldsScanLock(cmd.m_strJobName) ? kPassedLock : -1);
+    progress.Update(0, true);
+    // Open windows show the job as running from now on.
+    CNamedBroadcast(kClientEventName).Set();
+    scanner.m_onFileDone = [&progress](size_t files) { progress.Update(files); };
     ChooseVerdictCache(scanner);
     // The job's last result is stored when the scan ends, not when its
     // window closes. A result that cannot be stored is an error of the scan.
@@ -181,6 +196,7 @@ int main(int argc, char** argv) {
     auto recordResult = [&](const CScanResult& r) {
         std::string error;
         stored = WriteScanResult(cmd.m_strJobName, r, error);
+        progress = CScanProgressRecord(-1); // its descriptor closes now
         ReleaseScanLock(cmd.m_strJobName);
         if (!stored) {
             std::fprintf(stderr, "vexscan: %s\n", error.c_str());

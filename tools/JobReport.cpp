@@ -3,6 +3,7 @@
 #include "Daily.h"
 #include "Hourly.h"
 #include "Job.h"
+#include "LocalInstant.h"
 #include "Monthly.h"
 #include "Once.h"
 #include "StringTable.h"
@@ -59,7 +60,7 @@ void AddScheduleFields(const CPeriod& period, CJobReport& report) {
         static_cast<const COnce&>(period).Get(&st);
         const COleDateTime at(st);
         if (at.GetStatus() == COleDateTime::valid)
-            fields.emplace_back("at", JsonString(IsoMinute(at)));
+            fields.emplace_back("at", JsonString(IsoLocalTime(InstantOf(at))));
         break;
     }
     case PERIOD_HOURLY:
@@ -124,8 +125,9 @@ std::string JsonChoice(DWORD value, std::initializer_list<const char*> names) {
     return JsonString("damaged (" + std::to_string(value) + ")");
 }
 
-std::string JsonTime(const std::optional<COleDateTime>& t) {
-    return t ? JsonString(IsoMinute(*t)) : "null";
+// ISO 8601 with seconds and the offset of that moment.
+std::string JsonTime(const std::optional<time_t>& t) {
+    return t ? JsonString(IsoLocalTime(*t)) : "null";
 }
 
 // {"finished": ..., "exitCode": ..., counts, "stopped": ...} on one line, or null.
@@ -177,7 +179,76 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
     return length;
 }
 
+// One text field of the machine form, on one line and free of tabs.
+std::string TsvField(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (byte < 0x20 || byte == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+            out += hex;
+        } else
+            out += c;
+    }
+    return out;
+}
+
+std::string TsvTime(const std::optional<time_t>& t) {
+    return t ? IsoLocalTime(*t) : std::string();
+}
+
+const char* StateWord(CJobResult::EState state) {
+    switch (state) {
+    case CJobResult::EState::Clean:
+        return "clean";
+    case CJobResult::EState::Stopped:
+        return "stopped";
+    case CJobResult::EState::Changed:
+        return "changed";
+    case CJobResult::EState::Suspicious:
+        return "suspicious";
+    case CJobResult::EState::Error:
+        return "error";
+    case CJobResult::EState::NotStarted:
+        return "not-started";
+    case CJobResult::EState::Infected:
+        return "infected";
+    }
+    return "";
+}
+
 } // namespace
+
+std::string FormatTsvHeader() {
+    return "name\tactive\tkind\tdirectory\tnextStart\tsecondsToNextStart\tlastStart\tresult\t"
+           "exitCode\tfinished\tfiles\tinfected\tchanged\terrors\tskipped\n";
+}
+
+std::string FormatTsvLine(const CJobReport& r) {
+    std::string line = TsvField(r.strName) + "\t" + (r.bActive ? "true" : "false") + "\t" +
+                       r.strKind + "\t" + TsvField(r.scan.m_strDirectory) + "\t" +
+                       TsvTime(r.nextStart) + "\t" +
+                       (r.nextStart ? std::to_string(r.nSecondsToNextStart) : "") + "\t" +
+                       TsvTime(r.lastStart) + "\t";
+    if (!r.lastResult)
+        return line + "\t\t\t\t\t\t\t\n";
+    const CJobResult& res = *r.lastResult;
+    for (const std::string& field :
+         {std::string(StateWord(res.GetState())), std::to_string(res.m_nExitCode),
+          res.GetFinishedIso(), std::to_string(res.m_nFiles), std::to_string(res.m_nInfected),
+          std::to_string(res.m_nChanged), std::to_string(res.m_nErrors)})
+        line += field + "\t";
+    return line + std::to_string(res.m_nSkipped) + "\n";
+}
 
 std::string IsoMinute(const COleDateTime& t) {
     char buf[32];
@@ -206,10 +277,10 @@ CJobReport MakeJobReport(const CJob& job, time_t now) {
     // The next start as the list and the server compute it.
     time_t next;
     if (job.GetNextStart(now, next) && COleDateTime(next).GetStatus() == COleDateTime::valid)
-        report.nextStart = COleDateTime(next);
+        report.nextStart = next;
     report.strLastStart = job.GetLastStartText();
     if (job.HasLastStart() && job.GetLastStart().GetStatus() == COleDateTime::valid)
-        report.lastStart = job.GetLastStart();
+        report.lastStart = job.GetLastStartInstant();
     report.scan = job.GetScanParameter();
     return report;
 }
@@ -338,6 +409,10 @@ std::string JsonString(std::string_view text) {
         i += length;
     }
     return out + "\"";
+}
+
+std::string Quoted(std::string_view text) {
+    return "\"" + PlainText(text) + "\"";
 }
 
 std::string PlainText(std::string_view text) {

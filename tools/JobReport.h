@@ -29,9 +29,9 @@ struct CJobReport {
     std::string strNextStartDate; // next start as a date ("" or "wyłączony" as the list)
     std::string strCountdown;     // time remaining, as the list shows it
     int nSecondsToNextStart = -1;
-    std::optional<COleDateTime> nextStart;
+    std::optional<time_t> nextStart; // the instant, so that a repeated hour reads apart
     std::string strLastStart;
-    std::optional<COleDateTime> lastStart;
+    std::optional<time_t> lastStart;
     CScanParameter scan;
     std::optional<CJobResult> lastResult; // the last scan's result, when there is one
 };
@@ -45,6 +45,17 @@ std::string ResultText(const CJobReport& report);
 // One tab-separated line per job, and the matching header line.
 std::string FormatListHeader();
 std::string FormatListLine(const CJobReport& report);
+// The machine form of the list (`list --tsv`): a header line of field
+// names, then one line per job, fields separated by tabs: name, active,
+// kind, directory, nextStart, secondsToNextStart, lastStart, result,
+// exitCode, finished, files, infected, changed, errors, skipped. Times are
+// ISO 8601 with seconds and offset, the result a fixed word (clean,
+// stopped, changed, suspicious, error, not-started, infected); an absent
+// value is an empty field. In texts a backslash is written "\\", a tab
+// "\t", a line feed "\n", a carriage return "\r", any other control
+// character "\xHH".
+std::string FormatTsvHeader();
+std::string FormatTsvLine(const CJobReport& report);
 // "Label: value" lines with every setting of the job.
 std::string FormatShow(const CJobReport& report);
 // One JSON object; an array of them for several jobs.
@@ -57,5 +68,7 @@ std::string JsonString(std::string_view text);
 // Text for a terminal line: control characters (tabs, line breaks, escape
 // sequences) become '?', so a job name cannot break the line layout.
 std::string PlainText(std::string_view text);
+// The text as PlainText in double quotes, for messages.
+std::string Quoted(std::string_view text);
 // "YYYY-MM-DDTHH:MM" of a valid date-time value.
 std::string IsoMinute(const COleDateTime& t);

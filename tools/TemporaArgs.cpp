@@ -33,6 +33,7 @@ const CCommandName kCommands[] = {
     {"import", TemporaCommand::Import, 1},   {"log", TemporaCommand::Log, 1},
     {"edit", TemporaCommand::Edit, 1},       {"status", TemporaCommand::Status, 0},
     {"metrics", TemporaCommand::Metrics, 0}, {"quarantine", TemporaCommand::Quarantine, 0},
+    {"running", TemporaCommand::Running, 0}, {"stop", TemporaCommand::Stop, 1},
 };
 
 // Options and the number of values each takes.
@@ -70,9 +71,10 @@ const COptionSpec kEditOnlyOptions[] = {
     {"--heuristic", 0}, {"--reference-check", 0}, {"--foreground", 0}, {"--active", 0},
 };
 const COptionSpec kJsonOption[] = {{"--json", 0}};
+const COptionSpec kListOptions[] = {{"--json", 0}, {"--tsv", 0}};
 const COptionSpec kImportOptions[] = {{"--replace", 0}, {"--keep", 0}};
 const COptionSpec kLogOptions[] = {{"--runs", 1}};
-const COptionSpec kRunOptions[] = {{"--full", 0}};
+const COptionSpec kRunOptions[] = {{"--full", 0}, {"--wait", 0}};
 const COptionSpec kMetricsOptions[] = {{"--file", 1}, {"--no-file", 0}};
 
 template <size_t N> std::vector<COptionSpec> Specs(const COptionSpec (&specs)[N]) {
@@ -90,7 +92,9 @@ std::vector<COptionSpec> OptionsOf(TemporaCommand command) {
         return specs;
     }
     case TemporaCommand::List:
+        return Specs(kListOptions);
     case TemporaCommand::Show:
+    case TemporaCommand::Running:
         return Specs(kJsonOption);
     case TemporaCommand::Import:
         return Specs(kImportOptions);
@@ -175,8 +179,18 @@ std::optional<DWORD> ParseChoice(const std::string& text,
 
 using OptionValues = std::map<std::string, std::vector<std::string>>;
 
+// The name of a new job (add, --rename) follows the store's rule.
+bool ValidateNewName(const std::string& name, std::string& error) {
+    const CJob::EFault fault = CJob::CheckName(name);
+    if (fault == CJob::EFault::None)
+        return true;
+    error = "nazwa analizy: " + CJob::DescribeFault(fault);
+    return false;
+}
+
+// A stored job is still addressed by whatever name it has.
 bool ValidateName(const std::string& name, std::string& error,
-                  size_t nMaxLength = CJob::kMaxNameLength) {
+                  size_t nMaxLength = REG_MAX_VALUE_NAME) {
     if (name.empty()) {
         error = "nazwa analizy nie może być pusta";
         return false;
@@ -320,7 +334,7 @@ bool CChangeBuilder::BuildScan() {
     m_changes.bAllowMissing = Has("--allow-missing");
     if (Has("--rename")) {
         m_changes.newName = Values("--rename")[0];
-        if (!ValidateName(*m_changes.newName, m_strError))
+        if (!ValidateNewName(*m_changes.newName, m_strError))
             return false;
     }
     return BuildDirectory() && BuildSwitches() && BuildChoices();
@@ -583,9 +597,15 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
     }
 
     request.bJson = options.count("--json") != 0;
+    request.bTsv = options.count("--tsv") != 0;
+    if (request.bJson && request.bTsv) {
+        strError = "--json i --tsv wykluczają się";
+        return false;
+    }
     request.bFullScan = options.count("--full") != 0;
     if (!ParseMetricsFile(options, request, strError))
         return false;
+    request.bWait = options.count("--wait") != 0;
     if (options.count("--replace") && options.count("--keep")) {
         strError = "--replace i --keep wykluczają się";
         return false;
@@ -612,14 +632,14 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
     case TemporaCommand::List:
     case TemporaCommand::Status:
     case TemporaCommand::Metrics:
+    case TemporaCommand::Running:
         return true;
     default:
         request.strName = positional[0];
         // Only a new job's name is held to the limit: a longer one already
         // stored must still be shown, switched and deleted by its name.
-        if (!ValidateName(request.strName, strError,
-                          request.command == TemporaCommand::Add ? CJob::kMaxNameLength
-                                                                 : REG_MAX_VALUE_NAME))
+        if (request.command == TemporaCommand::Add ? !ValidateNewName(request.strName, strError)
+                                                   : !ValidateName(request.strName, strError))
             return false;
         if (request.command == TemporaCommand::Add)
             return CChangeBuilder(options, true, request.changes, strError).Build() &&
@@ -636,9 +656,10 @@ bool ParseTemporaArgs(const std::vector<std::string>& args, CTemporaRequest& req
 }
 
 const char* TemporaUsage() {
-    return "Użycie: tempora list [--json] | show NAZWA [--json] | add NAZWA HARMONOGRAM [OPCJE] |\n"
-           "       tempora edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
-           "       tempora enable|disable|delete NAZWA | run [--full] NAZWA | export PLIK |\n"
+    return "Użycie: tempora list [--json|--tsv] | show NAZWA [--json] | add NAZWA HARMONOGRAM\n"
+           "       [OPCJE] | edit NAZWA [HARMONOGRAM] [OPCJE] [--rename NOWA] | status |\n"
+           "       tempora enable|disable|delete NAZWA | run [--full] [--wait] NAZWA |\n"
+           "       tempora running [--json] | stop NAZWA | export PLIK |\n"
            "       tempora import PLIK [--replace|--keep] | log NAZWA [--runs N] | --help |\n"
            "       tempora metrics [--file PLIK|--no-file] |\n"
            "       tempora quarantine list [--json] | restore ID [--to ŚCIEŻKA] | delete ID |\n"
@@ -651,7 +672,9 @@ const char* TemporaHelp() {
            "Użycie: tempora POLECENIE [ARGUMENTY] [OPCJE]\n"
            "\n"
            "Polecenia:\n"
-           "  list [--json]              wszystkie analizy, po wierszu na każdą\n"
+           "  list [--json|--tsv]        wszystkie analizy, po wierszu na każdą; --tsv:\n"
+           "                             postać dla skryptów (nagłówek, pola rozdzielone\n"
+           "                             tabulatorem, czasy ISO 8601, bez słów)\n"
            "  show NAZWA [--json]        wszystkie ustawienia jednej analizy\n"
            "  add NAZWA HARMONOGRAM [OPCJE]\n"
            "                             nowa analiza\n"
@@ -670,9 +693,15 @@ const char* TemporaHelp() {
            "  enable NAZWA               włącza analizę\n"
            "  disable NAZWA              wyłącza analizę\n"
            "  delete NAZWA               usuwa analizę\n"
-           "  run NAZWA                  uruchamia analizę teraz\n"
+           "  run NAZWA                  uruchamia analizę teraz i wraca od razu\n"
            "    --full                   czyta wszystkie pliki, także niezmienione od\n"
            "                             poprzedniej analizy (pamięć wyników)\n"
+           "    --wait                   czeka na koniec analizy, wypisuje jej wynik\n"
+           "                             i kończy jej kodem: 0 czysto, 1 znaleziska,\n"
+           "                             2 błąd lub przerwanie\n"
+           "  running [--json]           analizy, które trwają teraz: proces, start,\n"
+           "                             pliki do tej pory\n"
+           "  stop NAZWA                 zatrzymuje trwającą analizę (wynik: przerwano)\n"
            "  export PLIK                zapisuje wszystkie analizy do pliku .scj\n"
            "  import PLIK [--replace|--keep]\n"
            "                             wczytuje analizy z pliku .scj; zajęta nazwa:\n"
@@ -722,6 +751,7 @@ const char* TemporaHelp() {
            "Dni tygodnia (mon ... sun) można pisać dowolnymi literami (Mon, MON).\n"
            "\n"
            "Kody wyjścia: 0 powodzenie, 1 baza odmówiła, jest uszkodzona albo analiza\n"
-           "nie istnieje, 2 błędne wywołanie, 3 (status) serwer nie działa. Katalog\n"
+           "nie istnieje (stop: analiza nie trwa), 2 błędne wywołanie, 3 (status) serwer\n"
+           "nie działa; run --wait kończy się kodem analizy. Katalog\n"
            "stanu: $RAMPART_ROOT albo $XDG_DATA_HOME/rampart.\n";
 }

@@ -27,6 +27,8 @@ enum class TemporaCommand {
     Status,
     Metrics,
     Quarantine,
+    Running,
+    Stop,
 };
 
 // What `tempora quarantine` does.
@@ -41,11 +43,13 @@ enum class ImportConflict {
 
 struct CTemporaRequest {
     TemporaCommand command = TemporaCommand::Help;
-    std::string strName;         // show, add, edit, enable, disable, delete, run, log
+    std::string strName;         // show, add, edit, enable, disable, delete, run, log, stop
     std::string strFile;         // export, import, metrics --file
     bool bNoMetricsFile = false; // metrics --no-file
-    bool bJson = false;          // list, show
+    bool bJson = false;          // list, show, running
+    bool bTsv = false;           // list: the machine form
     bool bFullScan = false;      // run: every file read, the verdict cache only written
+    bool bWait = false;          // run: wait for the scan and exit with its outcome
     ImportConflict conflict = ImportConflict::Ask;
     unsigned nRuns = 0; // log: the last runs to print; 0 prints the whole log
 

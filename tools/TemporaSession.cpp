@@ -1,6 +1,7 @@
 #include "TemporaSession.h"
 
 #include "Clock.h"
+#include "Install.h"
 #include "Job.h"
 #include "JobFile.h"
 #include "JobReport.h"
@@ -31,7 +32,6 @@
 namespace {
 
 enum : unsigned {
-    kStrSettingsKey = 141,  // the program's settings key ("vexexe")
     kMsgCannotOpenDb = 162, // the job store cannot be opened
     kMsgReplaceQuestion = 165,
     kMsgWrongFileType = 167,
@@ -70,10 +70,6 @@ bool NameLess(const CJobReport& a, const CJobReport& b) {
                                             return std::tolower(static_cast<unsigned char>(x)) <
                                                    std::tolower(static_cast<unsigned char>(y));
                                         });
-}
-
-std::string Quoted(const std::string& name) {
-    return "\"" + PlainText(name) + "\"";
 }
 
 bool AskOnTerminal(const std::string& strName) {
@@ -146,10 +142,26 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
                       " należy do innego użytkownika albo mogą go używać inni.");
     if (request.command == TemporaCommand::Metrics)
         return KeepMetricsFile(request.strFile, m_out, m_err);
+    // A scan started without --wait is watched by a process of its own, which
+    // outlives this one: it records how the scan ended.
+    if (request.command == TemporaCommand::Run && !request.bWait && m_nStartedFd < 0)
+        return RunInWatcher(request);
+    return ExecuteOnStore(request);
+}
+
+int CTemporaSession::ExecuteOnStore(const CTemporaRequest& request) {
     CSessionMessageSink sink(m_err);
     // The store itself tells the server and the open windows of each change.
     CScanRegInterface store(&sink);
-    if (!store.Open(LoadResString(139))) {
+    // A fresh account has no store yet: a new job sets it up as the
+    // installation would, with the scanner beside this program.
+    const bool bCreates =
+        request.command == TemporaCommand::Add || request.command == TemporaCommand::Import;
+    if (bCreates && !store.Open(LoadResString(139)) &&
+        store.GetLastError() == ERROR_FILE_NOT_FOUND &&
+        RunInstall(InstallPathsFor(ProgramDirectory()), m_err) != 0)
+        return kExitRefused;
+    if (!store.IsOpen() && !store.Open(LoadResString(139))) {
         // Only a missing database is mended by the installation.
         const LONG result = store.GetLastError();
         return Refuse(std::string(LoadResString(kMsgCannotOpenDb)) + " (" +
@@ -161,7 +173,7 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
 
     switch (request.command) {
     case TemporaCommand::List:
-        return List(store, request.bJson);
+        return List(store, request.bJson, request.bTsv);
     case TemporaCommand::Show:
         return Show(store, request.strName, request.bJson);
     case TemporaCommand::Add:
@@ -173,7 +185,11 @@ int CTemporaSession::Execute(const CTemporaRequest& request) {
     case TemporaCommand::Delete:
         return Delete(store, request.strName);
     case TemporaCommand::Run:
-        return RunNow(store, request.strName, request.bFullScan);
+        return RunNow(store, request);
+    case TemporaCommand::Running:
+        return Running(store, request.bJson);
+    case TemporaCommand::Stop:
+        return Stop(store, request.strName);
     case TemporaCommand::Export:
         return Export(store, request.strFile);
     case TemporaCommand::Import:
@@ -232,7 +248,7 @@ bool CTemporaSession::ForEachJob(CScanRegInterface& store,
     return false;
 }
 
-int CTemporaSession::List(CScanRegInterface& store, bool bJson) {
+int CTemporaSession::List(CScanRegInterface& store, bool bJson, bool bTsv) {
     const time_t now = CurrentTime();
     std::vector<CJobReport> reports;
     CJobResultReader results;
@@ -244,6 +260,12 @@ int CTemporaSession::List(CScanRegInterface& store, bool bJson) {
     std::stable_sort(reports.begin(), reports.end(), NameLess);
     if (bJson) {
         std::fputs(FormatJsonArray(reports).c_str(), m_out);
+        return kExitOk;
+    }
+    if (bTsv) {
+        std::fputs(FormatTsvHeader().c_str(), m_out);
+        for (const CJobReport& report : reports)
+            std::fputs(FormatTsvLine(report).c_str(), m_out);
         return kExitOk;
     }
     std::fputs(FormatListHeader().c_str(), m_out);
@@ -358,40 +380,6 @@ int CTemporaSession::Delete(CScanRegInterface& store, const std::string& strName
     return store.DeleteJob(strName.c_str()) ? kExitOk : kExitRefused;
 }
 
-int CTemporaSession::RunNow(CScanRegInterface& store, const std::string& strName, bool bFullScan) {
-    CJob job;
-    if (!ReadExisting(store, strName, job))
-        return kExitRefused;
-    job.m_bFullScan = bFullScan;
-    // The start is stamped whether or not the scanner starts, as the window's
-    // run-now does; but only on the job as read, never over a change or a
-    // deletion that came in between.
-    const std::string scanner =
-        RegGetString(HKEY_LOCAL_MACHINE, LoadResString(kStrSettingsKey), "vexexe", "");
-    switch (RunJobNow(store, job, scanner)) {
-    case ERunNow::Started:
-        break;
-    case ERunNow::StillRunning:
-        return Refuse("poprzednia analiza " + Quoted(strName) +
-                      " jeszcze trwa; druga nie została uruchomiona.");
-    case ERunNow::Changed:
-        return Refuse("analiza " + Quoted(strName) +
-                      " została w międzyczasie zmieniona lub usunięta; nie uruchomiono jej.");
-    case ERunNow::StoreFailed:
-        return kExitRefused; // the store said why
-    case ERunNow::NotStarted:
-        return Refuse("nie mogę uruchomić skanera \"" + PlainText(scanner) +
-                      "\" (wartość vexexe; vexserv --install ją zapisuje).");
-    case ERunNow::Unfit:
-        return Refuse("analizy " + Quoted(strName) +
-                      " nie można uruchomić: " + CJob::DescribeFault(job.CheckCarriable()) + ".");
-    case ERunNow::Refused:
-        return Refuse("skaner \"" + PlainText(scanner) + "\" odrzucił ustawienia analizy " +
-                      Quoted(strName) + " i jej nie przeprowadził.");
-    }
-    return kExitOk;
-}
-
 int CTemporaSession::Export(CScanRegInterface& store, const std::string& strFile) {
     std::vector<std::vector<BYTE>> records;
     const std::string untouched = "plik " + Quoted(strFile) + " pozostał bez zmian.";
@@ -436,7 +424,7 @@ int CTemporaSession::Import(CScanRegInterface& store, const CTemporaRequest& req
     // after it are still imported.
     while (!bFailed && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
         const std::string name = job.GetName();
-        if (const CJob::EFault fault = job.CheckCarriable(); fault != CJob::EFault::None) {
+        if (const CJob::EFault fault = job.CheckIncoming(); fault != CJob::EFault::None) {
             Refuse("pominięto analizę " + Quoted(name) + " (rekord " +
                    std::to_string(reader.GetRead()) + "): " + CJob::DescribeFault(fault) + ".");
             ++refused;

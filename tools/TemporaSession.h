@@ -6,6 +6,7 @@
 // ("TemporaClient").
 
 #include "RegInterface.h"
+#include "RunNow.h"
 #include "TemporaArgs.h"
 
 #include <cstdio>
@@ -31,12 +32,23 @@ public:
     int Execute(const CTemporaRequest& request);
 
 private:
-    int List(CScanRegInterface& store, bool bJson);
+    int List(CScanRegInterface& store, bool bJson, bool bTsv);
     int Show(CScanRegInterface& store, const std::string& strName, bool bJson);
     int Add(CScanRegInterface& store, const CTemporaRequest& request);
     int SetActive(CScanRegInterface& store, const std::string& strName, bool bActive);
     int Delete(CScanRegInterface& store, const std::string& strName);
-    int RunNow(CScanRegInterface& store, const std::string& strName, bool bFullScan);
+    // Run now; with --wait (or in the watcher) until the scan ends, recording
+    // a scanner that ends without its result (TemporaRun.cpp).
+    int RunNow(CScanRegInterface& store, const CTemporaRequest& request);
+    // Forks the watcher of a scan started without --wait and returns the
+    // start's exit code once the watcher knows it.
+    int RunInWatcher(const CTemporaRequest& request);
+    // Tells the caller of RunInWatcher how the start went; once.
+    void ReportStart(int nCode);
+    int StartMessage(ERunNow outcome, const CJob& job, const std::string& scanner);
+    int Running(CScanRegInterface& store, bool bJson);
+    int Stop(CScanRegInterface& store, const std::string& strName);
+    int ExecuteOnStore(const CTemporaRequest& request);
     int Export(CScanRegInterface& store, const std::string& strFile);
     int Import(CScanRegInterface& store, const CTemporaRequest& request);
     int Log(CScanRegInterface& store, const std::string& strName, unsigned nRuns);
@@ -68,6 +80,7 @@ private:
     std::FILE* m_out;
     std::FILE* m_err;
     AskReplace m_ask;
+    int m_nStartedFd = -1; // in the watcher: where the start's exit code goes
 };
 
 // The whole program: parses argv (without the program name), runs the

@@ -32,10 +32,6 @@ public:
     void ShowMessage(unsigned) override {}
 };
 
-std::string Quoted(const std::string& text) {
-    return "\"" + PlainText(text) + "\"";
-}
-
 // The scanner's verdict cache: its entries, and the context of the latest
 // scan (a digest of the signatures and options), so a user can tell that a
 // signature update made every entry stale.
@@ -155,7 +151,7 @@ bool ReportJobs(std::FILE* out, time_t now) {
     });
     std::fprintf(out, "W ciągu 24 godzin:%s\n", due.empty() ? " nic" : "");
     for (const CJobReport& report : due) {
-        std::string when = IsoMinute(*report.nextStart);
+        std::string when = IsoMinute(COleDateTime(*report.nextStart));
         when[10] = ' ';
         std::fprintf(out, "  %s  %s%s\n", when.c_str(), PlainText(report.strName).c_str(),
                      report.nSecondsToNextStart == 0 ? " (zaległa, serwer ją uruchomi)" : "");

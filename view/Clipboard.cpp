@@ -122,7 +122,7 @@ int CJobClipboard::Paste(CRegInterface& store) {
                                  static_cast<size_t>(bytes.size()));
     int added = 0;
     for (const std::unique_ptr<CJob>& job : clip.jobs) {
-        if (job->CheckCarriable() != CJob::EFault::None) {
+        if (job->CheckIncoming() != CJob::EFault::None) {
             AfxMessageBox(CannotCarryOutText(*job).c_str(), MB_OK);
             continue;
         }

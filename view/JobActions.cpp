@@ -11,6 +11,7 @@
 #include "RegInterface.h"
 #include "ResourceIds.h"
 #include "RunNow.h"
+#include "RunningScan.h"
 #include "Settings.h"
 #include "StatePaths.h"
 #include "StoreDocument.h"
@@ -22,6 +23,8 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+
+#include <algorithm>
 
 namespace {
 constexpr unsigned IDS_DELETE_SEVERAL = 163;
@@ -75,6 +78,20 @@ int CJobActions::RunJobsNow(CRegInterface& store, const std::vector<std::string>
     return written;
 }
 
+int CJobActions::StopJobs(const std::vector<std::string>& names) {
+    int stopped = 0;
+    for (const std::string& name : names)
+        stopped += StopRunningScan(name.c_str()) == EStopScan::Signalled ? 1 : 0;
+    return stopped;
+}
+
+bool CJobActions::AnyRunning(const std::vector<std::string>& names) {
+    CRunningScan scan;
+    return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+        return FindRunningScan(name.c_str(), scan);
+    });
+}
+
 void CJobActions::ShowLog(CRegInterface& store, const std::vector<std::string>& names,
                           QWidget* pParent) {
     if (names.empty())
@@ -120,6 +137,12 @@ void CJobActions::Register(CVigilView& view, CCommandLayer& commands) {
             }));
         commands.SetUpdateHandler(id, pView, anySelected);
     }
+    commands.SetHandler(
+        res::ID_JOB_STOP, pView,
+        onSelection([](CRegInterface&, const std::vector<std::string>& n) { StopJobs(n); }));
+    commands.SetUpdateHandler(res::ID_JOB_STOP, pView, [pView](CCmdUI& ui) {
+        ui.Enable(pView->GetSelectedCount() != 0 && AnyRunning(SelectedNames(*pView)));
+    });
     commands.SetHandler(res::ID_JOB_SHOW_LOG, pView,
                         onSelection([pView](CRegInterface& s, const std::vector<std::string>& n) {
                             ShowLog(s, n, pView->window());

@@ -31,6 +31,14 @@ public:
     static int RunJobsNow(CRegInterface& store, const std::vector<std::string>& names,
                           bool bFullScan = false);
 
+    // Asks the running scan of each named job to stop, as the scanner's stop
+    // button would; its result then says it was interrupted. Jobs whose
+    // scan does not run, or runs in a process of another user, are passed
+    // over. Returns the number of scans asked to stop.
+    static int StopJobs(const std::vector<std::string>& names);
+    // Whether a scan of one of the named jobs runs now.
+    static bool AnyRunning(const std::vector<std::string>& names);
+
     // Opens the log viewer on the first named job's scan log (the job's name
     // as stored, so its log file is found whatever case the row shows), over
     // the view's window. Runs it through the modal seam.

@@ -86,7 +86,7 @@ std::string CannotCarryOutText(const CJob& job) {
     const size_t name = text.find("%s");
     const size_t why = text.find("%s", name + 2);
     // The later one first, so the name's place stays where it was.
-    text.replace(why, 2, CJob::DescribeFault(job.CheckCarriable()));
+    text.replace(why, 2, CJob::DescribeFault(job.CheckIncoming()));
     text.replace(name, 2, job.GetName());
     return text;
 }
@@ -221,7 +221,7 @@ bool CVigilDoc::ImportFile(const std::string& strPath) {
     JobFileStatus status = header;
     int answerForAll = 0; // IDYES or IDNO once the user answered for the rest
     while (status == JobFileStatus::Ok && (status = reader.ReadNext(job)) == JobFileStatus::Ok) {
-        if (job.CheckCarriable() != CJob::EFault::None) {
+        if (job.CheckIncoming() != CJob::EFault::None) {
             AfxMessageBox(CannotCarryOutText(job).c_str(), MB_OK);
             continue;
         }

@@ -12,6 +12,7 @@
 #include "NamedMutex.h"
 #include "RefreshThread.h"
 #include "ResourceIds.h"
+#include "RunningScan.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "VigilDoc.h"
@@ -40,6 +41,7 @@ constexpr unsigned kServerNotRunningId = 172;
 constexpr unsigned kServerNameTakenId = 194; // %s: the user id of whoever holds the name
 constexpr unsigned kStoreDamagedId = 320;    // the job store is damaged
 constexpr unsigned kJobsGoneId = 370;        // %s: jobs another program deleted
+constexpr unsigned kTextRunning = 411;       // the result column while the scan runs
 constexpr unsigned kHeaderIds[CVigilView::ColCount] = {144, 145, 146, 147, 148, 280};
 constexpr int kDefaultWidths[CVigilView::ColCount] = {180, 150, 120, 120, 120, 120};
 constexpr DWORD kMaxColumnWidth = 4096;
@@ -95,8 +97,11 @@ private:
     qint64 m_nKey = 0;
 };
 
-// The result column's text of a job; empty when it never ran.
+// The result column's text of a job: "trwa…" while its scan runs, else its
+// last result; empty when it never ran.
 QString ResultText(CJobResultReader& results, const char* pszName) {
+    if (CRunningScan scan; FindRunningScan(pszName, scan))
+        return QString::fromUtf8(LoadResString(kTextRunning));
     CJobResult result;
     return results.Read(pszName, result) ? QString::fromStdString(result.GetText()) : QString();
 }

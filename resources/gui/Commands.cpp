@@ -18,6 +18,7 @@ const CommandDef kCommands[] = {
     {ID_JOB_DELETE, {"Del", nullptr}, "delete.png"},
     {ID_JOB_RUN_NOW, {nullptr, nullptr}, nullptr},
     {ID_JOB_RUN_FULL, {nullptr, nullptr}, nullptr},
+    {ID_JOB_STOP, {nullptr, nullptr}, nullptr},
     {ID_JOB_SHOW_LOG, {nullptr, nullptr}, nullptr},
     {ID_JOB_QUARANTINE, {nullptr, nullptr}, nullptr},
     {ID_FILE_OPEN, {"Ctrl+O", nullptr}, nullptr},

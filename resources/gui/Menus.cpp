@@ -55,6 +55,7 @@ const MenuItemDef kSelectedItems[] = {
     {ID_JOB_EDIT, "&Zmień"},
     {ID_JOB_RUN_NOW, "&Teraz uruchom"},
     {ID_JOB_RUN_FULL, "Pełna &analiza teraz"},
+    {ID_JOB_STOP, "Zat&rzymaj analizę"},
     {ID_JOB_SHOW_LOG, "Pokaż &protokół"},
 };
 

@@ -22,6 +22,7 @@ constexpr unsigned ID_JOB_RUN_NOW = 32779;
 constexpr unsigned ID_JOB_SHOW_LOG = 32784;
 constexpr unsigned ID_JOB_RUN_FULL = 32785;   // run now, every file read
 constexpr unsigned ID_JOB_QUARANTINE = 32786; // the quarantine dialog
+constexpr unsigned ID_JOB_STOP = 32795;       // stop the running scans of the selected jobs
 
 // Commands with the toolkit's standard identifiers.
 constexpr unsigned ID_FILE_NEW = 57600;

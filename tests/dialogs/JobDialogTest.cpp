@@ -7,6 +7,7 @@
 #include "Hourly.h"
 #include "Job.h"
 
+#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -187,6 +188,29 @@ TEST_F(JobDialogTest, ALongNameIsCutToTheJobsLimit) {
     });
     dlg.DoModal();
     EXPECT_EQ(std::string(m_job.GetName()), std::string(259, 'n'));
+}
+
+// A name the list and the scan log could not carry on one line is refused
+// with the reason, and the dialog stays open for a better one.
+TEST_F(JobDialogTest, ANameWithAControlCharacterIsRefusedOnOk) {
+    m_job.SetPeriod(CAtStartup(), COleDateTime(2026, 12, 7, 13, 0, 0));
+    CJobDialog dlg(&m_job);
+    m_script.Then([](QDialog& d) {
+        KeyClicks(d, IDC_JOB_NAME, "Zła");
+        qobject_cast<QLineEdit*>(Control(d, IDC_JOB_NAME))->setText("Zła\tnazwa");
+        Click(d, IDOK);
+        EXPECT_TRUE(d.isVisible());
+        qobject_cast<QLineEdit*>(Control(d, IDC_JOB_NAME))->setText("Dobra nazwa");
+        return Click(d, IDOK);
+    });
+    m_script.Then([](QDialog& box) {
+        EXPECT_TRUE(IsMessageBox(box));
+        EXPECT_TRUE(MessageBoxText(box).contains(QString::fromUtf8("znak sterujący")))
+            << MessageBoxText(box).toStdString();
+        return IDOK;
+    });
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_STREQ(m_job.GetName(), "Dobra nazwa");
 }
 
 } // namespace

@@ -173,7 +173,7 @@ TEST_F(FullDiskTest, DesktopFilesStayWholeOnAFullDisk) {
     older.SetSearchPath({});
     older.SetRunningAsRoot(false);
     ASSERT_EQ(older.Register(), CDesktopRegistration::Result::Registered);
-    const std::string entry = Small() + "/applications/vex-tempora.desktop";
+    const std::string entry = Small() + "/applications/org.example.VexTempora.desktop";
     const std::string before = ReadWhole(entry);
     ASSERT_FALSE(before.empty());
 

@@ -68,13 +68,15 @@ protected:
         return reg;
     }
 
-    QString UserEntry() const { return m_home + "/applications/vex-tempora.desktop"; }
+    QString UserEntry() const { return m_home + "/applications/org.example.VexTempora.desktop"; }
     QString UserMime() const { return m_home + "/mime/packages/vex-tempora.xml"; }
-    QString UserIcon() const { return m_home + "/icons/hicolor/scalable/apps/vex-tempora.svg"; }
+    QString UserIcon() const {
+        return m_home + "/icons/hicolor/scalable/apps/org.example.VexTempora.svg";
+    }
 
     // Installs a system-wide entry whose Exec line is `exec`.
     void InstallSystemEntry(const QByteArray& exec) {
-        WriteAll(m_system + "/applications/vex-tempora.desktop",
+        WriteAll(m_system + "/applications/org.example.VexTempora.desktop",
                  "[Desktop Entry]\nType=Application\nName=Vex Tempora\nExec=" + exec + "\n");
         WriteAll(m_system + "/mime/packages/vex-tempora.xml", CDesktopRegistration::MimePackage());
     }
@@ -97,7 +99,7 @@ TEST_F(DesktopRegistrationTest, FirstStartRegistersAndSecondStartChangesNothing)
         // The databases now know the type and which program opens it.
         EXPECT_TRUE(QFileInfo(m_home + "/mime/application/x-vigil-dokument.xml").isFile());
         EXPECT_TRUE(ReadAll(m_home + "/applications/mimeinfo.cache")
-                        .contains("application/x-vigil-dokument=vex-tempora.desktop"));
+                        .contains("application/x-vigil-dokument=org.example.VexTempora.desktop"));
     }
 
     const auto before = Snapshot(m_home);
@@ -231,7 +233,8 @@ TEST_F(DesktopRegistrationTest, OddProgramPathsRoundTripThroughTheEntry) {
         if (HaveTool("desktop-file-validate")) {
             std::string out;
             EXPECT_EQ(RunCommand("desktop-file-validate " +
-                                     ShellQuote(home.path() + "/applications/vex-tempora.desktop"),
+                                     ShellQuote(home.path() +
+                                                "/applications/org.example.VexTempora.desktop"),
                                  &out),
                       0)
                 << out;
@@ -245,10 +248,10 @@ TEST(DesktopRegistrationFiles, EmbeddedCopiesMatchTheInstalledFiles) {
     EXPECT_FALSE(CDesktopRegistration::IconSvg().isEmpty());
     EXPECT_EQ(CDesktopRegistration::MimePackage(), ReadAll(kSource + "/packaging/vex-tempora.xml"));
     EXPECT_EQ(CDesktopRegistration::IconSvg(),
-              ReadAll(kSource + "/packaging/icons/vex-tempora.svg"));
+              ReadAll(kSource + "/packaging/icons/org.example.VexTempora.svg"));
 
     // The user's entry says what the installed one says, but for the program path.
-    auto installed = EntryKeys(ReadAll(kSource + "/packaging/vex-tempora.desktop"));
+    auto installed = EntryKeys(ReadAll(kSource + "/packaging/org.example.VexTempora.desktop"));
     auto user = EntryKeys(CDesktopRegistration("/opt/vex/bin/vex-tempora").DesktopEntry());
     EXPECT_EQ(installed.take("Exec"), "vex-tempora %f");
     EXPECT_EQ(user.take("Exec"), "/opt/vex/bin/vex-tempora %f");

@@ -49,13 +49,13 @@ int InstallTreeTest::s_installResult = -1;
 
 TEST_F(InstallTreeTest, HoldsEveryFile) {
     QStringList expected = {
-        "share/applications/vex-tempora.desktop",
+        "share/applications/org.example.VexTempora.desktop",
         "share/mime/packages/vex-tempora.xml",
-        "share/icons/hicolor/scalable/apps/vex-tempora.svg",
+        "share/icons/hicolor/scalable/apps/org.example.VexTempora.svg",
         "lib/systemd/user/vexserv.service",
     };
     for (int size : kIconSizes)
-        expected << QString("share/icons/hicolor/%1x%1/apps/vex-tempora.png").arg(size);
+        expected << QString("share/icons/hicolor/%1x%1/apps/org.example.VexTempora.png").arg(size);
     for (const QString& page : QDir(kSource + "/packaging/help").entryList({"*.html", "*.css"}))
         expected << "share/vex-tempora/help/" + page;
     for (const QString& program : kPrograms)
@@ -77,10 +77,11 @@ TEST_F(InstallTreeTest, DesktopEntryAndMimePackagePassTheValidators) {
     if (!HaveTool("desktop-file-validate") || !HaveTool("xmllint"))
         GTEST_SKIP() << "desktop-file-validate or xmllint is not installed (scripts/deps)";
     std::string out;
-    EXPECT_EQ(RunCommand("desktop-file-validate " +
-                             ShellQuote(Installed("share/applications/vex-tempora.desktop")),
-                         &out),
-              0)
+    EXPECT_EQ(
+        RunCommand("desktop-file-validate " +
+                       ShellQuote(Installed("share/applications/org.example.VexTempora.desktop")),
+                   &out),
+        0)
         << out;
     EXPECT_EQ(out, "");
     EXPECT_EQ(RunCommand("xmllint --noout " +
@@ -163,8 +164,8 @@ TEST_F(InstallTreeTest, InstalledScannerLoadsItsModules) {
 
 TEST_F(InstallTreeTest, IconsHaveTheSizeOfTheirFolder) {
     for (int size : kIconSizes) {
-        const QByteArray png =
-            ReadAll(Installed(QString("share/icons/hicolor/%1x%1/apps/vex-tempora.png").arg(size)));
+        const QByteArray png = ReadAll(Installed(
+            QString("share/icons/hicolor/%1x%1/apps/org.example.VexTempora.png").arg(size)));
         ASSERT_GE(png.size(), 24) << size;
         EXPECT_TRUE(png.startsWith("\x89PNG\r\n\x1a\n")) << size;
         // IHDR: width and height, big-endian, at offsets 16 and 20.

@@ -3,8 +3,10 @@
 #include "AtStartup.h"
 #include "Daily.h"
 #include "FixedClock.h"
+#include "Hourly.h"
 #include "Job.h"
 #include "Once.h"
+#include "ScopedTimeZone.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -27,14 +29,16 @@ protected:
         m_job.SetPeriod(daily, COleDateTime(2026, 12, 7, 13, 20, 45));
     }
 
-    QJsonObject Json(const CJob& job) {
+    QJsonObject Json(const CJob& job) { return Json(job, m_now); }
+    QJsonObject Json(const CJob& job, time_t now) {
         QJsonParseError error{};
-        const std::string text = FormatJson(MakeJobReport(job, m_now));
+        const std::string text = FormatJson(MakeJobReport(job, now));
         const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
         EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
         return doc.object();
     }
 
+    CScopedTimeZone m_tz{"Europe/Warsaw"};
     FixedClock m_clock{2026, 12, 7, 13, 25, 0};
     const time_t m_now = m_clock.Now();
     CJob m_job;
@@ -71,7 +75,7 @@ TEST_F(JobReportTest, JsonCarriesTheScheduleAndTheScanOptions) {
     EXPECT_EQ(o["kind"].toString(), "daily");
     EXPECT_EQ(o["time"].toString(), "13:30");
     EXPECT_EQ(o["days"].toArray().size(), 7);
-    EXPECT_EQ(o["nextStart"].toString(), "2026-12-07T13:30");
+    EXPECT_EQ(o["nextStart"].toString(), "2026-12-07T13:30:00+01:00");
     EXPECT_EQ(o["secondsToNextStart"].toInt(), 300);
     EXPECT_TRUE(o["lastStart"].isNull());
     EXPECT_EQ(o["directory"].toString(), "/");
@@ -84,7 +88,53 @@ TEST_F(JobReportTest, JsonCarriesTheScheduleAndTheScanOptions) {
               std::string::npos);
 
     m_job.SetLastStart(COleDateTime(2026, 12, 7, 13, 22, 0), true);
-    EXPECT_EQ(Json(m_job)["lastStart"].toString(), "2026-12-07T13:22");
+    EXPECT_EQ(Json(m_job)["lastStart"].toString(), "2026-12-07T13:22:00+01:00");
+}
+
+// 02:27 on the morning the clocks go back, in each pass of the repeated
+// hour: the next start and the last start carry the offset of their own pass.
+TEST_F(JobReportTest, JsonTimesTellThePassesOfTheRepeatedHourApart) {
+    CHourly hourly;
+    hourly.SetMinute(true, 30);
+    CJob job;
+    job.SetName("Co godzinę");
+    job.SetPeriod(hourly, COleDateTime(2027, 10, 31, 2, 20, 0));
+    std::tm utc{};
+    utc.tm_year = 2027 - 1900;
+    utc.tm_mon = 9;
+    utc.tm_mday = 31;
+    utc.tm_min = 27;
+    const time_t firstPass = timegm(&utc); // 02:27 CEST
+    const time_t secondPass = firstPass + 3600;
+    FixedClock first(firstPass);
+    EXPECT_EQ(Json(job, firstPass)["nextStart"].toString(), "2027-10-31T02:30:00+02:00");
+
+    job.SetLastStartAt(firstPass + 180, true); // the start at 02:30 CEST
+    FixedClock second(secondPass);
+    const QJsonObject o = Json(job, secondPass);
+    EXPECT_EQ(o["lastStart"].toString(), "2027-10-31T02:30:00+02:00");
+    EXPECT_EQ(o["nextStart"].toString(), "2027-10-31T02:30:00+01:00");
+    EXPECT_EQ(o["secondsToNextStart"].toInt(), 180);
+}
+
+// The machine form: one line per job with the same fields in every line,
+// no localised words, and no name or folder can add a field or a line.
+TEST_F(JobReportTest, TsvLinesKeepTheirFieldsWhateverTheTexts) {
+    m_job.SetName("a\tb\nc\\d");
+    m_job.GetScanParameter().m_strDirectory = "/srv/x\ty";
+    CJobReport report = MakeJobReport(m_job, m_now);
+    const std::string header = FormatTsvHeader();
+    EXPECT_EQ(header.rfind("name\tactive\tkind\tdirectory\tnextStart\t", 0), 0u);
+    std::string line = FormatTsvLine(report);
+    EXPECT_EQ(line, "a\\tb\\nc\\\\d\ttrue\tdaily\t/srv/x\\ty\t2026-12-07T13:30:00+01:00\t300\t"
+                    "\t\t\t\t\t\t\t\t\n");
+    report.lastResult = CJobResult::Interrupted(LocalTime(2026, 12, 7, 13, 31, 5), 9);
+    line = FormatTsvLine(report);
+    EXPECT_NE(line.find("\tstopped\t2\t2026-12-07T13:31:05+01:00\t0\t0\t0\t0\t0\n"),
+              std::string::npos)
+        << line;
+    for (const std::string& text : {header, line})
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\t'), 14) << text;
 }
 
 TEST_F(JobReportTest, JobsWithoutATimedStartHaveNoNextStart) {

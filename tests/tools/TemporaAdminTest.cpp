@@ -258,7 +258,7 @@ TEST_F(TemporaAdminTest, CompletionOffersCommandsJobNamesAndOptionValues) {
               (std::vector<std::string>{"move"}));
     EXPECT_EQ(Complete({"tempora", "add", "X", "--daily", "08:00", "--days", "mon,t"}),
               (std::vector<std::string>{"mon,tue", "mon,thu"}));
-    EXPECT_EQ(Complete({"tempora", "list", "--"}), (std::vector<std::string>{"--json"}));
+    EXPECT_EQ(Complete({"tempora", "list", "--"}), (std::vector<std::string>{"--json", "--tsv"}));
     // --rename is edit's alone.
     EXPECT_TRUE(Complete({"tempora", "add", "X", "--ren"}).empty());
 }

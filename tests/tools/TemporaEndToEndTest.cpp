@@ -1,3 +1,5 @@
+#include "Job.h"
+#include "JobFile.h"
 #include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
@@ -13,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -156,8 +159,12 @@ TEST_F(TemporaEndToEndTest, AddsEveryKindAndListsItAsTextAndJson) {
     EXPECT_EQ(kinds, QStringList({"at-startup", "daily", "hourly", "monthly", "once", "weekly"}));
 
     const QJsonObject once = ShowJson("Jednorazowo");
-    EXPECT_EQ(once["at"].toString(), "2030-03-02T14:00");
-    EXPECT_EQ(once["nextStart"].toString(), "2030-03-02T14:00");
+    // With seconds and the offset of that moment.
+    EXPECT_TRUE(QRegularExpression("^2030-03-02T14:00:00[+-]\\d\\d:\\d\\d$")
+                    .match(once["at"].toString())
+                    .hasMatch())
+        << once["at"].toString().toStdString();
+    EXPECT_EQ(once["nextStart"], once["at"]);
     EXPECT_EQ(once["directory"].toString(), "/srv");
     const QJsonObject weekly = ShowJson("Tygodniowo");
     EXPECT_TRUE(weekly["idle"].toBool());
@@ -258,12 +265,13 @@ TEST_F(TemporaEndToEndTest, RunThatTheScannerRefusesIsNoStartAndLeavesNothingBeh
 TEST_F(TemporaEndToEndTest, ExportDeleteAllImportGivesTheSameJobs) {
     AddEveryKind();
     ASSERT_EQ(Tempora({"run", "Co godzinę"}).code, 0);
-    // What must survive the trip; the last start is dropped by the import.
+    // What must survive the trip; the last start is dropped by the import,
+    // and results never travel.
     auto comparable = [](QJsonArray jobs) {
         for (qsizetype i = 0; i < jobs.size(); ++i) {
             QJsonObject o = jobs[i].toObject();
             for (const char* key : {"lastStart", "lastStartText", "countdown", "secondsToNextStart",
-                                    "nextStart", "nextStartText"})
+                                    "nextStart", "nextStartText", "lastResult"})
                 o.remove(key);
             jobs[i] = o;
         }
@@ -429,6 +437,38 @@ TEST(TemporaProgram, NeedsNoGraphicalLibraries) {
     pclose(pipe);
     EXPECT_EQ(libs.find("Qt6Gui"), std::string::npos) << libs;
     EXPECT_EQ(libs.find("Qt6Widgets"), std::string::npos) << libs;
+}
+
+// A fresh account needs no installation first, and a name with a control
+// character comes in by no way: add, rename or a job file.
+TEST_F(TemporaEndToEndTest, AFreshAccountAddsJobsWhoseNamesAreOneLine) {
+    m_root = m_tmp.filePath("fresh").toStdString();
+    CResult r = Tempora({"add", "Dom", "--daily", "08:00", "--dir", "/tmp"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Tempora({"status"}).out.find("nie zapisany"), std::string::npos);
+
+    r = Tempora({"add", "Zła\nnazwa", "--daily", "08:00"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("nazwa zawiera znak sterujący"), std::string::npos) << r.err;
+    EXPECT_EQ(Tempora({"edit", "Dom", "--rename", "D\tom"}).code, 2);
+
+    std::vector<std::vector<BYTE>> records;
+    for (const char* name : {"Linia\x1b[2J", "Przyjęta", "Akapit\xe2\x80\xa9"}) {
+        CJob job;
+        job.SetName(name);
+        job.GetScanParameter().m_strDirectory = "/tmp";
+        records.push_back(job.Store());
+    }
+    const std::string file = m_tmp.filePath("nazwy.scj").toStdString();
+    ASSERT_TRUE(SaveJobFile(file, EncodeJobFile(records), nullptr));
+    r = Tempora({"import", file});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("Dodano: 1, zastąpiono: 0, pozostawiono: 0, pominięto: 2"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(Tempora({"list", "--tsv"}).out.find("nazwa"), std::string::npos);
+    const std::string tsv = Tempora({"list", "--tsv"}).out;
+    EXPECT_EQ(std::count(tsv.begin(), tsv.end(), '\n'), 3) << tsv;
 }
 
 } // namespace

@@ -1,10 +1,13 @@
 // Each job's last result and its log as `tempora` shows them, after real
 // scans by the built scanner on temporary trees.
+#include "Job.h"
 #include "JobResult.h"
 #include "NamedBroadcast.h"
 #include "NamedEvent.h"
 #include "RegInterface.h"
 #include "Registry.h"
+#include "RunningScan.h"
+#include "ScanLock.h"
 #include "ScanPaths.h"
 #include "Settings.h"
 #include "ShellRun.h"
@@ -20,6 +23,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +33,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -312,6 +317,125 @@ TEST_F(TemporaResultTest, LogPrintsTheLastRunsAcrossTheOlderFile) {
 
 } // namespace
 
+// `run --wait` ends with the scan's own outcome and prints its result.
+TEST_F(TemporaResultTest, RunWaitExitsWithTheScansOutcome) {
+    const std::string tree = m_base + "/tree";
+    ASSERT_EQ(
+        Tempora({"add", "Dom", "--daily", "08:00", "--dir", tree, "--all-files", "--background"})
+            .code,
+        0);
+    ASSERT_EQ(Tempora({"add", "Brak", "--daily", "08:00", "--dir", m_base + "/gone",
+                       "--allow-missing", "--background"})
+                  .code,
+              0);
+    CRun run = Tempora({"run", "Dom", "--wait"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "czysto\n");
+    std::ofstream(tree + "/list.txt") << kBodyMarker;
+    run = Tempora({"run", "--wait", "Dom"});
+    EXPECT_EQ(run.code, 1) << run.err;
+    EXPECT_EQ(run.out, "infekcje: 1\n");
+    run = Tempora({"run", "Brak", "--wait"});
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_EQ(run.out.rfind("błąd: nie można otworzyć folderu", 0), 0u) << run.out;
+}
+
+// A scan long enough to watch: listed while it runs, a second start refused
+// without a stamp, stopped cleanly; one killed outright still leaves its
+// result, recorded by whoever started it.
+TEST_F(TemporaResultTest, RunningScansAreListedStoppedAndTheirEndRecorded) {
+    const std::string tree = m_base + "/big";
+    fs::create_directories(tree);
+    for (int i = 0; i < 30000; ++i)
+        std::ofstream(tree + "/f" + std::to_string(i)) << i;
+    ASSERT_EQ(
+        Tempora({"add", "Duża", "--daily", "08:00", "--dir", tree, "--all-files", "--background"})
+            .code,
+        0);
+    auto runningScan = [&] {
+        for (int i = 0; i < 1200; ++i) {
+            const QJsonArray scans =
+                QJsonDocument::fromJson(
+                    QByteArray::fromStdString(Tempora({"running", "--json"}).out))
+                    .array();
+            if (!scans.isEmpty() && scans[0]["files"].toInt() > 0)
+                return scans[0].toObject();
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        ADD_FAILURE() << "no running scan";
+        return QJsonObject();
+    };
+    for (const int sig : {SIGTERM, SIGKILL}) {
+        ASSERT_EQ(Tempora({"run", "Duża"}).code, 0);
+        const QJsonObject scan = runningScan();
+        EXPECT_EQ(scan["name"].toString(), QString::fromUtf8("Duża"));
+        EXPECT_TRUE(
+            QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$")
+                .match(scan["started"].toString())
+                .hasMatch());
+        const auto pid = static_cast<pid_t>(scan["pid"].toInt());
+        // Refused while it runs: no second scan, and the start stays as it was.
+        const QJsonValue stamped = JobJson("Duża")["lastStart"];
+        {
+            CRegInterface store;
+            ASSERT_TRUE(store.Open(kJobKeyPath));
+            CJob job;
+            ASSERT_EQ(store.ChangeJob("Duża", job,
+                                      [](CJob& j) {
+                                          j.SetLastStart(COleDateTime(2026, 1, 2, 3, 4, 0), true);
+                                          return true;
+                                      }),
+                      CRegInterface::EChange::Written);
+        }
+        const CRun second = Tempora({"run", "Duża", "--wait"});
+        EXPECT_EQ(second.code, 1);
+        EXPECT_NE(second.err.find("jeszcze trwa"), std::string::npos) << second.err;
+        EXPECT_TRUE(JobJson("Duża")["lastStart"].toString().startsWith("2026-01-02T03:04:00"));
+        EXPECT_NE(stamped, JobJson("Duża")["lastStart"]);
+
+        const std::string text = "przerwano (sygnał " + std::to_string(sig) + ")";
+        if (sig == SIGTERM) {
+            const CRun stop = Tempora({"stop", "Duża"});
+            EXPECT_EQ(stop.code, 0) << stop.err;
+            EXPECT_EQ(stop.out, text + "\n");
+        } else {
+            ASSERT_EQ(::kill(pid, SIGKILL), 0);
+        }
+        // The result comes first, then the scanner lets the job go.
+        for (int i = 0; i < 1200 && (ListedResult("Duża") != text ||
+                                     Tempora({"running", "--json"}).out != "[]\n");
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        EXPECT_EQ(ListedResult("Duża"), text);
+        EXPECT_EQ(Tempora({"running", "--json"}).out, "[]\n");
+    }
+    EXPECT_EQ(Tempora({"stop", "Duża"}).code, 1);
+}
+
+// `stop` signals nothing but the job's own scanner: a record naming some
+// other process of the user is not believed.
+TEST_F(TemporaResultTest, StopSignalsOnlyTheJobsOwnScanner) {
+    ASSERT_EQ(Tempora({"add", "Obca", "--daily", "08:00", "--dir", m_base + "/tree"}).code, 0);
+    const pid_t other = ::fork();
+    if (other == 0) {
+        ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(other, 0);
+    CScanLock lock("Obca");
+    ASSERT_TRUE(lock.TryLock());
+    const std::string record = FormatScanProgress({"Obca", static_cast<int>(other), 1, 5});
+    ASSERT_EQ(::pwrite(lock.Descriptor(), record.data(), record.size(), 0),
+              static_cast<ssize_t>(record.size()));
+    const CRun stop = Tempora({"stop", "Obca"});
+    EXPECT_EQ(stop.code, 1);
+    EXPECT_EQ(Tempora({"running"}).out, "Nazwa\tProces\tStart\tPliki\n");
+    int status = 0;
+    EXPECT_EQ(::waitpid(other, &status, WNOHANG), 0) << "the other process was signalled";
+    ::kill(other, SIGKILL);
+    ::waitpid(other, &status, 0);
+}
+
 // A repeated run reads only what changed, `run --full` reads every file, and
 // the status tells what the verdict cache holds.
 TEST_F(TemporaResultTest, RepeatedRunsAreAnsweredFromTheVerdictCacheUnlessFull) {
@@ -335,11 +459,11 @@ TEST_F(TemporaResultTest, RepeatedRunsAreAnsweredFromTheVerdictCacheUnlessFull) 
         }
         return log.substr(log.rfind("==== "));
     };
-    EXPECT_NE(lastRun({"run", "Dom"}, 1).find("/tree/a.txt: ok\n"), std::string::npos);
-    const std::string cached = lastRun({"run", "Dom"}, 2);
+    EXPECT_NE(lastRun({"run", "--wait", "Dom"}, 1).find("/tree/a.txt: ok\n"), std::string::npos);
+    const std::string cached = lastRun({"run", "--wait", "Dom"}, 2);
     EXPECT_NE(cached.find("/tree/a.txt: ok (bez zmian)\n"), std::string::npos) << cached;
     EXPECT_NE(cached.find("sygnatur nie wczytano"), std::string::npos) << cached;
     EXPECT_NE(Tempora({"status"}).out.find("Pamięć wyników: 2 plików"), std::string::npos);
-    const std::string full = lastRun({"run", "--full", "Dom"}, 3);
+    const std::string full = lastRun({"run", "--full", "--wait", "Dom"}, 3);
     EXPECT_NE(full.find("/tree/a.txt: ok\n"), std::string::npos) << full;
 }

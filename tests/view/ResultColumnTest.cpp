@@ -4,6 +4,8 @@
 #include "JobResult.h"
 #include "LogViewDlg.h"
 #include "ResourceIds.h"
+#include "RunningScan.h"
+#include "ScanLock.h"
 #include "ScanPaths.h"
 #include "Settings.h"
 
@@ -18,8 +20,13 @@
 #include <QScreen>
 #include <QScrollBar>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -164,6 +171,39 @@ TEST_F(ResultColumnTest, RenameInTheDialogKeepsTheHistoryAndANewJobOfADeletedNam
         EXPECT_EQ(viewer.TextView()->toPlainText(),
                   QString::fromUtf8("Ta analiza nie ma jeszcze protokołu."));
     }));
+}
+
+// A process holding the job's lock file as its descriptor 3 and named in it,
+// as a scanner does: the row says the scan runs, and the context menu's stop
+// signals that process.
+TEST_F(ResultColumnTest, ARunningScanShowsAsRunningAndTheMenuStopsIt) {
+    Store(*MakeJob("Dom", 13, 0));
+    ASSERT_TRUE(WriteJobResult("Dom", Result(1000)));
+    CScanLock lock("Dom");
+    ASSERT_TRUE(lock.TryLock());
+    const pid_t scanner = ::fork();
+    if (scanner == 0) {
+        ::dup2(lock.Descriptor(), 3);
+        ::execl("/bin/sleep", "sleep", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(scanner, 0);
+    const std::string record = FormatScanProgress({"Dom", static_cast<int>(scanner), 1, 12});
+    ASSERT_EQ(::pwrite(lock.Descriptor(), record.data(), record.size(), 0),
+              static_cast<ssize_t>(record.size()));
+    CRunningScan scan;
+    for (int i = 0; i < 200 && !FindRunningScan("Dom", scan); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    OpenView();
+    EXPECT_EQ(ResultCell("Dom"), QString::fromUtf8("trwa…"));
+
+    m_view->selectRow(m_view->FindJobRow("Dom"));
+    EXPECT_TRUE(m_commands->Execute(res::ID_JOB_STOP));
+    int status = 0;
+    ASSERT_EQ(::waitpid(scanner, &status, 0), scanner);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_TRUE(m_commands->Execute(res::ID_VIEW_REFRESH));
+    EXPECT_EQ(ResultCell("Dom"), "czysto");
 }
 
 TEST_F(ResultColumnTest, LogCommandOpensTheJobsLogAtItsNewestRun) {

@@ -457,6 +457,7 @@ TEST_F(ViewTest, RowCommandsFollowTheSelectionAndContextMenus) {
     EXPECT_EQ(texts, (QStringList{"&Wytnij", "&Kopiuj", QString::fromUtf8("&Usuń"), "-",
                                   QString::fromUtf8("&Zmień"), "&Teraz uruchom",
                                   QString::fromUtf8("Pełna &analiza teraz"),
+                                  QString::fromUtf8("Zat&rzymaj analizę"),
                                   QString::fromUtf8("Pokaż &protokół")}));
     EXPECT_EQ(m_view->FindJobRow("B"), 1);
     EXPECT_EQ(m_view->FindJobRow("z"), -1);
