@@ -243,6 +243,26 @@ std::string CJobResult::GetText() const {
     return text;
 }
 
+const char* CJobResult::GetStateWord() const {
+    switch (GetState()) {
+    case EState::Clean:
+        return "clean";
+    case EState::Stopped:
+        return "stopped";
+    case EState::Changed:
+        return "changed";
+    case EState::Suspicious:
+        return "suspicious";
+    case EState::Error:
+        return "error";
+    case EState::NotStarted:
+        return "not-started";
+    case EState::Infected:
+        return "infected";
+    }
+    return "error";
+}
+
 std::string CJobResult::StateText() const {
     switch (GetState()) {
     case EState::Clean:

@@ -104,6 +104,9 @@ struct CJobResult {
     // failure names its reason ("błąd: …"); files not checked for want of
     // signatures are named with their count, not passed off as examined.
     std::string GetText() const;
+    // One English word per state for scripts, the journal and monitoring:
+    // clean, stopped, changed, suspicious, error, not-started, infected.
+    const char* GetStateWord() const;
     // The end time as ISO 8601 with the local UTC offset of that moment,
     // e.g. "2026-12-08T23:30:05+01:00".
     std::string GetFinishedIso() const;

@@ -56,7 +56,7 @@ void JournalResult(const std::string& name, const CJobResult& result,
     const int sent = sd_journal_send(
         "MESSAGE=%s", message.c_str(), "MESSAGE_ID=%s", kResultMessageId, "PRIORITY=%d",
         Priority(result), "SYSLOG_IDENTIFIER=vexserv", "VEX_JOB=%s", name.c_str(), "VEX_RESULT=%s",
-        ResultStateWord(result), "VEX_EXIT_CODE=%d", result.m_nExitCode, "VEX_FILES=%llu",
+        result.GetStateWord(), "VEX_EXIT_CODE=%d", result.m_nExitCode, "VEX_FILES=%llu",
         static_cast<unsigned long long>(result.m_nFiles), "VEX_INFECTED=%llu",
         static_cast<unsigned long long>(result.m_nInfected), "VEX_ERRORS=%llu",
         static_cast<unsigned long long>(result.m_nErrors), nullptr);

@@ -67,7 +67,7 @@ void AddJobFamilies(std::string& out, const std::vector<CJobMetrics>& jobs, std:
     for (const CJobMetrics& job : jobs)
         if (job.lastResult)
             results.emplace_back("{name=" + MetricLabel(job.strName) + ",state=\"" +
-                                     ResultStateWord(*job.lastResult) + "\"}",
+                                     job.lastResult->GetStateWord() + "\"}",
                                  job.lastResult->m_nExitCode);
     AddFamily(out,
               {"vex_tempora_job_last_result", "gauge",
@@ -137,26 +137,6 @@ void AddSignatureFamilies(std::string& out, const CSignatureInfo& signatures, st
 }
 
 } // namespace
-
-const char* ResultStateWord(const CJobResult& result) {
-    switch (result.GetState()) {
-    case CJobResult::EState::Clean:
-        return "clean";
-    case CJobResult::EState::Stopped:
-        return "stopped";
-    case CJobResult::EState::Changed:
-        return "changed";
-    case CJobResult::EState::Suspicious:
-        return "suspicious";
-    case CJobResult::EState::Error:
-        return "error";
-    case CJobResult::EState::NotStarted:
-        return "not_started";
-    case CJobResult::EState::Infected:
-        return "infected";
-    }
-    return "error";
-}
 
 std::string MetricLabel(std::string_view value) {
     // Label values are UTF-8: a name stored in another encoding gets U+FFFD

@@ -29,9 +29,6 @@ struct CJobMetrics {
     std::optional<CJobResult> lastResult;
 };
 
-// The machine word of a result's state ("clean", "infected", ...).
-const char* ResultStateWord(const CJobResult& result);
-
 // A label value in quotes, with backslash, double quote and line feed
 // escaped and invalid UTF-8 replaced by U+FFFD.
 std::string MetricLabel(std::string_view value);

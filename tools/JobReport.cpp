@@ -206,26 +206,6 @@ std::string TsvTime(const std::optional<time_t>& t) {
     return t ? IsoLocalTime(*t) : std::string();
 }
 
-const char* StateWord(CJobResult::EState state) {
-    switch (state) {
-    case CJobResult::EState::Clean:
-        return "clean";
-    case CJobResult::EState::Stopped:
-        return "stopped";
-    case CJobResult::EState::Changed:
-        return "changed";
-    case CJobResult::EState::Suspicious:
-        return "suspicious";
-    case CJobResult::EState::Error:
-        return "error";
-    case CJobResult::EState::NotStarted:
-        return "not-started";
-    case CJobResult::EState::Infected:
-        return "infected";
-    }
-    return "";
-}
-
 } // namespace
 
 std::string FormatTsvHeader() {
@@ -243,8 +223,8 @@ std::string FormatTsvLine(const CJobReport& r) {
         return line + "\t\t\t\t\t\t\t\n";
     const CJobResult& res = *r.lastResult;
     for (const std::string& field :
-         {std::string(StateWord(res.GetState())), std::to_string(res.m_nExitCode),
-          res.GetFinishedIso(), std::to_string(res.m_nFiles), std::to_string(res.m_nInfected),
+         {std::string(res.GetStateWord()), std::to_string(res.m_nExitCode), res.GetFinishedIso(),
+          std::to_string(res.m_nFiles), std::to_string(res.m_nInfected),
           std::to_string(res.m_nChanged), std::to_string(res.m_nErrors)})
         line += field + "\t";
     return line + std::to_string(res.m_nSkipped) + "\n";
